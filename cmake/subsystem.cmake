@@ -1,0 +1,37 @@
+# One static library per subsystem folder: every .cpp of the folder belongs to it,
+# so adding a file needs no edit here.
+function(tessaril_subsystem name)
+  cmake_parse_arguments(ARG "" "" "DIRS;DEPS" ${ARGN})
+  set(sources)
+  foreach(dir IN LISTS ARG_DIRS)
+    file(GLOB dir_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+    list(APPEND sources ${dir_sources})
+  endforeach()
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} Threads::Threads)
+  else()
+    # a subsystem not written yet still links, so the rest of the tree builds
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS} Threads::Threads)
+  endif()
+endfunction()
+
+# One test program per tests/ folder, its cases registered with CTest one by one.
+function(tessaril_test_folder folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  set(target tests_${folder})
+  add_executable(${target} ${sources})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${target} PRIVATE ${ARG_DEPS} tessaril_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${target} PRIVATE
+    TESSARIL_BINARY_DIR="${PROJECT_BINARY_DIR}"
+    TESSARIL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()

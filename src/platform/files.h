@@ -1,0 +1,52 @@
+// Files and folders.
+//
+// Paths are byte strings as the system holds them. On Linux both '/' and '\'
+// are accepted as separators in a configured folder; on Windows both are
+// native. Names stored by the system are upper-cased, while Linux file systems
+// match case exactly, hence find_file_nocase.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessaril::platform {
+
+// The separator the system writes into paths it builds.
+char path_separator();
+
+// True for '/' and, on every platform, '\\'.
+bool is_path_separator(char c);
+
+// Converts any separator of the other convention into the native one
+// (on Linux "C:\a\b\" stays as it is apart from the separators).
+std::string native_path(const std::string& path);
+
+// The names (not paths) of the plain files in folder whose names match the
+// Windows wildcard pattern ('*' any run, '?' one character, no case rules
+// beyond exact matching), in the order the directory search returns them.
+// An empty folder means the current directory. A missing folder gives none.
+std::vector<std::string> find_files(const std::string& folder, const std::string& pattern);
+
+// The size of a file in bytes, or -1 when it does not exist or is no plain file.
+int64_t file_size(const std::string& path);
+
+// The name under which `name` exists in folder, compared without regard to
+// ASCII case; exact matches win. Empty when there is none.
+std::string find_file_nocase(const std::string& folder, const std::string& name);
+
+// Creates folder and any missing parents. True when it exists afterwards.
+bool make_folders(const std::string& folder);
+
+bool remove_file(const std::string& path);
+
+// Replaces `to` if it exists.
+bool rename_file(const std::string& from, const std::string& to);
+
+// The process's current directory, ending without a separator.
+std::string current_folder();
+
+// The last component of a path (after the last separator of either kind).
+std::string base_name(const std::string& path);
+
+}  // namespace tessaril::platform
