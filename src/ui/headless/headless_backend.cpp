@@ -1,0 +1,494 @@
+#include "ui/headless/headless_backend.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "platform/codepage.h"
+
+namespace tessaril::ui {
+
+using platform::ControlKind;
+using platform::DialogHandle;
+using platform::DialogProc;
+using platform::DialogTemplate;
+using platform::Rect;
+
+namespace {
+
+struct Control {
+  int id = -1;
+  ControlKind kind = ControlKind::Static;
+  std::string text;  // CP932
+  bool checked = false;
+  bool shown = true;
+  bool group_start = false;
+  uint32_t style = 0;
+  std::vector<std::string> lines;
+};
+
+struct Dialog {
+  DialogHandle owner = platform::no_dialog;
+  DialogProc proc = nullptr;
+  std::vector<Control> controls;  // in layout order, so radio groups follow it
+  Rect rect;
+  bool ended = false;
+  intptr_t result = 0;
+  std::vector<PostedMessage> test_posts;  // only for dialogs without a pump
+};
+
+struct QueueItem {
+  DialogHandle dialog = platform::no_dialog;  // no_dialog: a task
+  PostedMessage message{};
+  std::function<void()> task;
+};
+
+struct Store {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::map<DialogHandle, Dialog> dialogs;
+  std::vector<DialogHandle> stack;  // dialogs with a running pump, innermost last
+  std::deque<QueueItem> queue;
+  DialogHandle next_handle = 1;
+  int pumps = 0;
+  std::thread::id dialog_thread;
+  std::deque<std::optional<std::string>> open_file_answers;
+  std::vector<MessageBoxRecord> boxes;
+  std::mutex observer_mutex;
+  ChangeObserver observer;
+};
+
+Store& store() {
+  static Store* s = new Store;  // lives until exit: worker threads may outlive main's locals
+  return *s;
+}
+
+Control* find_control(Dialog& d, int id) {
+  for (Control& c : d.controls)
+    if (c.id == id) return &c;
+  return nullptr;
+}
+
+// Runs f on the control under the lock; `absent` when dialog or control is gone.
+template <typename R, typename F>
+R with_control(DialogHandle dialog, int id, R absent, F f) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  auto it = s.dialogs.find(dialog);
+  if (it == s.dialogs.end() || it->second.ended) return absent;
+  Control* c = find_control(it->second, id);
+  if (!c) return absent;
+  return f(*c);
+}
+
+void notify(DialogHandle dialog, int id, ChangeKind kind, std::string_view text) {
+  Store& s = store();
+  std::lock_guard lock(s.observer_mutex);
+  if (s.observer) s.observer(dialog, id, kind, text);
+}
+
+// Dialog units to pixels for an 8-point dialog font (4 x 8 units per character cell of 6 x 13 pixels).
+int dlu_x(int units) { return units * 6 / 4; }
+int dlu_y(int units) { return units * 13 / 8; }
+
+DialogHandle create_dialog(const DialogTemplate& layout, DialogHandle owner, DialogProc proc) {
+  Dialog d;
+  d.owner = owner;
+  d.proc = proc;
+  d.rect = Rect{dlu_x(layout.x), dlu_y(layout.y), dlu_x(layout.x + layout.width), dlu_y(layout.y + layout.height)};
+  for (size_t i = 0; i < layout.control_count; ++i) {
+    const platform::ControlSpec& spec = layout.controls[i];
+    Control c;
+    c.id = spec.id;
+    c.kind = spec.kind;
+    c.text = platform::utf8_to_cp932(spec.text ? spec.text : "");
+    c.shown = spec.shown;
+    c.group_start = spec.group_start;
+    c.style = spec.style | (spec.shown ? platform::WS_VISIBLE : 0);
+    d.controls.push_back(std::move(c));
+  }
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  DialogHandle h = s.next_handle++;
+  s.dialogs.emplace(h, std::move(d));
+  return h;
+}
+
+DialogProc proc_of(DialogHandle dialog) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  auto it = s.dialogs.find(dialog);
+  return (it == s.dialogs.end() || it->second.ended) ? nullptr : it->second.proc;
+}
+
+// ---- UiBackend entries -----------------------------------------------------
+
+intptr_t hl_run_dialog(const DialogTemplate& layout, DialogHandle owner, DialogProc proc, intptr_t init_param) {
+  Store& s = store();
+  DialogHandle h = create_dialog(layout, owner, proc);
+  {
+    std::lock_guard lock(s.mutex);
+    s.stack.push_back(h);
+    ++s.pumps;
+    s.dialog_thread = std::this_thread::get_id();
+  }
+  s.wake.notify_all();
+  if (proc) proc(h, platform::WM_INITDIALOG, 0, init_param);
+
+  std::unique_lock lock(s.mutex);
+  for (;;) {
+    auto it = s.dialogs.find(h);
+    if (it->second.ended) break;
+    if (s.queue.empty()) {
+      s.wake.wait(lock);
+      continue;
+    }
+    QueueItem item = std::move(s.queue.front());
+    s.queue.pop_front();
+    if (item.task) {
+      lock.unlock();
+      item.task();
+      lock.lock();
+      continue;
+    }
+    auto target = s.dialogs.find(item.dialog);
+    if (target == s.dialogs.end() || target->second.ended || !target->second.proc) continue;
+    DialogProc target_proc = target->second.proc;
+    lock.unlock();
+    target_proc(item.dialog, item.message.message, item.message.wparam, item.message.lparam);
+    lock.lock();
+  }
+  intptr_t result = s.dialogs[h].result;
+  s.dialogs.erase(h);
+  s.stack.erase(std::remove(s.stack.begin(), s.stack.end(), h), s.stack.end());
+  --s.pumps;
+  lock.unlock();
+  s.wake.notify_all();
+  return result;
+}
+
+void hl_end_dialog(DialogHandle dialog, intptr_t result) {
+  Store& s = store();
+  {
+    std::lock_guard lock(s.mutex);
+    auto it = s.dialogs.find(dialog);
+    if (it == s.dialogs.end() || it->second.ended) return;
+    it->second.ended = true;
+    it->second.result = result;
+  }
+  s.wake.notify_all();
+}
+
+bool hl_post_message(DialogHandle dialog, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  Store& s = store();
+  {
+    std::lock_guard lock(s.mutex);
+    auto it = s.dialogs.find(dialog);
+    if (it == s.dialogs.end() || it->second.ended) return false;
+    if (!it->second.proc) {
+      it->second.test_posts.push_back(PostedMessage{message, wparam, lparam});
+      return true;
+    }
+    s.queue.push_back(QueueItem{dialog, PostedMessage{message, wparam, lparam}, {}});
+  }
+  s.wake.notify_all();
+  return true;
+}
+
+void hl_set_text(DialogHandle dialog, int id, std::string_view text) {
+  bool found = with_control(dialog, id, false, [&](Control& c) {
+    c.text.assign(text.data(), text.size());
+    return true;
+  });
+  if (found) notify(dialog, id, ChangeKind::Text, text);
+}
+
+int hl_get_text(DialogHandle dialog, int id, char* buffer, int capacity) {
+  if (!buffer || capacity <= 0) return 0;
+  buffer[0] = '\0';
+  return with_control(dialog, id, 0, [&](Control& c) {
+    size_t n = std::min(c.text.size(), static_cast<size_t>(capacity - 1));
+    std::memcpy(buffer, c.text.data(), n);
+    buffer[n] = '\0';
+    return static_cast<int>(n);
+  });
+}
+
+void hl_set_check(DialogHandle dialog, int id, bool checked) {
+  with_control(dialog, id, 0, [&](Control& c) {
+    c.checked = checked;
+    return 0;
+  });
+}
+
+bool hl_is_checked(DialogHandle dialog, int id) {
+  return with_control(dialog, id, false, [](Control& c) { return c.checked; });
+}
+
+// LB_ADDSTRING in a sorted box compares without regard to case and places a
+// line after the lines that compare equal.
+bool line_less(const std::string& a, const std::string& b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+int hl_list_add(DialogHandle dialog, int id, std::string_view line) {
+  int index = with_control(dialog, id, -1, [&](Control& c) -> int {
+    if (c.kind != ControlKind::ListBox) return -1;
+    std::string text(line);
+    if (c.style & platform::LBS_SORT) {
+      auto pos = std::upper_bound(c.lines.begin(), c.lines.end(), text, line_less);
+      auto at = c.lines.insert(pos, std::move(text));
+      return static_cast<int>(at - c.lines.begin());
+    }
+    c.lines.push_back(std::move(text));
+    return static_cast<int>(c.lines.size()) - 1;
+  });
+  if (index >= 0) notify(dialog, id, ChangeKind::ListAdd, line);
+  return index;
+}
+
+int hl_list_delete(DialogHandle dialog, int id, int index) {
+  return with_control(dialog, id, -1, [&](Control& c) -> int {
+    if (c.kind != ControlKind::ListBox || index < 0 || index >= static_cast<int>(c.lines.size())) return -1;
+    c.lines.erase(c.lines.begin() + index);
+    return static_cast<int>(c.lines.size());
+  });
+}
+
+int hl_list_count(DialogHandle dialog, int id) {
+  return with_control(dialog, id, 0, [](Control& c) { return static_cast<int>(c.lines.size()); });
+}
+
+void hl_list_set_selection(DialogHandle, int, int) {}
+
+std::string hl_list_item(DialogHandle dialog, int id, int index) {
+  return with_control(dialog, id, std::string(), [&](Control& c) {
+    return (index >= 0 && index < static_cast<int>(c.lines.size())) ? c.lines[static_cast<size_t>(index)]
+                                                                        : std::string();
+  });
+}
+
+void hl_show_control(DialogHandle dialog, int id, bool shown) {
+  with_control(dialog, id, 0, [&](Control& c) {
+    c.shown = shown;
+    c.style = shown ? (c.style | platform::WS_VISIBLE) : (c.style & ~platform::WS_VISIBLE);
+    return 0;
+  });
+}
+
+bool hl_is_shown(DialogHandle dialog, int id) {
+  return with_control(dialog, id, false, [](Control& c) { return c.shown; });
+}
+
+uint32_t hl_get_style(DialogHandle dialog, int id) {
+  return with_control(dialog, id, uint32_t{0}, [](Control& c) { return c.style; });
+}
+
+void hl_set_style(DialogHandle dialog, int id, uint32_t style) {
+  with_control(dialog, id, 0, [&](Control& c) {
+    c.style = style;
+    c.shown = (style & platform::WS_VISIBLE) != 0;
+    return 0;
+  });
+}
+
+void hl_invalidate(DialogHandle) {}
+
+Rect hl_work_area() { return Rect{0, 0, 1920, 1040}; }
+
+Rect hl_window_rect(DialogHandle dialog) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  auto it = s.dialogs.find(dialog);
+  return it == s.dialogs.end() ? Rect{} : it->second.rect;
+}
+
+void hl_move_window(DialogHandle dialog, const Rect& rect) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  auto it = s.dialogs.find(dialog);
+  if (it != s.dialogs.end()) it->second.rect = rect;
+}
+
+void hl_show_window(DialogHandle) {}
+
+int hl_message_box(DialogHandle owner, std::string_view text, std::string_view caption, uint32_t flags) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  s.boxes.push_back(MessageBoxRecord{owner, std::string(text), std::string(caption), flags});
+  return (flags & 0xF) == platform::MB_YESNO ? platform::IDYES : platform::IDOK;
+}
+
+bool hl_open_file(DialogHandle, std::string_view, std::string& path) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  if (s.open_file_answers.empty()) return false;
+  std::optional<std::string> answer = std::move(s.open_file_answers.front());
+  s.open_file_answers.pop_front();
+  if (!answer) return false;
+  path = *answer;
+  return true;
+}
+
+const platform::UiBackend backend_table{
+    "headless",      hl_run_dialog,  hl_end_dialog,     hl_post_message,       hl_set_text,  hl_get_text,
+    hl_set_check,    hl_is_checked,  hl_list_add,       hl_list_delete,        hl_list_count, hl_list_set_selection,
+    hl_list_item,    hl_show_control, hl_is_shown,      hl_get_style,          hl_set_style, hl_invalidate,
+    hl_work_area,    hl_window_rect, hl_move_window,    hl_show_window,        hl_message_box, hl_open_file,
+};
+
+}  // namespace
+
+const platform::UiBackend& headless_backend() { return backend_table; }
+
+void install_headless_backend() { platform::set_ui_backend(&backend_table); }
+
+bool run_on_dialog_thread(const std::function<void()>& fn, int timeout_ms) {
+  Store& s = store();
+  bool on_dialog_thread;
+  {
+    std::lock_guard lock(s.mutex);
+    on_dialog_thread = s.pumps > 0 && std::this_thread::get_id() == s.dialog_thread;
+  }
+  if (on_dialog_thread) {
+    fn();
+    return true;
+  }
+  if (!wait_for_dialog(timeout_ms)) return false;
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  {
+    std::lock_guard lock(s.mutex);
+    if (s.pumps == 0) return false;
+    s.queue.push_back(QueueItem{platform::no_dialog, {}, [fn, done] {
+                                  fn();
+                                  done->set_value();
+                                }});
+  }
+  s.wake.notify_all();
+  // The pump runs every task it takes; should the last pump end first, the
+  // task is never run and the wait gives up.
+  for (;;) {
+    if (finished.wait_for(std::chrono::milliseconds(50)) == std::future_status::ready) return true;
+    std::lock_guard lock(s.mutex);
+    if (s.pumps == 0) {
+      s.queue.erase(std::remove_if(s.queue.begin(), s.queue.end(),
+                                   [](const QueueItem& q) { return static_cast<bool>(q.task); }),
+                    s.queue.end());
+      return finished.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
+    }
+  }
+}
+
+DialogHandle top_dialog() {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  for (auto it = s.stack.rbegin(); it != s.stack.rend(); ++it) {
+    auto d = s.dialogs.find(*it);
+    if (d != s.dialogs.end() && !d->second.ended) return *it;
+  }
+  return platform::no_dialog;
+}
+
+bool wait_for_dialog(int timeout_ms) {
+  Store& s = store();
+  std::unique_lock lock(s.mutex);
+  return s.wake.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return s.pumps > 0; });
+}
+
+void user_click(DialogHandle dialog, int id) {
+  Store& s = store();
+  {
+    std::lock_guard lock(s.mutex);
+    auto it = s.dialogs.find(dialog);
+    if (it == s.dialogs.end() || it->second.ended) return;
+    Dialog& d = it->second;
+    for (size_t i = 0; i < d.controls.size(); ++i) {
+      Control& c = d.controls[i];
+      if (c.id != id) continue;
+      if (c.kind == ControlKind::CheckBox) {
+        c.checked = !c.checked;
+      } else if (c.kind == ControlKind::RadioButton) {
+        // The group runs back to its first member and on to the next group start.
+        size_t first = i;
+        while (first > 0 && !d.controls[first].group_start) --first;
+        for (size_t j = first; j < d.controls.size(); ++j) {
+          if (j > first && d.controls[j].group_start) break;
+          if (d.controls[j].kind == ControlKind::RadioButton) d.controls[j].checked = false;
+        }
+        c.checked = true;
+      }
+      break;
+    }
+  }
+  send_message(dialog, platform::WM_COMMAND, static_cast<uintptr_t>(id), 0);
+}
+
+intptr_t send_message(DialogHandle dialog, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  DialogProc proc = proc_of(dialog);
+  return proc ? proc(dialog, message, wparam, lparam) : 0;
+}
+
+size_t queued_items() {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  return s.queue.size();
+}
+
+void push_open_file_answer(std::optional<std::string> path) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  s.open_file_answers.push_back(std::move(path));
+}
+
+std::vector<MessageBoxRecord> message_boxes() {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  return s.boxes;
+}
+
+void set_change_observer(ChangeObserver observer) {
+  Store& s = store();
+  std::lock_guard lock(s.observer_mutex);
+  s.observer = std::move(observer);
+}
+
+DialogHandle create_test_dialog(const DialogTemplate& layout) { return create_dialog(layout, platform::no_dialog, nullptr); }
+
+void destroy_test_dialog(DialogHandle dialog) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  s.dialogs.erase(dialog);
+}
+
+std::vector<PostedMessage> take_posted_messages(DialogHandle dialog) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  auto it = s.dialogs.find(dialog);
+  if (it == s.dialogs.end()) return {};
+  return std::exchange(it->second.test_posts, {});
+}
+
+bool dialog_alive(DialogHandle dialog) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  auto it = s.dialogs.find(dialog);
+  return it != s.dialogs.end() && !it->second.ended;
+}
+
+}  // namespace tessaril::ui
