@@ -1,0 +1,60 @@
+#include "shell/config/config.h"
+
+#include <cstdio>
+
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "status/status_codes.h"
+
+namespace tessaril::shell {
+
+AppConfig app_config;
+
+namespace {
+
+template <size_t N>
+void read_text(const char* key, const char* default_value, char (&field)[N], const std::string& path) {
+  platform::profile_string(config_section, key, default_value, field, static_cast<int>(N), path);
+}
+
+int32_t read_int(const char* key, int32_t default_value, const std::string& path) {
+  return platform::profile_int(config_section, key, default_value, path);
+}
+
+}  // namespace
+
+std::string config_path() { return platform::native_path(".\\buc_setup.ini"); }
+
+uint32_t read_config() {
+  const std::string path = config_path();
+
+  // The existence test: only a plain file that opens for reading counts.
+  uint32_t status = status::ST_INI_FILE_MISSING;
+  if (platform::file_size(path) >= 0) {
+    if (std::FILE* f = std::fopen(path.c_str(), "r")) {
+      std::fclose(f);
+      status = 0;
+    }
+  }
+
+  // In the order of the file's documentation; a missing file gives every default.
+  AppConfig& c = app_config;
+  c.sio_port = read_int("sio_port", default_sio_port, path);
+  c.bit_rate = read_int("bit_rate", default_bit_rate, path);
+  c.bit_len = read_int("bit_len", default_bit_len, path);
+  c.stop_len = read_int("stop_len", default_stop_len, path);
+  read_text("parity", default_parity, c.parity, path);
+  read_text("flow_ctl", default_flow_ctl, c.flow_ctl, path);
+  read_text("bpn", default_bpn, c.bpn_text, path);
+  read_text("MID", default_mid, c.mid_text, path);
+  read_text("bsn", default_bsn, c.bsn_text, path);
+  read_text("fid", default_fid, c.fid_text, path);
+  c.rty_tmr = read_int("rty_tmr", default_rty_tmr, path);
+  read_text("cfg_folder", default_cfg_folder, c.cfg_folder, path);
+  read_text("cmd_log_folder", default_cmd_log_folder, c.cmd_log_folder, path);
+  c.logfile_max = read_int("logfile_max", default_logfile_max, path);
+  c.logline_max = read_int("logline_max", default_logline_max, path);
+  return status;
+}
+
+}  // namespace tessaril::shell
