@@ -30,6 +30,9 @@ struct Section {
 // Windows counts Ctrl-Z (the old end-of-file mark) as a blank too.
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x1A; }
 
+// Names and values end at a NUL, as the C strings Windows keeps them in.
+std::string_view c_string(std::string_view s) { return s.substr(0, s.find('\0')); }
+
 std::string_view trim(std::string_view s) {
   while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
   while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
@@ -64,8 +67,6 @@ std::string read_file(const std::string& path) {
 // Splits the text into sections; the views point into `text`.
 std::vector<Section> parse(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  // A NUL ends the text as it ends the C strings Windows reads into.
-  text = text.substr(0, text.find('\0'));
   std::vector<Section> sections;
   sections.push_back(Section{std::string_view(), {}});  // entries before any header
   while (!text.empty()) {
@@ -77,16 +78,17 @@ std::vector<Section> parse(std::string_view text) {
     if (line.front() == '[') {
       size_t close = line.rfind(']');
       if (close != std::string_view::npos) {
-        sections.push_back(Section{trim(line.substr(1, close - 1)), {}});
+        sections.push_back(Section{trim(c_string(line.substr(1, close - 1))), {}});
         continue;
       }
       // no closing bracket: Windows takes the line as a key
     }
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
-      sections.back().entries.push_back(Entry{line, std::string_view(), false});
+      sections.back().entries.push_back(Entry{c_string(line), std::string_view(), false});
     } else {
-      sections.back().entries.push_back(Entry{trim(line.substr(0, eq)), trim(line.substr(eq + 1)), true});
+      sections.back().entries.push_back(
+          Entry{trim(c_string(line.substr(0, eq))), trim(c_string(line.substr(eq + 1))), true});
     }
   }
   return sections;
