@@ -7,9 +7,9 @@
 // receive thread reads the answer (three reads before "No_Ans"), checks its
 // length ("Ans_RCV_ERR"), waits the step's `step_wait_ticks` and validates it
 // (answer_check.h), which posts 1034 (byte 0 of the answer, lParam 3).
-// Command 7 and 8 (Kermit) are handed to the Kermit runner of the link
-// (kermit_in_link.h); until it exists they end at once with the setup-failure
-// ending.
+// Commands 7 and 8 (Kermit) are handed to the Kermit runners installed with
+// set_kermit_runners; without one a transfer ends at once with the ending of
+// a failed set-up (0x100800, 0x200800).
 //
 // Every wait inside a thread (polling, retry pauses, step waits) is cut into
 // short slices and ends promptly on a stop request or when its command is
@@ -48,5 +48,12 @@ bool receive_thread_busy();
 // moved on (the port it was using has been closed).
 int32_t port_epoch();
 void advance_port_epoch();
+
+// The Kermit transfers of the link. A runner is called on the thread that
+// owns the direction (send: `tx_command` 7, receive: `rx_command` 8), runs
+// the whole transfer and posts its 1034 ending itself; for a receive it also
+// sets `rx_command` to 0. The send thread clears `tx_command` afterwards.
+using KermitRunner = void (*)();
+void set_kermit_runners(KermitRunner send, KermitRunner receive);
 
 }  // namespace tessaril::link

@@ -1,17 +1,9 @@
 // Opening and closing the port of the command dialog.
 //
 // How it works: the engineer types a port number n in the port-selection
-// dialog. The device name is "COM<n>" on Windows ("\\.\COM<n>" from 10 up, the
-// only form under which those ports open). On Linux the number is looked up
-// in the optional section "ports" of buc_setup.ini, keys COM1, COM2, ...
-// whose values are device paths:
-//
-//   [ports]
-//   COM3=/dev/ttyUSB0
-//   COM7=/dev/serial/by-id/usb-FTDI_FT232R-if00-port0
-//
-// Without an entry COM<n> means /dev/ttyS<n-1> (COM1 is /dev/ttyS0, the
-// numbering of the PC serial ports), and COM0 means /dev/ttyS0 as well.
+// dialog; platform::serial_device_name turns it into a device name ("COM3",
+// "\\.\COM12" on Windows; on Linux the section "ports" of buc_setup.ini or
+// /dev/ttyS<n-1>, see platform/serial.h).
 //
 // A port that fails to open does not stop the command dialog from opening:
 // the failure then shows as short writes and empty reads. It is not silent
@@ -35,10 +27,6 @@ namespace tessaril::link {
 // The fixed read time-outs of the command port: 10 ms interval, 150 ms per
 // byte plus 150 ms (38 400 ms for a 255-byte read with no data).
 platform::SerialTimeouts command_port_timeouts();
-
-// The device name for port number n. ini_path is the configuration file
-// whose section "ports" is consulted (Linux only).
-std::string serial_device_name(int port_number, const std::string& ini_path);
 
 // Opens the device of port_number with bit_rate and bit_len (low byte), no
 // parity, one stop bit and the fixed read time-outs; stores the handle in

@@ -91,6 +91,20 @@ bool serial_is_open(SerialHandle port);
 // port. The handle is dead afterwards; a second close does nothing.
 void serial_close(SerialHandle port);
 
+// The device of COM port number n.
+// Windows: "COM<n>", and "\\.\COM<n>" from 10 up, the only form under which
+// those ports open.
+// Linux: the optional section "ports" of the configuration file ini_path,
+// keys COM1, COM2, ... whose values are device paths:
+//
+//   [ports]
+//   COM3=/dev/ttyUSB0
+//   COM7=/dev/serial/by-id/usb-FTDI_FT232R_A1B2C3-if00-port0
+//
+// Without an entry COM<n> is /dev/ttyS<n-1>, the numbering of the PC's own
+// serial ports (COM1 is /dev/ttyS0); n of 0 or less gives /dev/ttyS0.
+std::string serial_device_name(int port_number, const std::string& ini_path);
+
 // Test hook: scales the total read time-outs (multiplier and constant) of
 // every port by percent / 100, at least 1 ms. 100 restores the real values.
 // The interval time-out is not scaled: it separates one answer from the next.

@@ -1,0 +1,139 @@
+#include "link/answer_check.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/frame_codec.h"
+#include "link/link_state.h"
+#include "platform/controls.h"
+#include "shell/config/dialog_handles.h"
+#include "status/command_log.h"
+#include "status/status_codes.h"
+
+namespace tessaril::link {
+
+namespace {
+
+constexpr const char* response_texts[32] = {
+    "RSP=Failure(0x00)",
+    "RSP=Success(0x01)",
+    "RSP=Message recv tmo(0x02)",
+    "RSP=Invalid cmd seq num(0x03)",
+    "RSP=Invalid FCS detected(0x04)",
+    "RSP=Incompatible cmd ver(0x05)",
+    "RSP=Invalid 3rd-party cmd(0x06)",
+    "RSP=data-len&field mismatch(0x07)",
+    "RSP=File recieve fail(0x08)",
+    "RSP=BUC Inp-buf Overrun(0x09)",
+    "RSP=Modem cmd field err(0x0A)",
+    "RSP=Upgrade fail(0x0B)",
+    "RSP=unknown rsp_code", "RSP=unknown rsp_code", "RSP=unknown rsp_code", "RSP=unknown rsp_code",
+    "RSP=unknown rsp_code", "RSP=unknown rsp_code", "RSP=unknown rsp_code", "RSP=unknown rsp_code",
+    "RSP=unknown rsp_code", "RSP=unknown rsp_code", "RSP=unknown rsp_code", "RSP=unknown rsp_code",
+    "RSP=unknown rsp_code", "RSP=unknown rsp_code", "RSP=unknown rsp_code", "RSP=unknown rsp_code",
+    "RSP=unknown rsp_code", "RSP=unknown rsp_code",
+    "RSP=unimplemented cmd(0x1E)",
+    "RSP=unrecognized cmd(0x1F)",
+};
+
+// Answers whose code is 0xF0 or more answer extended-form commands and carry
+// their status byte at offset 3.
+constexpr uint8_t EXTENDED_ANSWER_FIRST = 0xF0;
+constexpr uint8_t ANSWER_GET_CAL_FILE = 0x8E;
+constexpr uint8_t ANSWER_GET_CAL_FILE_EX = 0xF9;
+
+bool ends_with(const char* name, int length, const char* suffix) {
+  int n = static_cast<int>(std::strlen(suffix));
+  return length >= n && std::memcmp(name + length - n, suffix, static_cast<size_t>(n)) == 0;
+}
+
+}  // namespace
+
+const char* response_text(int code) { return response_texts[code & 0x1F]; }
+
+int response_code(const uint8_t* frame) {
+  uint8_t status = frame[0] >= EXTENDED_ANSWER_FIRST ? frame[3] : frame[1];
+  return status >> 3;
+}
+
+AnswerLength check_answer_length(const uint8_t* received, int count, uint8_t* decoded) {
+  if (count < static_cast<int>(FRAME_OVERHEAD)) return {0, status::ST_ANS_RECV_SIZE_ERR};
+  status::log_recv_hex(received, static_cast<size_t>(count));
+  int m = static_cast<int>(rfc1055_decode(received, static_cast<size_t>(count), decoded));
+  // Escapes can shrink a read below the header; such a read cannot be a frame.
+  if (m < static_cast<int>(FRAME_HEADER)) {
+    status::log_recv_text(decoded, static_cast<size_t>(m));
+    return {m, status::ST_ANS_RECV_SIZE_ERR};
+  }
+  int expected = decoded[4] * 256 + decoded[5] + static_cast<int>(FRAME_OVERHEAD);
+  int length = std::min(m, expected);
+  status::log_recv_text(decoded, static_cast<size_t>(length));
+  return {length, length == expected ? status::ST_ANS_RECV_OK : status::ST_ANS_RECV_SIZE_ERR};
+}
+
+bool parse_file_announcement(const uint8_t* data, int data_len, char* name, int32_t& size) {
+  bool ok = data_len > 0 && std::memchr(data, ',', static_cast<size_t>(data_len)) != nullptr;
+  int i = 0;
+  int k = 0;
+  while (i < data_len && k < ANNOUNCED_NAME_MAX && data[i] != ',') {
+    uint8_t c = data[i++];
+    name[k++] = static_cast<char>(c >= 0x60 ? c - 0x20 : c);
+  }
+  name[k] = '\0';
+  if (!ends_with(name, k, ".XML") && !ends_with(name, k, ".GZ")) ok = false;
+  // The size follows the ','; after a name cut at 29 characters the 30th
+  // character is passed over, whatever it is.
+  if (i < data_len && (data[i] == ',' || k == ANNOUNCED_NAME_MAX)) {
+    ++i;
+  } else {
+    size = 0;
+    return false;
+  }
+  int64_t value = 0;
+  int digits = 0;
+  bool terminated = false;
+  while (i < data_len) {
+    uint8_t c = data[i++];
+    if (c == 0) {
+      terminated = true;
+      break;
+    }
+    if (c < '0' || c > '9') ok = false;
+    value = value * 10 + (c - '0');
+    if (++digits > ANNOUNCED_SIZE_DIGITS_MAX) {
+      ok = false;  // a seventh character: more than the device may announce
+      break;
+    }
+  }
+  if (!terminated) ok = false;
+  size = static_cast<int32_t>(value);
+  return ok;
+}
+
+void validate_answer(const uint8_t* frame, int length) {
+  const platform::DialogHandle dialog = shell::command_dialog.load();
+  const char* text;
+  int32_t ok;
+  if (length < static_cast<int>(FRAME_OVERHEAD) || !frame_crc_ok(frame, static_cast<size_t>(length))) {
+    text = CRC_NG_TEXT;
+    ok = 0;
+  } else {
+    int code = response_code(frame);
+    text = response_text(code);
+    ok = code == RESPONSE_SUCCESS ? 1 : 0;
+  }
+  const int step = frame_slot.load();
+  if (step >= STEP_FIRST && step <= STEP_LAST) platform::set_control_text(dialog, result_field_id(step), text);
+  if (length >= static_cast<int>(FRAME_OVERHEAD) &&
+      (frame[0] == ANSWER_GET_CAL_FILE || frame[0] == ANSWER_GET_CAL_FILE_EX)) {
+    int32_t size = rx_file_size.load();
+    const int data_len = length - static_cast<int>(FRAME_OVERHEAD);
+    if (!parse_file_announcement(frame + FRAME_HEADER, data_len, rx_file_name, size)) ok = 0;
+    rx_file_size.store(size);
+  }
+  rsp_ok.store(ok);
+  clear_command(rx_command, RX_AWAIT_ANSWER);
+  platform::post_message(dialog, WM_LINK_EVENT, length > 0 ? frame[0] : 0, LINK_ANSWER_VALIDATED);
+}
+
+}  // namespace tessaril::link
