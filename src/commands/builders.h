@@ -1,0 +1,82 @@
+// The command builders: one per command button, and the four sequence
+// builders the command dialog's sequencer calls.
+//
+// How it works: a button builder clears the editor's slot tables, presets the
+// sequence controls as its row of the catalogue says (command_table.h), reads
+// its inputs up to their read limits into one data text, and writes the
+// frame into the editor: header entries, size fields, end code, data entries
+// and CRC entries. Nothing is sent; "Send" does that. Every data text is sent
+// with its terminating NUL, so the data length is the text length + 1.
+//
+// A sequence builder writes the header and the data of its command into
+// slot s (the header into the visible header entries, the data into slot s's
+// table), reads the finished frame back and stores it, raw and encoded, in
+// step s of the transmit buffers; it returns the encoded length. The caller
+// then writes the command word.
+//
+// Every builder writes the header with the current `seq_no` and advances it;
+// after 0xFFFF comes 1, so 0 never appears.
+//
+// Everything here runs on the dialog thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "commands/command_table.h"
+#include "platform/controls.h"
+
+namespace tessaril::commands {
+
+// Byte 1 of a standard header and byte 3 of an extended one.
+inline constexpr uint8_t header_tag = 0x00;
+// Byte 1 of an extended header.
+inline constexpr uint8_t ext_header_tag = 0x10;
+
+// The frame sequence number; the command dialog sets it to 1 when it opens.
+inline std::atomic<uint16_t> seq_no{1};
+
+// The number after v: 0xFFFF is followed by 1.
+constexpr uint16_t next_seq_no(uint16_t v) { return v == 0xFFFF ? 1 : static_cast<uint16_t>(v + 1); }
+
+// Advances seq_no and returns the value it had.
+uint16_t take_seq_no();
+
+// Lowers every byte 0x60..0x7F by 0x20 (a-z become A-Z, '~' becomes '^');
+// every other byte stays. In place up to the terminator.
+void upcase_name(char* text);
+std::string upcase_name(std::string_view text);
+
+// Header entries, end code "C0", header size "6" and data size n (decimal)
+// for a command with n data bytes; advances seq_no.
+void fill_header_fields(platform::DialogHandle dialog, uint8_t code, int n);
+
+// A command without data into slot (the plain preset applied for slot 1);
+// the caller has cleared the slot tables. Advances seq_no.
+void build_plain_command(platform::DialogHandle dialog, int slot, uint8_t code);
+
+// The builder of a command button: false (and nothing touched) when
+// button_id is not a command button.
+bool build_command_for_button(platform::DialogHandle dialog, int button_id);
+
+// The data text (without its NUL) a button builder reads from the inputs.
+std::string command_data_text(platform::DialogHandle dialog, const CommandEntry& entry);
+
+// The preset of a catalogue row applied to the sequence controls.
+void apply_preset(platform::DialogHandle dialog, const CommandEntry& entry);
+
+// Sequence builders: each stores the frame in step slot (1..4) of the
+// transmit buffers and returns its encoded length; a slot outside 1..4
+// stores nothing and returns 0.
+// Reset Status Latch (0x09), no data.
+int build_latch_reset_frame(platform::DialogHandle dialog, int slot);
+// Start File Transfer (0x0A) "name,size"; shows them in statics 2102, 2103.
+int build_transfer_start_frame(platform::DialogHandle dialog, int slot, const char* file_name, int32_t file_size);
+// Kermit File Transfer Status (0x0B) with the name as given; shows it in edit 1111.
+int build_status_frame(platform::DialogHandle dialog, int slot, const char* file_name);
+// Receive File (0x0C) "name,size"; the caller shows them.
+int build_receive_frame(platform::DialogHandle dialog, int slot, const char* file_name, int32_t file_size);
+
+}  // namespace tessaril::commands
