@@ -1,0 +1,448 @@
+// The protocol engine: one packet in, at most one packet out, one state step.
+//
+// A packet handed over with KA_PACKET goes through three stages: the packet
+// layer verifies it (verify_packet), the sequence check sorts out repeats and
+// strays, and the state switch answers the in-sequence packet. The receiving
+// side acknowledges every packet it takes; the sending side sends the next
+// packet when the acknowledgement of the last one comes, and repeats the last
+// one when anything else comes. One packet is in flight at a time, whatever
+// window the peer offered.
+#include <cstring>
+
+#include "kermit/kermit_encode.h"
+#include "kermit/kermit_files.h"
+#include "kermit/kermit_packet.h"
+#include "kermit/kermit_state.h"
+
+namespace tessaril::kermit {
+
+namespace {
+
+void set_state(KermitState* k, KermitResult* r, int16_t state) {
+  k->state = state;
+  r->result_state = state;
+}
+
+void report(KermitState* k, const char* text) {
+  if (k->debug_hook) k->debug_hook(k, text);
+}
+
+const char* ack_text(const KermitState* k) {
+  if (k->cancel == 1) return "X";
+  if (k->cancel == 2) return "Z";
+  return nullptr;
+}
+
+int16_t previous_seq(const KermitState* k) { return static_cast<int16_t>(k->recv_seq == 0 ? 63 : k->recv_seq - 1); }
+
+// The acknowledgement of a file header echoes the name, cut where it stops
+// being printable (an unencoded control byte could end the packet early) and
+// to what one packet to the peer holds.
+void name_echo(const KermitState* k, const char* name, char* out, int size) {
+  int limit = max_data_for_peer(k);
+  if (limit > size - 1) limit = size - 1;
+  int n = 0;
+  while (n < limit && name[n]) {
+    auto c = static_cast<uint8_t>(name[n]);
+    if (c < 32 || c > 126) break;
+    out[n] = name[n];
+    ++n;
+  }
+  out[n] = '\0';
+}
+
+void skip_remaining_names(KermitState* k) {
+  if (!k->file_list) return;
+  while (*k->file_list) {
+    report(k, "Skip");
+    ++k->file_list;
+  }
+}
+
+int init_engine(KermitState* k, KermitResult* r) {
+  k->version_text = "1.7";
+  r->file_name[0] = '\0';
+  r->filedate[0] = '\0';
+  r->filesize = 0;
+  r->bytes_done = 0;
+  r->file_outcome = KO_NONE;
+  for (int i = 0; i < RSLOT_COUNT; ++i) {
+    rslot_free(k, i);
+    // A new transfer does not inherit the repeats counted by the last one.
+    k->rslots[i].retries = 0;
+  }
+  k->s_remain[0] = '\0';
+  set_state(k, r, R_AWAIT_INIT);
+  k->send_seq = k->recv_seq = 0;
+  k->zincnt = 0;
+  k->cur_file_name = nullptr;
+  k->name_source = nullptr;
+  k->retry_limit = 3;
+  k->rpt_on = 0;
+  k->rpt_count = 0;
+  k->direction = 2;
+  k->s_first = 1;
+  k->send_mark = k->recv_mark = 1;
+  k->send_eol = k->recv_eol = 13;
+  k->peer_timeout = k->own_timeout = 1;
+  k->recv_maxlen = k->send_maxlen = MAX_PACKET;
+  k->window_size = 31;
+  k->send_ctl_prefix = k->recv_ctl_prefix = '#';
+  k->ebq = 'Y';
+  k->ebqflg = 0;
+  k->rpt_prefix = '~';
+  k->capability_bits = 12;
+  k->out_packet[0] = '\0';
+  k->out_packet_len = 0;
+  k->xdata = k->xdata_area;
+  k->xdata[0] = '\0';
+  k->next_char = -1;
+  k->pending_outcome = KO_NONE;
+  init_crc_tables(k);
+  return KR_OK;
+}
+
+// Ends the file being sent: 'Z' (with `data`, may be null) after the packet
+// acknowledged; the outcome is recorded when the 'Z' is acknowledged.
+int send_eof(KermitState* k, const char* data, int16_t outcome) {
+  next_seq(k);
+  int result = spkt('Z', k->send_seq, -1, data ? data : "", k);
+  if (result != 0) return result;
+  k->pending_outcome = outcome;
+  k->recv_seq = k->send_seq;
+  return 0;
+}
+
+// After the acknowledgement of a packet of the file: the next data packet, or
+// 'Z' at the end of the file.
+int send_next_data(KermitState* k, KermitResult* r, char first) {
+  int n = sdata(k, r);
+  if (n != 0) {
+    // A data packet that could not be sent is not reported here: the
+    // acknowledgement it never gets ends the transfer at the caller's limit.
+    set_state(k, r, S_AWAIT_DATA_ACK);
+    k->recv_seq = k->send_seq;
+    return KR_OK;
+  }
+  int result;
+  if (input_read_failed()) {
+    result = send_eof(k, "D", KO_UNREADABLE);  // what was sent is not the whole file
+  } else {
+    next_seq(k);
+    result = spkt('Z', k->send_seq, 0, nullptr, k);
+    k->pending_outcome = KO_COMPLETE;
+    k->recv_seq = k->send_seq;
+  }
+  if (k->closefile) k->closefile(k, first, 1);
+  if (result != 0) return result;
+  set_state(k, r, S_AWAIT_EOF_ACK);
+  return KR_OK;
+}
+
+// The next name of the file list, or 'B' when none is left.
+int send_next_file(KermitState* k, KermitResult* r) {
+  next_seq(k);
+  const char* name = k->file_list ? *k->file_list : nullptr;
+  if (!name) {
+    int result = spkt('B', k->send_seq, 0, nullptr, k);
+    if (result != 0) return result;
+    set_state(k, r, S_AWAIT_EOT_ACK);
+    k->recv_seq = k->send_seq;
+    return KR_OK;
+  }
+  if (strnlen(name, FILE_NAME_SIZE) >= FILE_NAME_SIZE) return KR_FAIL;
+  std::strcpy(r->file_name, name);
+  ++k->file_list;
+  k->cur_file_name = name;
+  r->file_outcome = KO_NONE;
+  k->pending_outcome = KO_NONE;
+  int result = k->openfile ? k->openfile(k, name, 1) : -1;
+  if (result != 0) return result;
+  int n = encode_name(name, k, r);
+  result = spkt('F', k->send_seq, n, k->xdata, k);
+  r->bytes_done = 0;
+  if (result != 0) return result;
+  set_state(k, r, S_AWAIT_FILE_ACK);
+  k->recv_seq = k->send_seq;
+  return KR_OK;
+}
+
+int fail_with(KermitState* k, const char* text, int result) {
+  send_error(text, k);
+  return result < 0 ? result : KR_FAIL;
+}
+
+// Opens the received file for the first 'D' or the 'Z' of an empty file.
+int open_received(KermitState* k, KermitResult* r) {
+  k->out_buf_count = 0;
+  k->cur_file_name = r->file_name;
+  r->bytes_done = 0;
+  int result = k->openfile ? k->openfile(k, r->file_name, 2) : -1;
+  if (result != 0) return fail_with(k, "File refused or can't be opened", result);
+  return 0;
+}
+
+int16_t received_outcome(char disposition) { return disposition == 'D' ? KO_DISCARDED : KO_COMPLETE; }
+
+int receive_packet(KermitState* k, KermitResult* r, char type, const char* data, int data_len) {
+  const char first = data_len > 0 ? data[0] : '\0';
+  switch (k->state) {
+    case R_AWAIT_INIT:
+      if (type != 'S') break;
+      peer_params(k, data, data_len);
+      if (rpar(k, 'Y') != 0) return KR_FAIL;
+      set_state(k, r, R_FILE);
+      return KR_OK;
+
+    case R_FILE:
+      if (type == 'F') {
+        int result = decode_data(k, r, 0, data);
+        if (result != 0) return fail_with(k, "Filename error", result);
+        r->filedate[0] = '\0';
+        r->filesize = 0;
+        r->bytes_done = 0;
+        r->file_outcome = KO_NONE;
+        char echo[MAX_PACKET];
+        name_echo(k, r->file_name, echo, sizeof echo);
+        set_state(k, r, R_ATTR);
+        return ack(k, k->recv_seq, echo);
+      }
+      if (type == 'B') return ack(k, k->recv_seq, nullptr) == 0 ? KR_DONE : KR_FAIL;
+      break;
+
+    case R_ATTR:
+      if (type == 'A') {
+        int file_type = gattr(k, data, r);
+        if (file_type >= 0) k->file_binary = static_cast<int16_t>(file_type);
+        ack(k, k->recv_seq, "Y");
+        return KR_OK;
+      }
+      if (type == 'D') {
+        if (int result = open_received(k, r); result != 0) return result;
+        if (int result = decode_data(k, r, 1, data); result != 0)
+          return fail_with(k, "Error writing data", result);
+        set_state(k, r, R_DATA);
+        return ack(k, k->recv_seq, ack_text(k));
+      }
+      if (type == 'Z') {
+        if (int result = open_received(k, r); result != 0) return result;
+        if (int result = k->closefile(k, first, 2); result != 0)
+          return fail_with(k, "Error closing empty file", result);
+        r->file_outcome = received_outcome(first);
+        set_state(k, r, R_FILE);
+        return ack(k, k->recv_seq, ack_text(k));
+      }
+      break;
+
+    case R_DATA:
+      if (type == 'D') {
+        if (int result = decode_data(k, r, 1, data); result != 0)
+          return fail_with(k, "Error writing data", result);
+        return ack(k, k->recv_seq, ack_text(k));
+      }
+      if (type == 'Z') {
+        int result = k->writefile ? k->writefile(k, k->out_buf, k->out_buf_count) : -1;
+        r->bytes_done += k->out_buf_count;
+        k->out_buf_count = 0;
+        if (result != 0) return fail_with(k, "Error writing data", result);
+        if ((result = k->closefile(k, first, 2)) != 0) return fail_with(k, "Can't close file", result);
+        r->file_outcome = received_outcome(first);
+        set_state(k, r, R_FILE);
+        return ack(k, k->recv_seq, ack_text(k));
+      }
+      break;
+
+    default:
+      return KR_FAIL;
+  }
+  send_error("Unexpected packet type", k);
+  return KR_FAIL;
+}
+
+int send_packet(KermitState* k, KermitResult* r, const char* data, int data_len, const char* msg) {
+  const char first = data_len > 0 ? data[0] : '\0';
+  switch (k->state) {
+    case S_AWAIT_INIT_ACK: {
+      // A peer that names another block check than the one proposed expects
+      // both sides to fall back to type 1.
+      const int16_t proposed = k->bct;
+      peer_params(k, data, data_len);
+      if (!k->force_crc && k->bct != proposed) k->bct = 1;
+      return send_next_file(k, r);
+    }
+    case S_AWAIT_EOF_ACK:
+      r->file_outcome = k->pending_outcome;
+      return send_next_file(k, r);
+
+    case S_AWAIT_FILE_ACK:
+      if (k->capability_bits & 8) {
+        next_seq(k);
+        int result = sattr(k, r);
+        if (result != 0) return result;
+        set_state(k, r, S_AWAIT_ATTR_ACK);
+        k->recv_seq = k->send_seq;
+        return KR_OK;
+      }
+      next_seq(k);
+      return send_next_data(k, r, first);
+
+    case S_AWAIT_ATTR_ACK:
+      if (first == 'N') {
+        // The receiver refuses the file: tell it to discard and go on.
+        if (k->closefile) k->closefile(k, 'D', 1);
+        report(k, "Skip");
+        int result = send_eof(k, "D", KO_REFUSED);
+        if (result != 0) return result;
+        set_state(k, r, S_AWAIT_EOF_ACK);
+        return KR_OK;
+      }
+      next_seq(k);
+      return send_next_data(k, r, first);
+
+    case S_AWAIT_DATA_ACK:
+      next_seq(k);
+      return send_next_data(k, r, first);
+
+    case S_AWAIT_EOT_ACK:
+      return KR_DONE;
+
+    default:
+      send_error(msg ? msg : "", k);
+      return KR_FAIL;
+  }
+}
+
+int packet_action(KermitState* k, int r_slot, int len, const char* msg, KermitResult* r) {
+  if (k->state == K_IDLE) return KR_OK;
+  if (r_slot < 0 || r_slot >= RSLOT_COUNT) return KR_NOSLOT;
+  const bool sending = k->direction == 1;
+  RecvSlot& slot = k->rslots[r_slot];
+
+  switch (verify_packet(k, r_slot, len)) {
+    case PacketCheck::too_short:
+      rslot_free(k, r_slot);
+      return sending ? resend_last(k) : send_nak(k, k->recv_seq, r_slot);
+    case PacketCheck::damaged:
+      rslot_free(k, r_slot);
+      if (sending)
+        resend_last(k);
+      else
+        send_nak(k, k->recv_seq, r_slot);
+      return KR_OK;
+    case PacketCheck::ignored:
+      rslot_free(k, r_slot);
+      return KR_OK;
+    case PacketCheck::peer_error:
+      rslot_free(k, r_slot);
+      return KR_FAIL;
+    case PacketCheck::ok:
+      break;
+  }
+
+  if (slot.seq != k->recv_seq) {
+    rslot_free(k, r_slot);
+    if (slot.seq == previous_seq(k)) {
+      // Our last packet went astray: send it again, up to the limit.
+      int before = slot.retries;
+      if (slot.retries < INT16_MAX) ++slot.retries;
+      if (before > k->retry_limit) {
+        send_error("Too many retries", k);
+        return KR_FAIL;
+      }
+      return resend_last(k);
+    }
+    return sending ? resend_last(k) : send_nak(k, k->recv_seq, r_slot);
+  }
+  slot.retries = 0;
+
+  const char type = slot.type;
+  const char* data = slot.data;
+  const int data_len = slot.data_len;
+  // The buffer keeps its bytes until the slot is handed out again.
+  rslot_free(k, r_slot);
+
+  if (!sending) return receive_packet(k, r, type, data, data_len);
+
+  if (type != 'Y') return resend_last(k);
+  const char first = data_len > 0 ? data[0] : '\0';
+  if (k->state == S_AWAIT_DATA_ACK && (first == 'X' || first == 'Z' || k->cancel)) {
+    // The receiver cancels this file ('X') or the whole group ('Z').
+    if (k->closefile) k->closefile(k, first, 1);
+    next_seq(k);
+    int result = spkt('Z', k->send_seq, 0, nullptr, k);
+    if (result != 0) return result;
+    k->pending_outcome = KO_CANCELLED;
+    if (first == 'Z' || k->cancel == 2) {
+      report(k, "Group Cancel (Send)");
+      skip_remaining_names(k);
+    }
+    set_state(k, r, S_AWAIT_EOF_ACK);
+    k->recv_seq = k->send_seq;
+    return KR_OK;
+  }
+  return send_packet(k, r, data, data_len, msg);
+}
+
+}  // namespace
+
+char* rslot_get(KermitState* k, int* slot) {
+  for (int i = 0; i < RSLOT_COUNT; ++i) {
+    RecvSlot& s = k->rslots[i];
+    if (s.length < 1) {
+      s.length = -1;
+      s.seq = -1;
+      s.type = ' ';
+      s.data = nullptr;
+      s.data_len = 0;
+      *slot = i;
+      return k->rslot_buf[i];
+    }
+  }
+  *slot = -1;
+  return nullptr;
+}
+
+void rslot_free(KermitState* k, int slot) {
+  if (slot >= 0 && slot < RSLOT_COUNT) k->rslots[slot].length = 0;
+}
+
+int sdata(KermitState* k, KermitResult* r) {
+  if (k->cancel) return 0;
+  int n = getpkt(k, r);
+  if (n < 1) return 0;
+  if (spkt('D', k->send_seq, n, k->xdata, k) != 0) return -1;
+  return n;
+}
+
+int kermit_engine(int action, KermitState* k, int r_slot, int len, const char* msg, KermitResult* r) {
+  switch (static_cast<int16_t>(action)) {
+    case KA_INIT:
+      return init_engine(k, r);
+    case KA_SEND:
+      if (rpar(k, 'S') != 0) return KR_FAIL;
+      set_state(k, r, S_AWAIT_INIT_ACK);
+      k->direction = 1;
+      return KR_OK;
+    case KA_STATUS:
+      return KR_STATUS;
+    case KA_QUIT:
+      return KR_DONE;
+    case KA_ERROR:
+      send_error(msg ? msg : "", k);
+      // A received file is closed as a discard: it never takes the place of
+      // a good file after an error.
+      if (k->closefile) {
+        if (k->direction == 1)
+          k->closefile(k, 0, 1);
+        else
+          k->closefile(k, 'D', 2);
+      }
+      return KR_DONE;
+    case KA_PACKET:
+      return packet_action(k, static_cast<int16_t>(r_slot), len, msg, r);
+    default:
+      return KR_FAIL;
+  }
+}
+
+}  // namespace tessaril::kermit

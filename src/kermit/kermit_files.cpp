@@ -1,0 +1,159 @@
+#include "kermit/kermit_files.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+
+namespace tessaril::kermit {
+
+namespace {
+
+std::ifstream input_file;
+std::ofstream output_file;
+std::string output_final;    // the name the received file is put in place under
+std::string output_partial;  // where it is written meanwhile
+bool input_failed = false;
+
+// The path of the file to send: the chosen full path, else the name as it
+// exists in the working folder in whatever case.
+std::string send_file_path(const KermitState* k, const char* name) {
+  if (k->send_path && *k->send_path) return k->send_path;
+  std::string n = name ? name : "";
+  if (n.empty()) return n;
+  if (platform::file_size(n) >= 0) return n;
+  std::string found = platform::find_file_nocase("", platform::base_name(n));
+  return found.empty() ? n : found;
+}
+
+int close_output(int disposition, int keep_partial) {
+  if (!output_file.is_open()) return 0;
+  output_file.close();
+  bool closed = !output_file.fail();
+  output_file.clear();
+  if (!closed) return -1;  // the partial file stays under its own name
+  if (disposition == 'D') {
+    if (!keep_partial) platform::remove_file(output_partial);
+    return 0;
+  }
+  return platform::rename_file(output_partial, output_final) ? 0 : -1;
+}
+
+}  // namespace
+
+int reserved_cb() { return -1; }
+
+bool safe_received_name(const char* name) {
+  if (!name || !*name) return false;
+  if (std::strcmp(name, ".") == 0) return false;
+  if (name[0] == '.' && name[1] == '.') return false;
+  for (const char* p = name; *p; ++p) {
+    auto c = static_cast<uint8_t>(*p);
+    if (platform::is_path_separator(*p) || c == ':' || c < 32) return false;
+  }
+  return true;
+}
+
+bool input_file_open() { return input_file.is_open(); }
+bool output_file_open() { return output_file.is_open(); }
+bool input_read_failed() { return input_failed; }
+
+int openfile(KermitState* k, const char* name, int mode) {
+  if (mode == 1) {
+    if (input_file.is_open()) input_file.close();
+    input_file.clear();
+    input_failed = false;
+    const std::string path = send_file_path(k, name);
+    if (platform::file_size(path) < 0) return -1;  // missing, or a folder rather than a file
+    input_file.open(path, std::ios::in | std::ios::binary);
+    if (!input_file.is_open()) {
+      input_file.clear();
+      return -1;
+    }
+    k->s_first = 1;
+    if (k->in_buf) k->in_buf[0] = '\0';
+    k->zinptr = k->in_buf;
+    k->zincnt = 0;
+    return 0;
+  }
+  if (mode == 2) {
+    // A stream left open by a failed transfer is closed as a discard first.
+    close_output('D', k->keep_partial);
+    if (!safe_received_name(name)) return -1;
+    output_final = name;
+    output_partial = output_final + PARTIAL_SUFFIX;
+    output_file.clear();
+    output_file.open(output_partial, std::ios::out | std::ios::binary | std::ios::trunc);
+    if (!output_file.is_open()) {
+      output_file.clear();
+      return -1;
+    }
+    return 0;
+  }
+  return -1;
+}
+
+int32_t query_file(KermitState* k, const char* name, char* date, int size, int /*type*/, int /*mode*/) {
+  if (!date) return -1;
+  if (size > 0) date[0] = '\0';
+  if (size < 18) return -1;
+  int64_t bytes = platform::file_size(send_file_path(k, name));
+  if (bytes < 0) return -1;
+  platform::LocalTime t = platform::local_time();
+  std::snprintf(date, static_cast<size_t>(size), "%04d%02d%02d %02d:%02d:%02d", t.year % 10000, t.month % 100,
+                t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
+  return static_cast<int32_t>(static_cast<uint32_t>(bytes & 0xFFFFFFFF));
+}
+
+int readfile(KermitState* k) {
+  if (!k->zinptr || !k->in_buf || !input_file.is_open()) return -1;
+  if (k->zincnt < 1) {
+    int32_t got = 0;
+    if (k->file_binary) {
+      input_file.read(k->in_buf, k->in_buf_size);
+      got = static_cast<int32_t>(input_file.gcount());
+    } else {
+      // Text: every LF goes out as CR LF, so leave room for the pair.
+      while (got < k->in_buf_size - 2) {
+        int c = input_file.get();
+        if (c == std::char_traits<char>::eof()) break;
+        if (c == '\n') k->in_buf[got++] = '\r';
+        k->in_buf[got++] = static_cast<char>(c);
+      }
+    }
+    if (input_file.bad()) {
+      input_failed = true;
+      return -1;
+    }
+    k->in_buf[got] = '\0';
+    k->zincnt = got;
+    if (got == 0) return -1;
+    k->zinptr = k->in_buf;
+  }
+  --k->zincnt;
+  return static_cast<uint8_t>(*k->zinptr++);
+}
+
+int writefile(KermitState* /*k*/, const char* bytes, int count) {
+  if (!output_file.is_open() || output_file.fail()) return -1;
+  if (count <= 0) return 0;
+  output_file.write(bytes, count);
+  return output_file.fail() ? -1 : 0;
+}
+
+int closefile(KermitState* k, int disposition, int mode) {
+  if (mode == 1) {
+    if (!input_file.is_open()) return 0;
+    input_file.close();
+    bool closed = !input_file.fail();
+    input_file.clear();
+    return closed ? 0 : -1;
+  }
+  if (mode == 2 || mode == 3) return close_output(disposition, k->keep_partial);
+  return -1;
+}
+
+}  // namespace tessaril::kermit

@@ -1,0 +1,93 @@
+// Kermit packets on the line: layout, block checks, building, verifying and
+// the send-init parameter exchange.
+//
+// How it works: a packet is MARK, LEN, SEQ, TYPE, DATA, CHECK, EOL. LEN is
+// tochar of the number of characters after it up to and including the check,
+// so a packet is at most 94 + 3 characters between its marks. Every packet
+// sent is built into `out_packet` (spkt) and kept there so that resend_last can
+// repeat it. A received packet arrives in a receive slot as the bytes between
+// MARK and EOL; verify_packet reads LEN, SEQ and TYPE, checks that LEN accounts
+// for exactly the bytes that arrived, compares the block check and terminates
+// the data field where the check begins. The send-init ('S') and its
+// acknowledgement always travel with block check 1 so that two sides that have
+// not agreed on anything yet can read them; the check they agree on is used
+// from the next packet on.
+//
+// The packet layer owns no memory: every buffer is a field of the record.
+#pragma once
+
+#include <cstdint>
+
+#include "kermit/kermit_state.h"
+
+namespace tessaril::kermit {
+
+constexpr char tochar(int x) { return static_cast<char>(x + 32); }
+constexpr int unchar(char ch) { return static_cast<uint8_t>(static_cast<uint8_t>(ch) - 32); }
+constexpr char ctl(char ch) { return static_cast<char>(ch ^ 64); }
+
+// Writes the two nibble tables of the CRC into the record.
+void init_crc_tables(KermitState* k);
+
+// Block checks over `count` bytes, and over a terminated text. check_type3
+// uses the record's nibble tables (init_crc_tables must have run).
+uint16_t check_type1(const char* text, int count);
+uint16_t check_type1(const char* text);
+uint16_t check_type2(const char* text, int count);  // the 16-bit sum; 12 bits travel
+uint16_t check_type2(const char* text);
+uint16_t check_type3(const KermitState* k, const char* text, int count);
+uint16_t check_type3(const KermitState* k, const char* text);
+
+// Characters of the block check that packets are sent with: 3 once a peer
+// forced CRCs on every packet, else `bct`.
+int check_length(const KermitState* k);
+
+// The longest data field a packet to the peer may carry whole, LEN counting
+// data, check and two: the peer's MAXL minus the check and two.
+int max_data_for_peer(const KermitState* k);
+
+// Builds and sends a packet. len < 0: data is a terminated text. A data field
+// longer than the packet buffer allows is cut to fit (LEN never exceeds 94).
+// Returns tx_data's result: 0 sent, -1 failed.
+int spkt(char type, int seq, int len, const char* data, KermitState* k);
+
+// 'Y' with sequence seq; text may be null. A text longer than the peer's
+// MAXL allows is cut. On success recv_seq advances. Returns spkt's result.
+int ack(KermitState* k, int seq, const char* text);
+
+// 'N' with sequence seq, then one more retry counted on the slot. Returns -1
+// when the slot had already gone above retry_limit (the NAK is sent anyway),
+// else spkt's result.
+int send_nak(KermitState* k, int seq, int slot);
+
+// 'E' with sequence 0 and the text unencoded; from then on block check 1
+// unless a peer forced CRCs. Returns spkt's result.
+int send_error(const char* text, KermitState* k);
+
+// Repeats the last packet built; 0 without sending when none was.
+int resend_last(KermitState* k);
+
+// Advances send_seq modulo 64 and points xdata back at its area. Returns 0.
+int next_seq(KermitState* k);
+
+// Sends this side's parameters: as 'S' (type 'S') or as the acknowledgement of
+// the peer's 'S' (type 'Y'). -1 for any other type, else spkt's result.
+int rpar(KermitState* k, char type);
+
+// Adopts the peer's parameters from the data field of its 'S' or of the
+// acknowledgement of ours. Blank or absurd fields take the protocol's defaults.
+void peer_params(KermitState* k, const char* data, int len);
+
+// Outcome of taking a received packet apart.
+enum class PacketCheck {
+  ok,          // in the slot: length, seq, type, data, data_len; data terminated
+  too_short,   // fewer than 4 bytes
+  ignored,     // a 'Y' or 'N' while receiving: drop it, no answer
+  damaged,     // bad length or block check
+  peer_error,  // an 'E' packet that verified (also as a type-1 error packet)
+};
+
+// Verifies the n bytes that readpkt stored in receive slot r_slot.
+PacketCheck verify_packet(KermitState* k, int r_slot, int n);
+
+}  // namespace tessaril::kermit
