@@ -1,0 +1,124 @@
+#include "link/link_fixture.h"
+
+#include <cstring>
+
+#include "link/frame_codec.h"
+#include "link/link_state.h"
+#include "link/link_threads.h"
+#include "link/serial_port.h"
+#include "platform/clock.h"
+#include "platform/serial.h"
+#include "shell/config/config.h"
+#include "shell/config/dialog_handles.h"
+#include "status/command_log.h"
+
+namespace tessaril::test {
+
+namespace {
+
+using platform::ControlKind;
+using platform::ControlSpec;
+
+const ControlSpec command_controls[] = {
+    {2401, ControlKind::Static, "*", 0, 0, 10, 10, 0, true, false},
+    {2501, ControlKind::Static, "*", 0, 0, 10, 10, 0, true, false},
+    {2601, ControlKind::Static, "*", 0, 0, 10, 10, 0, true, false},
+    {2701, ControlKind::Static, "*", 0, 0, 10, 10, 0, true, false},
+    {225, ControlKind::ListBox, "", 0, 0, 10, 10, platform::LBS_SORT, true, false},
+    {226, ControlKind::ListBox, "", 0, 0, 10, 10, platform::LBS_SORT, true, false},
+};
+const platform::DialogTemplate command_layout{103, "test", 0, 0, 100, 100, command_controls,
+                                              sizeof command_controls / sizeof command_controls[0]};
+const platform::DialogTemplate port_layout{101, "test", 0, 0, 100, 100, nullptr, 0};
+
+std::vector<std::string> lines(platform::DialogHandle dialog, int id) {
+  std::vector<std::string> out;
+  int n = platform::list_count(dialog, id);
+  for (int i = 0; i < n; ++i) out.push_back(platform::list_item(dialog, id, i));
+  return out;
+}
+
+}  // namespace
+
+Bytes make_frame(uint8_t code, uint8_t status, uint16_t seq, const Bytes& data) {
+  Bytes f;
+  if (code >= 0x70 && code <= 0x7F) {
+    f = {code, 0x10, static_cast<uint8_t>(data.size() + 6), status};
+  } else {
+    f = {code, status, static_cast<uint8_t>(seq >> 8), static_cast<uint8_t>(seq)};
+  }
+  f.push_back(static_cast<uint8_t>(data.size() >> 8));
+  f.push_back(static_cast<uint8_t>(data.size()));
+  f.insert(f.end(), data.begin(), data.end());
+  uint16_t fcs = link::frame_crc(f.data(), f.size()) ^ 0xFFFF;
+  f.push_back(static_cast<uint8_t>(fcs >> 8));
+  f.push_back(static_cast<uint8_t>(fcs));
+  f.push_back(link::END);
+  return f;
+}
+
+Bytes with_bad_crc(Bytes frame) {
+  frame[frame.size() - 2] ^= 0x01;
+  return frame;
+}
+
+Bytes encode(const Bytes& raw) {
+  Bytes out(raw.empty() ? 0 : 2 * raw.size());
+  out.resize(link::rfc1055_encode(raw.data(), raw.size(), out.data()));
+  return out;
+}
+
+void LinkTest::SetUp() {
+  ui::install_headless_backend();
+  dialog = ui::create_test_dialog(command_layout);
+  port_dialog = ui::create_test_dialog(port_layout);
+  shell::command_dialog.store(dialog);
+  shell::port_dialog.store(port_dialog);
+  std::string log_folder = folder.path() + "/cmd_log/";
+  std::strncpy(shell::app_config.cmd_log_folder, log_folder.c_str(), sizeof shell::app_config.cmd_log_folder - 1);
+  shell::app_config.logfile_max = 7;
+  shell::app_config.logline_max = 1000;
+  status::init_command_log();
+  link::reset_link_state();
+  // 38.4 s for an empty 255-byte read becomes 384 ms.
+  platform::set_serial_timeout_scale(1);
+}
+
+void LinkTest::TearDown() {
+  if (link::send_thread_running() || link::receive_thread_running()) link::stop_link_threads();
+  link::close_serial_port();
+  platform::set_serial_timeout_scale(100);
+  shell::command_dialog.store(platform::no_dialog);
+  shell::port_dialog.store(platform::no_dialog);
+  ui::destroy_test_dialog(dialog);
+  ui::destroy_test_dialog(port_dialog);
+}
+
+bool LinkTest::next_post(ui::PostedMessage& message, int timeout_ms) {
+  const int64_t end = platform::monotonic_ms() + timeout_ms;
+  for (;;) {
+    auto more = ui::take_posted_messages(dialog);
+    pending.insert(pending.end(), more.begin(), more.end());
+    if (!pending.empty()) {
+      message = pending.front();
+      pending.erase(pending.begin());
+      return true;
+    }
+    if (platform::monotonic_ms() >= end) return false;
+    platform::sleep_ms(5);
+  }
+}
+
+std::string LinkTest::result(int step) { return platform::control_text(dialog, link::result_field_id(step)); }
+
+std::string LinkTest::wait_result(int step, int timeout_ms) {
+  const int64_t end = platform::monotonic_ms() + timeout_ms;
+  std::string text;
+  while ((text = result(step)) == "*" && platform::monotonic_ms() < end) platform::sleep_ms(5);
+  return text;
+}
+
+std::vector<std::string> LinkTest::hex_lines() { return lines(dialog, 225); }
+std::vector<std::string> LinkTest::text_lines() { return lines(dialog, 226); }
+
+}  // namespace tessaril::test

@@ -1,0 +1,47 @@
+// What the link tests share: a command dialog made of the controls the link
+// threads write (the four result fields and the two traffic lists), the
+// command log pointed at a temporary folder, short port time-outs, answer
+// frames built byte by byte, and waits for what the threads post.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/controls.h"
+#include "support/temp_folder.h"
+#include "ui/headless/headless_backend.h"
+
+namespace tessaril::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// A raw frame: header (standard form, or the extended form for codes
+// 0x70-0x7F), data, CRC high byte first, END.
+Bytes make_frame(uint8_t code, uint8_t status, uint16_t seq, const Bytes& data);
+// The same frame with its CRC spoiled.
+Bytes with_bad_crc(Bytes frame);
+Bytes encode(const Bytes& raw);
+
+class LinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Waits until a message is posted to the command dialog; false after timeout_ms.
+  bool next_post(ui::PostedMessage& message, int timeout_ms);
+  // Waits until result field of `step` reads something other than "*".
+  std::string wait_result(int step, int timeout_ms);
+  std::string result(int step);
+  std::vector<std::string> hex_lines();
+  std::vector<std::string> text_lines();
+
+  TempFolder folder;
+  platform::DialogHandle dialog = platform::no_dialog;
+  platform::DialogHandle port_dialog = platform::no_dialog;
+  std::vector<ui::PostedMessage> pending;
+};
+
+}  // namespace tessaril::test
