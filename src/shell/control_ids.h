@@ -6,8 +6,12 @@
 // headless scripts that engineers write against them ("click 4011"). They are
 // never renumbered; tests/shell/layout_ids_test.cpp pins them.
 //
+// The ids the commands subsystem reads and writes are defined there
+// (commands/control_ids.h) and only named here; the rest are defined here.
 // Labels and group boxes carry IDC_STATIC: nothing addresses them.
 #pragma once
+
+#include "commands/control_ids.h"
 
 namespace tessaril::shell {
 
@@ -60,46 +64,46 @@ inline constexpr int IDC_RESTART_SYSTEM = 4221;         // 0x7E
 inline constexpr int IDC_NOP = 4211;                    // 0x7F
 
 // "File Select" buttons and the file fields they fill.
-inline constexpr int IDC_SELECT_TRANSFER_FILE = 4102;   // Start File Transfer (0x0A)
-inline constexpr int IDC_TRANSFER_FILE_NAME = 2102;     // static
-inline constexpr int IDC_TRANSFER_FILE_SIZE = 2103;     // static
-inline constexpr int IDC_SELECT_CAL_FILE = 4152;        // Set Calibration File (0x0F)
-inline constexpr int IDC_CAL_FILE_NAME = 2152;          // static
-inline constexpr int IDC_CAL_FILE_SIZE = 2153;          // static
-inline constexpr int IDC_SELECT_UPGRADE_FILE = 4162;    // Start Upgrade Command (0x10)
-inline constexpr int IDC_UPGRADE_FILE_NAME = 2162;      // static
-inline constexpr int IDC_UPGRADE_FILE_SIZE = 2163;      // static
+inline constexpr int IDC_SELECT_TRANSFER_FILE = commands::ID_SELECT_SFT_FILE;   // Start File Transfer (0x0A)
+inline constexpr int IDC_TRANSFER_FILE_NAME = commands::ID_SFT_FILE_NAME;     // static
+inline constexpr int IDC_TRANSFER_FILE_SIZE = commands::ID_SFT_FILE_SIZE;     // static
+inline constexpr int IDC_SELECT_CAL_FILE = commands::ID_SELECT_CAL_FILE;        // Set Calibration File (0x0F)
+inline constexpr int IDC_CAL_FILE_NAME = commands::ID_CAL_FILE_NAME;          // static
+inline constexpr int IDC_CAL_FILE_SIZE = commands::ID_CAL_FILE_SIZE;          // static
+inline constexpr int IDC_SELECT_UPGRADE_FILE = commands::ID_SELECT_UPG_FILE;    // Start Upgrade Command (0x10)
+inline constexpr int IDC_UPGRADE_FILE_NAME = commands::ID_UPG_FILE_NAME;      // static
+inline constexpr int IDC_UPGRADE_FILE_SIZE = commands::ID_UPG_FILE_SIZE;      // static
 
 // Command inputs: radio buttons.
-inline constexpr int IDC_HIGHBAND = 3071;
-inline constexpr int IDC_LOWBAND = 3072;
-inline constexpr int IDC_CAL_XML = 3151;
-inline constexpr int IDC_CAL_GZ = 3152;
-inline constexpr int IDC_PA_ENABLED = 3191;
-inline constexpr int IDC_PA_DISABLED = 3192;
-inline constexpr int IDC_RHAND = 3193;
-inline constexpr int IDC_LHAND = 3194;
-inline constexpr int IDC_RESTART_NEW = 3221;
-inline constexpr int IDC_RESTART_OLD = 3222;
-inline constexpr int IDC_CAL_EX_FILE_1 = 3271;
-inline constexpr int IDC_CAL_EX_FILE_2 = 3272;
-inline constexpr int IDC_FAN_NORMAL = 3291;
-inline constexpr int IDC_FAN_ON = 3292;
-inline constexpr int IDC_FAN_OFF = 3293;
+inline constexpr int IDC_HIGHBAND = commands::ID_HIGHBAND;
+inline constexpr int IDC_LOWBAND = commands::ID_LOWBAND;
+inline constexpr int IDC_CAL_XML = commands::ID_CAL_XML;
+inline constexpr int IDC_CAL_GZ = commands::ID_CAL_GZ;
+inline constexpr int IDC_PA_ENABLED = commands::ID_PA_ENABLED;
+inline constexpr int IDC_PA_DISABLED = commands::ID_PA_DISABLED;
+inline constexpr int IDC_RHAND = commands::ID_RHAND;
+inline constexpr int IDC_LHAND = commands::ID_LHAND;
+inline constexpr int IDC_RESTART_NEW = commands::ID_RESTART_NEW;
+inline constexpr int IDC_RESTART_OLD = commands::ID_RESTART_OLD;
+inline constexpr int IDC_CAL_EX_FILE_1 = commands::ID_CAL_FILE_1;
+inline constexpr int IDC_CAL_EX_FILE_2 = commands::ID_CAL_FILE_2;
+inline constexpr int IDC_FAN_NORMAL = commands::ID_FAN_NORMAL;
+inline constexpr int IDC_FAN_ON = commands::ID_FAN_ON;
+inline constexpr int IDC_FAN_OFF = commands::ID_FAN_OFF;
 
 // Command inputs: edits.
-inline constexpr int IDC_LO_FREQUENCY = 1081;    // "GHz (5digit)"
-inline constexpr int IDC_LATCH_CYCLE = 1091;     // "Cycle"
-inline constexpr int IDC_STATUS_FILE_NAME = 1111;  // Kermit File Transfer Status (0x0B)
-inline constexpr int IDC_RECV_FILE_NAME = 1121;  // Receive File (0x0C)
-inline constexpr int IDC_RECV_FILE_SIZE = 1122;
-inline constexpr int IDC_BPN = 1231;             // Write Product Id (0x7D)
-inline constexpr int IDC_MID = 1232;
-inline constexpr int IDC_BSN = 1233;
-inline constexpr int IDC_FID = 1234;
-inline constexpr int IDC_FAN_TEMP = 1281;        // "Temp."
-inline constexpr int IDC_OVERTEMP = 1282;        // "Temperature"
-inline constexpr int IDC_FAN_HIGH_TEMP = 1283;   // "H Temp."
+inline constexpr int IDC_LO_FREQUENCY = commands::ID_LO_FREQUENCY;    // "GHz (5digit)"
+inline constexpr int IDC_LATCH_CYCLE = commands::ID_CYCLE;     // "Cycle"
+inline constexpr int IDC_STATUS_FILE_NAME = commands::ID_STATUS_FILE_NAME;  // Kermit File Transfer Status (0x0B)
+inline constexpr int IDC_RECV_FILE_NAME = commands::ID_RECV_FILE_NAME;  // Receive File (0x0C)
+inline constexpr int IDC_RECV_FILE_SIZE = commands::ID_RECV_FILE_SIZE;
+inline constexpr int IDC_BPN = commands::ID_BPN;             // Write Product Id (0x7D)
+inline constexpr int IDC_MID = commands::ID_MID;
+inline constexpr int IDC_BSN = commands::ID_BSN;
+inline constexpr int IDC_FID = commands::ID_FID;
+inline constexpr int IDC_FAN_TEMP = commands::ID_FAN_TEMP;        // "Temp."
+inline constexpr int IDC_OVERTEMP = commands::ID_OVERTEMP;        // "Temperature"
+inline constexpr int IDC_FAN_HIGH_TEMP = commands::ID_FAN_HTEMP;   // "H Temp."
 
 // Chain check boxes: the next step of a sequence.
 inline constexpr int IDC_CHAIN_KERMIT_SEND = 5101;  // after 0x0A
@@ -110,38 +114,38 @@ inline constexpr int IDC_CHAIN_UPGRADE = 5161;      // after 0x10
 inline constexpr int IDC_CHAIN_GET_CAL_EX = 5271;   // after 0x79
 
 // Frame editor.
-inline constexpr int IDC_HEADER_FIRST = 1401;  // header entries 0..5: 1401..1406
-inline constexpr int IDC_HEADER_LAST = 1406;
-inline constexpr int IDC_DATA_FIRST = 1407;    // data entries 0..29: 1407..1436
-inline constexpr int IDC_DATA_LAST = 1436;
-inline constexpr int IDC_CRC_HIGH = 1470;
-inline constexpr int IDC_CRC_LOW = 1471;
-inline constexpr int IDC_END_CODE = 1472;
-inline constexpr int IDC_HEADER_SIZE = 1501;
-inline constexpr int IDC_HEADER_DATA_WAIT = 1502;
-inline constexpr int IDC_DATA_SIZE = 1503;
-inline constexpr int IDC_CRC_ENABLE = 5501;    // "CRC Code"
-inline constexpr int IDC_END_ENABLE = 5502;    // "End Code"
-inline constexpr int IDC_SEND = 227;
-inline constexpr int IDC_CRC_RECALC = 230;
-inline constexpr int IDC_RESET_STATE = 231;    // created hidden
-inline constexpr int IDC_KERMIT_QUIT = 232;
+inline constexpr int IDC_HEADER_FIRST = commands::ID_HEADER_FIRST;  // header entries 0..5: 1401..1406
+inline constexpr int IDC_HEADER_LAST = IDC_HEADER_FIRST + 5;
+inline constexpr int IDC_DATA_FIRST = commands::ID_DATA_FIRST;    // data entries 0..29: 1407..1436
+inline constexpr int IDC_DATA_LAST = commands::ID_DATA_LAST;
+inline constexpr int IDC_CRC_HIGH = commands::ID_CRC_HIGH;
+inline constexpr int IDC_CRC_LOW = commands::ID_CRC_LOW;
+inline constexpr int IDC_END_CODE = commands::ID_END_CODE;
+inline constexpr int IDC_HEADER_SIZE = commands::ID_HEADER_SIZE;
+inline constexpr int IDC_HEADER_DATA_WAIT = commands::ID_SPLIT_WAIT;
+inline constexpr int IDC_DATA_SIZE = commands::ID_DATA_SIZE;
+inline constexpr int IDC_CRC_ENABLE = commands::ID_CRC_CODE_BOX;    // "CRC Code"
+inline constexpr int IDC_END_ENABLE = commands::ID_END_CODE_BOX;    // "End Code"
+inline constexpr int IDC_SEND = commands::ID_SEND;
+inline constexpr int IDC_CRC_RECALC = commands::ID_CRC_RECALC;
+inline constexpr int IDC_RESET_STATE = commands::ID_RESET_STATE;    // created hidden
+inline constexpr int IDC_KERMIT_QUIT = commands::ID_KERMIT_QUIT;
 inline constexpr int IDC_RETURN_TO_MENU = 223;
 inline constexpr int header_entry_count = IDC_HEADER_LAST - IDC_HEADER_FIRST + 1;  // 6
 inline constexpr int data_entry_count = IDC_DATA_LAST - IDC_DATA_FIRST + 1;        // 30
 
 // Sequence result area.
-inline constexpr int IDC_RESULT_FRAME1 = 2401;  // result field of step s: 2301 + 100 * s
-inline constexpr int IDC_RESULT_FRAME2 = 2501;
-inline constexpr int IDC_RESULT_FRAME3 = 2601;
-inline constexpr int IDC_RESULT_KERMIT = 2701;
-inline constexpr int IDC_WAIT_FRAME1 = 1701;    // mS, row "Frame1_Response"
-inline constexpr int IDC_WAIT_KERMIT = 1702;    // mS, row "Kermit Trns."
-inline constexpr int IDC_KERMIT_TMO = 1703;     // mS, "Kermit_TMO"
-inline constexpr int IDC_SEND_FRAME2 = 5701;    // next-step box after a Kermit step at slot 1
-inline constexpr int IDC_SEND_FRAME3 = 5702;    // ... at slot 2
-inline constexpr int IDC_KERMIT_TRNS = 5703;    // run (ticked) or skip the Kermit transfer
-inline constexpr int IDC_TRNS_TMO_ERR = 5704;   // abandon a Kermit transfer after five packets
+inline constexpr int IDC_RESULT_FRAME1 = commands::ID_RESULT_FRAME1;  // result field of step s: 2301 + 100 * s
+inline constexpr int IDC_RESULT_FRAME2 = commands::ID_RESULT_FRAME2;
+inline constexpr int IDC_RESULT_FRAME3 = commands::ID_RESULT_FRAME3;
+inline constexpr int IDC_RESULT_KERMIT = commands::ID_RESULT_KERMIT;
+inline constexpr int IDC_WAIT_FRAME1 = commands::ID_WAIT_FRAME1;    // mS, row "Frame1_Response"
+inline constexpr int IDC_WAIT_KERMIT = commands::ID_WAIT_KERMIT;    // mS, row "Kermit Trns."
+inline constexpr int IDC_KERMIT_TMO = commands::ID_KERMIT_TMO;     // mS, "Kermit_TMO"
+inline constexpr int IDC_SEND_FRAME2 = commands::ID_SEND_FRAME2;    // next-step box after a Kermit step at slot 1
+inline constexpr int IDC_SEND_FRAME3 = commands::ID_SEND_FRAME3;    // ... at slot 2
+inline constexpr int IDC_KERMIT_TRNS = commands::ID_KERMIT_TRNS;    // run (ticked) or skip the Kermit transfer
+inline constexpr int IDC_TRNS_TMO_ERR = commands::ID_TRNS_TMO_ERR;   // abandon a Kermit transfer after five packets
 
 // Traffic lists.
 inline constexpr int IDC_TEXT_LIST = 226;  // "DATA Segment (Ascii Code)"

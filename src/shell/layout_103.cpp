@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "shell/layout_tables.h"
+#include "commands/command_table.h"
 #include "link/link_state.h"
 #include "status/command_log.h"
 
@@ -23,32 +24,6 @@ static_assert(IDC_HEX_LIST == status::LOG_HEX_LIST && IDC_TEXT_LIST == status::L
 static_assert(IDC_RESULT_FRAME1 == link::result_field_id(1) && IDC_RESULT_FRAME2 == link::result_field_id(2) &&
               IDC_RESULT_FRAME3 == link::result_field_id(3) && IDC_RESULT_KERMIT == link::result_field_id(4));
 
-// The caption of a builder button, as the template has it.
-constexpr const char* command_button_caption(int id) {
-  switch (id) {
-    case 4011: return "Get Fault Status (0x01)           Set";
-    case 4021: return "Get PA Power (0x02)              Set";
-    case 4031: return "Get Product Id  (0x03)            Set";
-    case 4041: return "Get Heart Beat (0x04)             Set";
-    case 4051: return "Get Local Oscillator (0x05)       Set";
-    case 4061: return "Get Band Selection (0x06)       Set";
-    case 4091: return "Reset Status Latch (0x09)   Set";
-    case 4131: return "Get Software Version (0x0D)       Set";
-    case 4171: return "BUC Reset Command (0x11)  Set";
-    case 4181: return "Get Latched Fault Status (0x12)    Set";
-    case 4182: return "Get Power Amp Status (0x13)    Set";
-    case 4191: return " Set";
-    case 4192: return " Set";
-    case 4183: return "Get Polarization(0x61)       Set";
-    case 4242: return "Reset Latched Bias Status (0x74)         Set";
-    case 4252: return "Get Latched Bias Status (0x75)       Set";
-    case 4211: return "NOP (0x7F)     Set";
-    case 4241: return "Get Factory Status (0x7C)            Set";
-    case 4251: return "Get Software Version Ex (0x7B)       Set";
-    default: return "Set";
-  }
-}
-
 constexpr uint32_t push_style = p::BS_PUSHBUTTON | p::WS_TABSTOP;
 constexpr uint32_t check_style = p::BS_AUTOCHECKBOX | p::WS_TABSTOP;
 constexpr uint32_t edit_style = p::WS_BORDER | p::WS_TABSTOP | p::ES_AUTOHSCROLL;
@@ -56,15 +31,21 @@ constexpr uint32_t list_style = p::LBS_SORT | p::LBS_NOTIFY | p::WS_VSCROLL | p:
 
 constexpr size_t row_capacity = 200;
 
+// Reached only while building the table at compile time, where calling it is
+// an error: every builder button must have its row in the command table.
+void not_a_command_button() {}
+
 struct Rows {
   std::array<ControlSpec, row_capacity> row{};
   size_t count = 0;
 
   constexpr void add(const ControlSpec& c) { row[count++] = c; }  // a full table fails to compile (out of range)
 
-  // A builder button: its caption is the command table's.
+  // A builder button: its text is the command table's.
   constexpr void command(int id, int x, int y, int w, int h, bool shown) {
-    add({id, ControlKind::Button, command_button_caption(id), x, y, w, h, push_style, shown, false});
+    const char* text = commands::command_button_text(id);
+    if (!text) not_a_command_button();
+    add({id, ControlKind::Button, text, x, y, w, h, push_style, shown, false});
   }
   constexpr void button(int id, const char* text, int x, int y, int w, int h, bool shown) {
     add({id, ControlKind::Button, text, x, y, w, h, push_style, shown, false});
