@@ -1,0 +1,356 @@
+// The send and receive threads against a device played on a real
+// pseudo-terminal: one exchange, missing and malformed answers, step waits,
+// stop requests, closing the port under a read, torn frames, a vanished device.
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "link/answer_check.h"
+#include "link/link_fixture.h"
+#include "link/link_state.h"
+#include "link/link_threads.h"
+#include "link/serial_port.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/serial.h"
+#include "support/pty_pair.h"
+
+namespace tessaril::test {
+namespace {
+
+using namespace tessaril::link;
+
+class LinkThreadsTest : public LinkTest {
+ protected:
+  void SetUp() override {
+    LinkTest::SetUp();
+    ini = folder.write("buc_setup.ini", "[ports]\nCOM5=" + pty.slave_path() + "\n");
+    std::string error;
+    ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
+    ASSERT_TRUE(start_link_threads());
+  }
+
+  // Stores a frame in step `step` and hands it to the send thread; returns
+  // what the send thread posted.
+  ui::PostedMessage send(int step, const Bytes& raw) {
+    store_tx_frame(step, raw.data(), static_cast<int>(raw.size()));
+    frame_slot = step;
+    tx_command = TX_SEND_FRAME;
+    ui::PostedMessage m{};
+    EXPECT_TRUE(next_post(m, 2000));
+    return m;
+  }
+
+  PtyPair pty;
+  std::string ini;
+};
+
+TEST_F(LinkThreadsTest, OneExchangeFromFrameToValidatedAnswer) {
+  const Bytes command = make_frame(0x01, 0, 1, {});
+  ui::PostedMessage m = send(1, command);
+  EXPECT_EQ(m.message, 1034u);
+  EXPECT_EQ(m.wparam, 0x100001u);
+  EXPECT_EQ(m.lparam, 1);
+  EXPECT_EQ(pty.device_read(9, 1000), (Bytes{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xA9, 0x78, 0xC0}));
+  // The sequencer answers 0x100001 by awaiting the answer.
+  rx_command = RX_AWAIT_ANSWER;
+  pty.device_write(encode(make_frame(0x81, 0x08, 1, {0x00, 0x12})));
+  ASSERT_TRUE(next_post(m, 2000));
+  EXPECT_EQ(m.wparam, 0x81u);
+  EXPECT_EQ(m.lparam, 3);
+  EXPECT_EQ(result(1), "RSP=Success(0x01)");
+  EXPECT_EQ(rsp_ok.load(), 1);
+  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  EXPECT_EQ(tx_command.load(), TX_IDLE);
+  auto hex = hex_lines();
+  ASSERT_EQ(hex.size(), 2u);
+  EXPECT_NE(hex[0].find("Snd: 01 00 00 01 00 00 A9 78 C0"), std::string::npos) << hex[0];
+  EXPECT_NE(hex[1].find("Rcv: 81 08 00 01 00 02 00 12"), std::string::npos) << hex[1];
+  EXPECT_EQ(text_lines().size(), 2u);
+}
+
+TEST_F(LinkThreadsTest, NoAnswerAfterThreeEmptyReads) {
+  frame_slot = 2;
+  const int64_t start = platform::monotonic_ms();
+  rx_command = RX_AWAIT_ANSWER;
+  EXPECT_EQ(wait_result(2, 5000), "No_Ans");
+  // Three reads of 384 ms (the scaled 38 400 ms) and two pauses.
+  EXPECT_GE(platform::monotonic_ms() - start, 3 * 384);
+  EXPECT_EQ(frame_slot.load(), 1);
+  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  ui::PostedMessage m{};
+  EXPECT_FALSE(next_post(m, 100));
+}
+
+TEST_F(LinkThreadsTest, AnswerOnTheSecondReadIsTaken) {
+  rx_command = RX_AWAIT_ANSWER;
+  platform::sleep_ms(500);  // the first read has given up by now
+  pty.device_write(encode(make_frame(0x85, 0x08, 1, {})));
+  ui::PostedMessage m{};
+  ASSERT_TRUE(next_post(m, 3000));
+  EXPECT_EQ(m.wparam, 0x85u);
+  EXPECT_EQ(result(1), "RSP=Success(0x01)");
+}
+
+TEST_F(LinkThreadsTest, ShortAnswerAndBadCrc) {
+  Bytes short_answer = make_frame(0x83, 0x08, 1, {1, 2, 3, 4});
+  short_answer.resize(11);
+  rx_command = RX_AWAIT_ANSWER;
+  pty.device_write(short_answer);
+  EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
+  ui::PostedMessage m{};
+  EXPECT_FALSE(next_post(m, 100));
+  EXPECT_EQ(rx_command.load(), RX_IDLE);
+
+  frame_slot = 3;
+  rx_command = RX_AWAIT_ANSWER;
+  pty.device_write(encode(with_bad_crc(make_frame(0x84, 0x08, 1, {9}))));
+  EXPECT_EQ(wait_result(3, 3000), "CRC_NG");
+  ASSERT_TRUE(next_post(m, 1000));
+  EXPECT_EQ(m.wparam, 0x84u);
+}
+
+TEST_F(LinkThreadsTest, AnOversizeAnswerFailsAndItsTailSpoilsTheNextRead) {
+  // 260 data bytes: 269 bytes on the wire, more than one 255-byte read.
+  Bytes big = make_frame(0x86, 0x08, 1, Bytes(260, 'x'));
+  ASSERT_GT(encode(big).size(), 255u);
+  rx_command = RX_AWAIT_ANSWER;
+  pty.device_write(encode(big));
+  EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
+  // The next answer read starts with the 14 bytes left over.
+  platform::set_control_text(dialog, result_field_id(1), "*");
+  rx_command = RX_AWAIT_ANSWER;
+  pty.device_write(encode(make_frame(0x81, 0x08, 2, {})));
+  EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
+  auto hex = hex_lines();
+  ASSERT_EQ(hex.size(), 2u);
+  EXPECT_NE(hex[1].find("Rcv: 78 78"), std::string::npos) << hex[1];
+}
+
+TEST_F(LinkThreadsTest, BadInputEndsInAShownOutcome) {
+  struct Case {
+    Bytes wire;
+    const char* outcome;
+  };
+  Bytes noisy = {0x55, 0xAA, 0x00};
+  Bytes answer = encode(make_frame(0x81, 0x08, 1, {}));
+  noisy.insert(noisy.end(), answer.begin(), answer.end());
+  const Case cases[] = {
+      {Bytes(255, 0xC0), "Ans_RCV_ERR"},
+      {Bytes(255, 0xDB), "Ans_RCV_ERR"},
+      {noisy, "Ans_RCV_ERR"},  // noise before an answer makes one bad read
+      {Bytes(5, 0x11), "Ans_RCV_ERR"},
+  };
+  for (const Case& c : cases) {
+    platform::set_control_text(dialog, result_field_id(1), "*");
+    rx_command = RX_AWAIT_ANSWER;
+    pty.device_write(c.wire);
+    EXPECT_EQ(wait_result(1, 3000), c.outcome);
+    while (receive_thread_busy()) platform::sleep_ms(5);
+  }
+}
+
+TEST_F(LinkThreadsTest, StepWaitOfFrameOneDelaysTheValidation) {
+  struct Case {
+    int32_t ticks;
+    int min_ms;
+    int max_ms;
+  };
+  // Edit 1701 = 1000 gives 50 ticks; 19 gives 0; a typed "-20" gives -1,
+  // which counts as no wait (not a sleep of weeks).
+  for (Case c : {Case{50, 1000, 5000}, Case{0, 0, 800}, Case{-1, 0, 800}}) {
+    step_wait_ticks(1) = c.ticks;
+    frame_slot = 1;
+    rx_command = RX_AWAIT_ANSWER;
+    const int64_t start = platform::monotonic_ms();
+    pty.device_write(encode(make_frame(0x81, 0x08, 1, {})));
+    ui::PostedMessage m{};
+    ASSERT_TRUE(next_post(m, 6000));
+    const int64_t took = platform::monotonic_ms() - start;
+    EXPECT_GE(took, c.min_ms) << c.ticks;
+    EXPECT_LT(took, c.max_ms) << c.ticks;
+  }
+}
+
+TEST_F(LinkThreadsTest, AStopRequestDuringAReadEndsTheThreadWithoutAResult) {
+  platform::set_serial_timeout_scale(100);  // a read that would wait 38.4 s
+  rx_command = RX_AWAIT_ANSWER;
+  platform::sleep_ms(100);
+  ASSERT_TRUE(receive_thread_busy());
+  const int64_t start = platform::monotonic_ms();
+  stop_link_threads();
+  EXPECT_LT(platform::monotonic_ms() - start, 1500);
+  EXPECT_FALSE(send_thread_running());
+  EXPECT_FALSE(receive_thread_running());
+  EXPECT_EQ(result(1), "*");
+  auto posts = ui::take_posted_messages(port_dialog);
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(posts[0].message, 1039u);
+}
+
+TEST_F(LinkThreadsTest, StartingTwiceStartsOnceAndAStoppedPairStartsAgain) {
+  EXPECT_FALSE(start_link_threads());
+  EXPECT_TRUE(send_thread_running());
+  EXPECT_TRUE(receive_thread_running());
+  stop_link_threads();
+  EXPECT_FALSE(send_thread_running());
+  // A new port: the stop cancelled the old one's I/O.
+  std::string error;
+  ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
+  EXPECT_TRUE(start_link_threads());
+  ui::PostedMessage m = send(1, make_frame(0x02, 0, 5, {}));
+  EXPECT_EQ(m.wparam, 0x100001u);
+}
+
+TEST_F(LinkThreadsTest, ClosingThePortUnderAReadIsSafeAndTheNextOpenGetsItsAnswer) {
+  platform::set_serial_timeout_scale(100);
+  rx_command = RX_AWAIT_ANSWER;
+  platform::sleep_ms(100);
+  ASSERT_TRUE(receive_thread_busy());
+  const platform::SerialHandle old_port = com_handle.load();
+  const int64_t start = platform::monotonic_ms();
+  close_serial_port();
+  EXPECT_LT(platform::monotonic_ms() - start, 1000);
+  EXPECT_EQ(com_handle.load(), platform::invalid_serial);
+  EXPECT_FALSE(receive_thread_busy());
+  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  EXPECT_FALSE(platform::serial_is_open(old_port));
+  platform::sleep_ms(100);
+  EXPECT_EQ(result(1), "*");  // the abandoned read shows nothing
+  // Next ENTER: the first answer goes to the new command.
+  std::string error;
+  ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
+  EXPECT_NE(com_handle.load(), old_port);
+  rx_command = RX_AWAIT_ANSWER;
+  pty.device_write(encode(make_frame(0x87, 0x08, 3, {})));
+  ui::PostedMessage m{};
+  ASSERT_TRUE(next_post(m, 3000));
+  EXPECT_EQ(m.wparam, 0x87u);
+  EXPECT_EQ(result(1), "RSP=Success(0x01)");
+}
+
+TEST_F(LinkThreadsTest, ASendDuringAWriteNeverTearsTheFrameOnTheWire) {
+  const Bytes a = make_frame(0x0A, 0, 1, Bytes(200, 'a'));
+  const Bytes b = make_frame(0x0B, 0, 2, Bytes(30, 'b'));
+  const Bytes wire_a = encode(a), wire_b = encode(b);
+  std::atomic<bool> done{false};
+  std::thread editor([&] {
+    for (bool flip = false; !done.load(); flip = !flip) {
+      const Bytes& f = flip ? a : b;
+      store_tx_frame(1, f.data(), static_cast<int>(f.size()));
+    }
+  });
+  int sends = 0;
+  for (int i = 0; i < 15; ++i) {
+    frame_slot = 1;
+    tx_command = TX_SEND_FRAME;
+    ui::PostedMessage m{};
+    if (next_post(m, 2000)) ++sends;
+  }
+  done = true;
+  editor.join();
+  EXPECT_EQ(sends, 15);
+  Bytes stream = pty.device_read(100000, 300);
+  // Frames end with their raw END; no other 0xC0 is on the wire.
+  size_t begin = 0;
+  int frames = 0;
+  for (size_t i = 0; i < stream.size(); ++i) {
+    if (stream[i] != 0xC0) continue;
+    Bytes one(stream.begin() + static_cast<long>(begin), stream.begin() + static_cast<long>(i) + 1);
+    EXPECT_TRUE(one == wire_a || one == wire_b) << "torn frame of " << one.size() << " bytes";
+    begin = i + 1;
+    ++frames;
+  }
+  EXPECT_EQ(frames, 15);
+  EXPECT_EQ(begin, stream.size());
+}
+
+TEST_F(LinkThreadsTest, AVanishedDeviceGivesShortWritesAndNoAnswerWithoutBusyLooping) {
+  pty.close_master();
+  ui::PostedMessage m = send(1, make_frame(0x01, 0, 1, {}));
+  EXPECT_EQ(m.wparam, 0x100004u);
+  EXPECT_TRUE(hex_lines().empty());  // a short write logs nothing
+  rx_command = RX_AWAIT_ANSWER;
+  EXPECT_EQ(wait_result(1, 3000), "No_Ans");
+  // Keep the threads working against the dead port for a second, as a
+  // sequencer that resends Frame1 after every short write would.
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const int64_t end = platform::monotonic_ms() + 1000;
+  while (platform::monotonic_ms() < end) {
+    frame_slot = 1;
+    tx_command = TX_SEND_FRAME;
+    rx_command = RX_AWAIT_ANSWER;
+    next_post(m, 200);
+  }
+  getrusage(RUSAGE_SELF, &after);
+  auto cpu_ms = [](const rusage& r) {
+    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000 + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000;
+  };
+  EXPECT_LT(cpu_ms(after) - cpu_ms(before), 500);
+  EXPECT_TRUE(send_thread_running());
+  EXPECT_TRUE(receive_thread_running());
+}
+
+TEST_F(LinkThreadsTest, AStepBeyondTheBuffersEndsTheSequence) {
+  frame_slot = 9;
+  tx_command = TX_SEND_FRAME;
+  platform::sleep_ms(200);
+  EXPECT_EQ(tx_command.load(), TX_IDLE);
+  EXPECT_EQ(frame_slot.load(), 1);
+  EXPECT_TRUE(pty.device_read(1, 100).empty());
+  frame_slot = 5;
+  rx_command = RX_AWAIT_ANSWER;
+  platform::sleep_ms(200);
+  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  EXPECT_EQ(frame_slot.load(), 1);
+}
+
+TEST_F(LinkThreadsTest, KermitCommandsWithoutATransferEndAsAFailedSetUp) {
+  tx_command = TX_KERMIT_SEND;
+  ui::PostedMessage m{};
+  ASSERT_TRUE(next_post(m, 1000));
+  EXPECT_EQ(m.wparam, 0x100800u);
+  EXPECT_EQ(m.lparam, 2);
+  platform::sleep_ms(100);
+  EXPECT_EQ(tx_command.load(), TX_IDLE);
+  rx_command = RX_KERMIT_RECEIVE;
+  ASSERT_TRUE(next_post(m, 1000));
+  EXPECT_EQ(m.wparam, 0x200800u);
+  EXPECT_EQ(m.lparam, 4);
+  EXPECT_EQ(rx_command.load(), RX_IDLE);
+}
+
+class LinkPortTest : public LinkTest {};
+
+TEST_F(LinkPortTest, APortThatFailsToOpenIsShownAndLoggedAndFailsEveryExchange) {
+  std::string ini = folder.write("buc_setup.ini", "[ports]\nCOM4=/dev/tessaril-absent\n");
+  std::string error;
+  EXPECT_FALSE(open_serial_port(4, 38400, 8, ini, error));
+  EXPECT_EQ(error, "Cannot open /dev/tessaril-absent: No such file or directory");
+  EXPECT_EQ(com_handle.load(), platform::invalid_serial);
+  report_port_error(error);
+  auto hex = hex_lines();
+  ASSERT_EQ(hex.size(), 1u);
+  EXPECT_NE(hex[0].find(error), std::string::npos);
+  auto logs = platform::find_files(folder.path() + "/cmd_log", "Clog*.txt");
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_NE(TempFolder::read(folder.path() + "/cmd_log/" + logs[0]).find(error), std::string::npos);
+
+  ASSERT_TRUE(start_link_threads());
+  const Bytes raw = make_frame(0x01, 0, 1, {});
+  store_tx_frame(1, raw.data(), static_cast<int>(raw.size()));
+  frame_slot = 1;
+  tx_command = TX_SEND_FRAME;
+  ui::PostedMessage m{};
+  ASSERT_TRUE(next_post(m, 2000));
+  EXPECT_EQ(m.wparam, 0x100004u);
+  rx_command = RX_AWAIT_ANSWER;
+  EXPECT_EQ(wait_result(1, 3000), "No_Ans");
+}
+
+}  // namespace
+}  // namespace tessaril::test
