@@ -114,7 +114,7 @@ std::string_view strip_quotes(std::string_view v) {
 
 int copy_cut(std::string_view text, char* buffer, int capacity) {
   size_t n = std::min(text.size(), static_cast<size_t>(capacity - 1));
-  std::memcpy(buffer, text.data(), n);
+  if (n > 0) std::memcpy(buffer, text.data(), n);  // a null default has no data at all
   buffer[n] = '\0';
   return static_cast<int>(n);
 }
