@@ -1,0 +1,219 @@
+// The command dialog's procedure, its initialisation and its dispatcher.
+#include "shell/command_dialog.h"
+
+#include <atomic>
+#include <cstring>
+#include <string_view>
+
+#include "commands/builders.h"
+#include "commands/file_select.h"
+#include "commands/frame_editor.h"
+#include "link/link_state.h"
+#include "link/serial_port.h"
+#include "platform/controls.h"
+#include "shell/config/config.h"
+#include "shell/config/dialog_handles.h"
+#include "shell/control_ids.h"
+#include "shell/layout_tables.h"
+#include "platform/codepage.h"
+#include "status/status_codes.h"
+
+namespace tessaril::shell {
+
+namespace {
+
+// Set by "Return to Menu", cleared by the next initialisation.
+std::atomic<bool> closing{false};
+
+constexpr uint32_t WM_FATAL_NOTICE = 1037;
+
+void tick(platform::DialogHandle dialog, int id, bool checked) { platform::set_check(dialog, id, checked); }
+
+void text(platform::DialogHandle dialog, int id, std::string_view value) {
+  platform::set_control_text(dialog, id, value);
+}
+
+// A fixed-capacity text of the configuration, up to its terminator or its room.
+template <size_t N>
+std::string_view config_text(const char (&field)[N]) {
+  return std::string_view(field, strnlen(field, N));
+}
+
+// Ends the dialog, first withdrawing it from the link threads' address.
+void end_command_dialog(platform::DialogHandle dialog) {
+  platform::DialogHandle expected = dialog;
+  command_dialog.compare_exchange_strong(expected, platform::no_dialog);
+  platform::end_dialog(dialog, 0);
+}
+
+// "Return to Menu": the safe close of the port (command words cleared,
+// threads woken and idle, then the handle closed), then 1040 ends the dialog.
+void return_to_menu(platform::DialogHandle dialog) {
+  closing.store(true);
+  link::close_serial_port();
+  platform::post_message(dialog, link::WM_END_COMMAND_DIALOG, 0, 0);
+}
+
+// The fatal-error notice: shown once for both dialogs, then the dialog ends.
+void show_fatal_notice(platform::DialogHandle dialog) {
+  if (!status::claim_fatal_notice()) return;
+  static const std::string caption = platform::utf8_to_cp932("終了確認");
+  static const std::string notice = platform::utf8_to_cp932(
+      "プログラム実行継続不可能なエラーが発生しました。\nエラーコードを記録してプログラムを終了します。\n");
+  platform::message_box(dialog, notice, caption, platform::MB_ICONWARNING);
+}
+
+}  // namespace
+
+// Centres a dialog in the work area and shows it (the port dialog's).
+void center_window(platform::DialogHandle dialog);
+
+bool command_dialog_closing() { return closing.load(); }
+
+intptr_t on_command_dialog_init(platform::DialogHandle dialog) {
+  closing.store(false);
+  // 1
+  command_dialog.store(dialog);
+  // 2
+  center_window(dialog);
+  // 3
+  commands::seq_no.store(1);
+  link::frame_slot.store(1);
+  // 4
+  tick(dialog, IDC_HIGHBAND, true);
+  tick(dialog, IDC_LOWBAND, false);
+  tick(dialog, IDC_PA_ENABLED, true);
+  tick(dialog, IDC_PA_DISABLED, false);
+  tick(dialog, IDC_RHAND, true);
+  tick(dialog, IDC_LHAND, false);
+  tick(dialog, IDC_CAL_XML, false);
+  tick(dialog, IDC_CAL_GZ, true);
+  // 5
+  text(dialog, IDC_LO_FREQUENCY, "28.050");
+  text(dialog, IDC_LATCH_CYCLE, "0");
+  text(dialog, IDC_TRANSFER_FILE_NAME, "*");
+  text(dialog, IDC_TRANSFER_FILE_SIZE, "*");
+  tick(dialog, IDC_CHAIN_KERMIT_SEND, true);
+  // 6
+  text(dialog, IDC_STATUS_FILE_NAME, "*");
+  text(dialog, IDC_RECV_FILE_NAME, "*");
+  text(dialog, IDC_RECV_FILE_SIZE, "*");
+  tick(dialog, IDC_CHAIN_KERMIT_RECV, true);
+  tick(dialog, IDC_CHAIN_GET_CAL, true);
+  // 7
+  text(dialog, IDC_CAL_FILE_NAME, "*");
+  text(dialog, IDC_CAL_FILE_SIZE, "*");
+  tick(dialog, IDC_CHAIN_SET_CAL, true);
+  text(dialog, IDC_UPGRADE_FILE_NAME, "*");
+  text(dialog, IDC_UPGRADE_FILE_SIZE, "*");
+  tick(dialog, IDC_CHAIN_UPGRADE, true);
+  // 8
+  tick(dialog, IDC_RESTART_NEW, true);
+  tick(dialog, IDC_RESTART_OLD, false);
+  // 9: the product identity keeps what an earlier Write Product Id left.
+  text(dialog, IDC_BPN, config_text(app_config.bpn_text));
+  text(dialog, IDC_MID, config_text(app_config.mid_text));
+  text(dialog, IDC_BSN, config_text(app_config.bsn_text));
+  text(dialog, IDC_FID, config_text(app_config.fid_text));
+  // 10
+  tick(dialog, IDC_CAL_EX_FILE_1, true);
+  tick(dialog, IDC_CAL_EX_FILE_2, false);
+  tick(dialog, IDC_CHAIN_GET_CAL_EX, true);
+  // 11
+  text(dialog, IDC_FAN_TEMP, "30.0");
+  text(dialog, IDC_FAN_HIGH_TEMP, "20.0");
+  tick(dialog, IDC_FAN_NORMAL, true);
+  tick(dialog, IDC_FAN_ON, false);
+  tick(dialog, IDC_FAN_OFF, false);
+  text(dialog, IDC_OVERTEMP, "85.0");
+  // 12
+  tick(dialog, IDC_SEND_FRAME2, false);
+  tick(dialog, IDC_SEND_FRAME3, false);
+  tick(dialog, IDC_KERMIT_TRNS, true);
+  tick(dialog, IDC_TRNS_TMO_ERR, false);
+  // 13
+  for (int id = IDC_HEADER_FIRST; id <= IDC_HEADER_LAST; ++id) text(dialog, id, "00");
+  // 14
+  commands::clear_frame_text();
+  for (int id = IDC_DATA_FIRST; id <= IDC_DATA_LAST; ++id) text(dialog, id, "*");
+  // 15
+  text(dialog, IDC_CRC_HIGH, "00");
+  text(dialog, IDC_CRC_LOW, "00");
+  text(dialog, IDC_END_CODE, "C0");
+  // 16
+  text(dialog, IDC_HEADER_SIZE, "6");
+  text(dialog, IDC_HEADER_DATA_WAIT, "0");
+  text(dialog, IDC_DATA_SIZE, "0");
+  tick(dialog, IDC_CRC_ENABLE, true);
+  tick(dialog, IDC_END_ENABLE, true);
+  // 17
+  text(dialog, IDC_WAIT_FRAME1, "100");
+  text(dialog, IDC_WAIT_KERMIT, "100");
+  text(dialog, IDC_KERMIT_TMO, "100");
+  // 18
+  text(dialog, IDC_RESULT_FRAME1, "*");
+  text(dialog, IDC_RESULT_FRAME2, "*");
+  text(dialog, IDC_RESULT_FRAME3, "*");
+  text(dialog, IDC_RESULT_KERMIT, "*");
+  // 19
+  platform::set_style(dialog, IDC_RETURN_TO_MENU, return_to_menu_style);
+  // 20
+  return 1;
+}
+
+intptr_t on_command(platform::DialogHandle dialog, int id) {
+  // Clicks queued behind "Return to Menu" find the port closed.
+  if (closing.load()) return 0;
+  switch (id) {
+    case IDC_SEND:
+      commands::on_send(dialog);
+      return 1;
+    case IDC_CRC_RECALC:
+      commands::on_crc_recalc(dialog);
+      return 1;
+    case IDC_RESET_STATE:
+      commands::on_reset_state(dialog);
+      return 1;
+    case IDC_KERMIT_QUIT:
+      commands::on_kermit_quit(dialog);
+      return 1;
+    case IDC_RETURN_TO_MENU:
+      return_to_menu(dialog);
+      return 1;
+    case IDC_SELECT_TRANSFER_FILE:
+    case IDC_SELECT_CAL_FILE:
+    case IDC_SELECT_UPGRADE_FILE:
+      return commands::on_file_select(dialog, id) ? 1 : 0;
+    default:
+      // The builder buttons; any other id (Esc's 2, the list boxes, gaps in
+      // the builder range) does nothing.
+      return commands::build_command_for_button(dialog, id) ? 1 : 0;
+  }
+}
+
+intptr_t command_dialog_proc(platform::DialogHandle dialog, uint32_t message, uintptr_t wparam, intptr_t /*lparam*/) {
+  switch (message) {
+    case platform::WM_INITDIALOG:
+      return on_command_dialog_init(dialog);
+    case platform::WM_PAINT:
+      // The controls paint themselves; the dialog draws nothing of its own.
+      return 1;
+    case platform::WM_COMMAND:
+      return on_command(dialog, static_cast<int>(wparam & 0xFFFF));
+    case link::WM_LINK_EVENT:
+      // lParam, the sender's tag, is not needed: the codes do not overlap.
+      return on_link_event(dialog, static_cast<uint32_t>(wparam));
+    case WM_FATAL_NOTICE:
+      show_fatal_notice(dialog);
+      end_command_dialog(dialog);
+      return 0;
+    case link::WM_END_COMMAND_DIALOG:
+      end_command_dialog(dialog);
+      return 1;
+    default:
+      // WM_CLOSE among them: the dialog has no close box, Alt+F4 leaves it open.
+      return 0;
+  }
+}
+
+}  // namespace tessaril::shell
