@@ -26,6 +26,7 @@
 #include <string_view>
 
 #include "commands/command_table.h"
+#include "commands/sequence_builders.h"
 #include "platform/controls.h"
 
 namespace tessaril::commands {
@@ -66,17 +67,5 @@ std::string command_data_text(platform::DialogHandle dialog, const CommandEntry&
 
 // The preset of a catalogue row applied to the sequence controls.
 void apply_preset(platform::DialogHandle dialog, const CommandEntry& entry);
-
-// Sequence builders: each stores the frame in step slot (1..4) of the
-// transmit buffers and returns its encoded length; a slot outside 1..4
-// stores nothing and returns 0.
-// Reset Status Latch (0x09), no data.
-int build_latch_reset_frame(platform::DialogHandle dialog, int slot);
-// Start File Transfer (0x0A) "name,size"; shows them in statics 2102, 2103.
-int build_transfer_start_frame(platform::DialogHandle dialog, int slot, const char* file_name, int32_t file_size);
-// Kermit File Transfer Status (0x0B) with the name as given; shows it in edit 1111.
-int build_status_frame(platform::DialogHandle dialog, int slot, const char* file_name);
-// Receive File (0x0C) "name,size"; the caller shows them.
-int build_receive_frame(platform::DialogHandle dialog, int slot, const char* file_name, int32_t file_size);
 
 }  // namespace tessaril::commands

@@ -144,6 +144,16 @@ constexpr bool command_table_consistent() {
   return true;
 }
 static_assert(command_count == 33);
+
+// The commands the sequence builders send.
+inline constexpr uint8_t CODE_RESET_STATUS_LATCH = 0x09;
+inline constexpr uint8_t CODE_START_FILE_TRANSFER = 0x0A;
+inline constexpr uint8_t CODE_KERMIT_STATUS = 0x0B;
+inline constexpr uint8_t CODE_RECEIVE_FILE = 0x0C;
+static_assert(find_command_by_code(CODE_RESET_STATUS_LATCH)->button_id == 4091);
+static_assert(find_command_by_code(CODE_START_FILE_TRANSFER)->button_id == 4101);
+static_assert(find_command_by_code(CODE_KERMIT_STATUS)->button_id == 4111);
+static_assert(find_command_by_code(CODE_RECEIVE_FILE)->button_id == 4121);
 static_assert(command_table_consistent());
 
 }  // namespace tessaril::commands

@@ -13,55 +13,19 @@
 // the same name in the working folder may be an old image. A base name that
 // does not fit `tx_file_name` is refused with a message, never cut.
 //
-// `tx_file_name` and `tx_file_size` are shared with the link threads; read
-// and write them under `tx_file_lock` (transfer_file / set_transfer_file do).
+// The transfer file itself lives in transfer_file.h.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
-#include <mutex>
 #include <string>
 
+#include "commands/transfer_file.h"
 #include "platform/controls.h"
 
 namespace tessaril::commands {
 
 enum class FileKind { UndefinedData, CalibrationData, ProgramUpdate };
 enum class CalibrationVariant { None, Xml, Gz };
-
-// Room of the transfer file's name, terminator included.
-constexpr int TX_FILE_NAME_CAPACITY = 40;
-
-inline std::mutex tx_file_lock;
-inline char tx_file_name[TX_FILE_NAME_CAPACITY] = {};  // upper-cased base name
-inline int32_t tx_file_size = 0;                       // low 32 bits of the size
-inline std::string tx_file_path;                       // the full path chosen
-
-// A consistent copy of the transfer file.
-struct TransferFile {
-  char name[TX_FILE_NAME_CAPACITY];
-  int32_t size;
-  std::string path;
-};
-
-inline TransferFile transfer_file() {
-  std::lock_guard<std::mutex> lock(tx_file_lock);
-  TransferFile f{};
-  std::memcpy(f.name, tx_file_name, sizeof f.name);
-  f.size = tx_file_size;
-  f.path = tx_file_path;
-  return f;
-}
-
-// Replaces the transfer file; a name longer than the room is cut at it.
-inline void set_transfer_file(const char* name, int32_t size, const std::string& path) {
-  std::lock_guard<std::mutex> lock(tx_file_lock);
-  size_t n = name ? strnlen(name, TX_FILE_NAME_CAPACITY - 1) : 0;
-  std::memcpy(tx_file_name, name ? name : "", n);
-  tx_file_name[n] = '\0';
-  tx_file_size = size;
-  tx_file_path = path;
-}
 
 // The filter text of the open-file dialog for a kind ("display\0pattern\0\0",
 // CP932, NULs included): one entry, the selected one.
@@ -84,10 +48,5 @@ void on_select_calibration_file(platform::DialogHandle dialog);  // 4152
 void on_select_upgrade_file(platform::DialogHandle dialog);      // 4162
 // Dispatches 4102, 4152, 4162; false for any other id.
 bool on_file_select(platform::DialogHandle dialog, int button_id);
-
-// The file the Kermit send opens for the transfer file: the chosen full path
-// while the transfer file still names it; otherwise `tx_file_name` looked up
-// in the working folder without regard to case. Empty when there is none.
-std::string transfer_file_open_path();
 
 }  // namespace tessaril::commands

@@ -1,0 +1,290 @@
+#include "commands/builders.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "commands/control_text.h"
+#include "commands/entry_text.h"
+#include "commands/frame_editor.h"
+#include "link/frame_codec.h"
+#include "link/link_state.h"
+#include "shell/config/config.h"
+#include "commands/control_ids.h"
+
+namespace tessaril::commands {
+
+namespace {
+
+using platform::DialogHandle;
+
+// Read limits of the command inputs, in characters.
+constexpr int LO_FREQUENCY_CHARS = 19;
+constexpr int SHORT_FILE_FIELD_CHARS = 29;  // 2102, 2103, 1111, 1121, 1122
+constexpr int LONG_FILE_FIELD_CHARS = 39;   // 2152, 2153, 2162, 2163
+constexpr int TEMPERATURE_CHARS = 6;        // 1281, 1282, 1283
+
+constexpr const char* WAIT_BLANK = " ";
+constexpr const char* KERMIT_TMO_DEFAULT = "1000";
+
+void set_hex(DialogHandle dialog, int id, uint8_t byte) { platform::set_control_text(dialog, id, entry_text(byte).text); }
+
+void set_decimal(DialogHandle dialog, int id, long value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%ld", value);
+  platform::set_control_text(dialog, id, text);
+}
+
+// Header entries 0..5 and the size fields for a command with n data bytes,
+// then seq_no advances. The end code entry is left alone.
+void write_header(DialogHandle dialog, uint8_t code, int n) {
+  const uint16_t seq = take_seq_no();
+  const uint16_t len = static_cast<uint16_t>(n);
+  uint8_t header[link::FRAME_HEADER];
+  header[0] = code;
+  if (is_extended_code(code)) {
+    header[1] = ext_header_tag;
+    header[2] = static_cast<uint8_t>((n + 6) & 0xFF);
+    header[3] = header_tag;
+  } else {
+    header[1] = header_tag;
+    header[2] = static_cast<uint8_t>(seq >> 8);
+    header[3] = static_cast<uint8_t>(seq & 0xFF);
+  }
+  header[4] = static_cast<uint8_t>(len >> 8);
+  header[5] = static_cast<uint8_t>(len & 0xFF);
+  for (int k = 0; k < static_cast<int>(link::FRAME_HEADER); ++k) set_hex(dialog, ID_HEADER_FIRST + k, header[k]);
+  set_decimal(dialog, ID_HEADER_SIZE, static_cast<long>(link::FRAME_HEADER));
+  set_decimal(dialog, ID_DATA_SIZE, n);
+}
+
+void set_waits(DialogHandle dialog, const char* w1, const char* w2) {
+  platform::set_control_text(dialog, ID_WAIT_FRAME1, w1);
+  platform::set_control_text(dialog, ID_WAIT_KERMIT, w2);
+  platform::set_control_text(dialog, ID_KERMIT_TMO, KERMIT_TMO_DEFAULT);
+}
+
+void preset_plain(DialogHandle dialog) {
+  platform::set_check(dialog, ID_KERMIT_TRNS, false);
+  set_waits(dialog, WAIT_BLANK, WAIT_BLANK);
+}
+
+void untick_sequence_boxes(DialogHandle dialog) {
+  platform::set_check(dialog, ID_SEND_FRAME2, false);
+  platform::set_check(dialog, ID_SEND_FRAME3, false);
+  platform::set_check(dialog, ID_KERMIT_TRNS, false);
+  platform::set_check(dialog, ID_TRNS_TMO_ERR, false);
+}
+
+void preset_chain(DialogHandle dialog, const CommandEntry& e) {
+  set_waits(dialog, e.wait1, e.wait2);
+  const bool chained = platform::is_checked(dialog, e.chain_box);
+  platform::set_check(dialog, ID_SEND_FRAME2, chained);
+  platform::set_check(dialog, ID_SEND_FRAME3, chained);
+  platform::set_check(dialog, ID_KERMIT_TRNS, chained);
+}
+
+void preset_transfer_start(DialogHandle dialog, const CommandEntry& e) {
+  set_waits(dialog, "6000", WAIT_BLANK);
+  const bool chained = platform::is_checked(dialog, e.chain_box);
+  platform::set_check(dialog, ID_SEND_FRAME2, chained);
+  platform::set_check(dialog, ID_SEND_FRAME3, false);
+  platform::set_check(dialog, ID_KERMIT_TRNS, chained);
+}
+
+// The text of the first selected radio button of a group, "" when none is.
+struct RadioChoice {
+  int id;
+  const char* text;
+};
+template <size_t N>
+std::string radio_text(DialogHandle dialog, const RadioChoice (&choices)[N]) {
+  for (const RadioChoice& c : choices)
+    if (platform::is_checked(dialog, c.id)) return c.text;
+  return {};
+}
+
+std::string text_of(DialogHandle dialog, int id, int max_chars) { return read_control_text(dialog, id, max_chars); }
+
+// The product-id edits read back into the configuration's texts, which keep
+// the last values sent until the program ends.
+std::string product_id_text(DialogHandle dialog) {
+  shell::AppConfig& c = shell::app_config;
+  platform::get_control_text(dialog, ID_BPN, c.bpn_text, sizeof c.bpn_text);
+  platform::get_control_text(dialog, ID_MID, c.mid_text, sizeof c.mid_text);
+  platform::get_control_text(dialog, ID_BSN, c.bsn_text, sizeof c.bsn_text);
+  platform::get_control_text(dialog, ID_FID, c.fid_text, sizeof c.fid_text);
+  return std::string("BPN=") + c.bpn_text + ",MID=" + c.mid_text + ",BSN=" + c.bsn_text + ",FID=" + c.fid_text;
+}
+
+// A caller's name, read no further than any data field can reach.
+std::string bounded_name(const char* name) {
+  return name ? std::string(name, strnlen(name, static_cast<size_t>(DATA_CAPACITY))) : std::string();
+}
+
+// Steps 3-6 of every sequence builder: header, data and CRC into the editor,
+// then the frame read back and stored in step slot. Returns the encoded length.
+int build_sequence_frame(DialogHandle dialog, int slot, uint8_t code, const std::string& text, bool with_data) {
+  const int n = with_data ? static_cast<int>(text.size()) + 1 : 0;
+  write_header(dialog, code, n);
+  fill_data_fields(dialog, text.c_str(), slot, n);
+  uint8_t raw[link::FRAME_MAX];
+  const int raw_len = read_editor_frame(dialog, slot, raw, static_cast<int>(link::FRAME_HEADER), n, true, true);
+  uint8_t enc[link::FRAME_ENC_MAX];
+  const int enc_len = static_cast<int>(link::rfc1055_encode(raw, static_cast<size_t>(raw_len), enc));
+  link::store_tx_frame(slot, raw, raw_len, enc, enc_len);
+  return enc_len;
+}
+
+bool step_slot_ok(int slot) { return slot >= link::STEP_FIRST && slot <= link::STEP_LAST; }
+
+}  // namespace
+
+uint16_t take_seq_no() {
+  const uint16_t current = seq_no.load();
+  seq_no.store(next_seq_no(current));
+  return current;
+}
+
+void upcase_name(char* text) {
+  if (!text) return;
+  for (; *text; ++text) {
+    const auto b = static_cast<unsigned char>(*text);
+    if (b >= 0x60 && b <= 0x7F) *text = static_cast<char>(b - 0x20);
+  }
+}
+
+std::string upcase_name(std::string_view text) {
+  std::string out(text);
+  for (char& ch : out) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b >= 0x60 && b <= 0x7F) ch = static_cast<char>(b - 0x20);
+  }
+  return out;
+}
+
+void fill_header_fields(DialogHandle dialog, uint8_t code, int n) {
+  write_header(dialog, code, n);
+  platform::set_control_text(dialog, ID_END_CODE, "C0");
+}
+
+void build_plain_command(DialogHandle dialog, int slot, uint8_t code) {
+  if (slot == 1) preset_plain(dialog);
+  fill_header_fields(dialog, code, 0);
+  fill_data_fields(dialog, "", slot, 0);
+}
+
+void apply_preset(DialogHandle dialog, const CommandEntry& e) {
+  switch (e.preset) {
+    case Preset::Plain:
+      preset_plain(dialog);
+      break;
+    case Preset::Reset:
+      untick_sequence_boxes(dialog);
+      set_waits(dialog, WAIT_BLANK, WAIT_BLANK);
+      break;
+    case Preset::ResetKeepWaits:
+      untick_sequence_boxes(dialog);
+      break;
+    case Preset::Chain:
+      preset_chain(dialog, e);
+      break;
+    case Preset::PlainThenChain:
+      preset_plain(dialog);
+      preset_chain(dialog, e);
+      break;
+    case Preset::TransferStart:
+      preset_transfer_start(dialog, e);
+      break;
+  }
+}
+
+std::string command_data_text(DialogHandle dialog, const CommandEntry& e) {
+  switch (e.source) {
+    case DataSource::None:
+      return {};
+    case DataSource::Band:
+      return radio_text(dialog, {{ID_HIGHBAND, "highband"}, {ID_LOWBAND, "lowband"}});
+    case DataSource::LoFrequency:
+      return text_of(dialog, ID_LO_FREQUENCY, LO_FREQUENCY_CHARS) + "GHz";
+    case DataSource::StartFileTransfer:
+      return text_of(dialog, ID_SFT_FILE_NAME, SHORT_FILE_FIELD_CHARS) + "," +
+             text_of(dialog, ID_SFT_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
+    case DataSource::KermitStatus: {
+      // Upper-cased only while no sequence runs: a status frame built by a
+      // sequence names the file exactly as the transfer reported it.
+      std::string name = text_of(dialog, ID_STATUS_FILE_NAME, SHORT_FILE_FIELD_CHARS);
+      return link::frame_slot.load() <= 1 ? upcase_name(name) : name;
+    }
+    case DataSource::ReceiveFile:
+      return upcase_name(text_of(dialog, ID_RECV_FILE_NAME, SHORT_FILE_FIELD_CHARS)) + "," +
+             text_of(dialog, ID_RECV_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
+    case DataSource::SetCalibrationFile:
+      return text_of(dialog, ID_CAL_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
+             text_of(dialog, ID_CAL_FILE_SIZE, LONG_FILE_FIELD_CHARS);
+    case DataSource::StartUpgrade:
+      return text_of(dialog, ID_UPG_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
+             text_of(dialog, ID_UPG_FILE_SIZE, LONG_FILE_FIELD_CHARS);
+    case DataSource::PowerAmp:
+      return radio_text(dialog, {{ID_PA_ENABLED, "enabled"}, {ID_PA_DISABLED, "disabled"}});
+    case DataSource::Polarization:
+      return radio_text(dialog, {{ID_RHAND, "rhand"}, {ID_LHAND, "lhand"}});
+    case DataSource::OvertempLimit:
+      return "TEMP=" + text_of(dialog, ID_OVERTEMP, TEMPERATURE_CHARS);
+    case DataSource::FanMode:
+      return radio_text(dialog, {{ID_FAN_NORMAL, "normal"}, {ID_FAN_ON, "on"}, {ID_FAN_OFF, "off"}});
+    case DataSource::FanTemperature:
+      return "TEMP=" + text_of(dialog, ID_FAN_TEMP, TEMPERATURE_CHARS) + ",HTEMP=" +
+             text_of(dialog, ID_FAN_HTEMP, TEMPERATURE_CHARS);
+    case DataSource::CalibrationFileNumber:
+      return radio_text(dialog, {{ID_CAL_FILE_1, "1"}, {ID_CAL_FILE_2, "2"}});
+    case DataSource::ProductId:
+      return product_id_text(dialog);
+    case DataSource::RestartMode:
+      return radio_text(dialog, {{ID_RESTART_NEW, "new"}, {ID_RESTART_OLD, "old"}});
+  }
+  return {};
+}
+
+bool build_command_for_button(DialogHandle dialog, int button_id) {
+  const CommandEntry* e = find_command(button_id);
+  if (!e) return false;
+  clear_frame_text();
+  if (e->source == DataSource::None) {
+    build_plain_command(dialog, 1, e->code);
+    if (e->preset != Preset::Plain) apply_preset(dialog, *e);
+    return true;
+  }
+  apply_preset(dialog, *e);
+  const std::string text = command_data_text(dialog, *e);
+  const int n = static_cast<int>(text.size()) + 1;
+  fill_header_fields(dialog, e->code, n);
+  fill_data_fields(dialog, text.c_str(), 1, n);
+  return true;
+}
+
+int build_latch_reset_frame(DialogHandle dialog, int slot) {
+  if (!step_slot_ok(slot)) return 0;
+  return build_sequence_frame(dialog, slot, CODE_RESET_STATUS_LATCH, std::string(), false);
+}
+
+int build_transfer_start_frame(DialogHandle dialog, int slot, const char* file_name, int32_t file_size) {
+  if (!step_slot_ok(slot)) return 0;
+  const std::string name = bounded_name(file_name);
+  platform::set_control_text(dialog, ID_SFT_FILE_NAME, name);
+  set_decimal(dialog, ID_SFT_FILE_SIZE, file_size);
+  return build_sequence_frame(dialog, slot, CODE_START_FILE_TRANSFER, name + "," + std::to_string(file_size), true);
+}
+
+int build_status_frame(DialogHandle dialog, int slot, const char* file_name) {
+  if (!step_slot_ok(slot)) return 0;
+  const std::string name = bounded_name(file_name);
+  platform::set_control_text(dialog, ID_STATUS_FILE_NAME, name);
+  return build_sequence_frame(dialog, slot, CODE_KERMIT_STATUS, name, true);
+}
+
+int build_receive_frame(DialogHandle dialog, int slot, const char* file_name, int32_t file_size) {
+  if (!step_slot_ok(slot)) return 0;
+  return build_sequence_frame(dialog, slot, CODE_RECEIVE_FILE, bounded_name(file_name) + "," + std::to_string(file_size), true);
+}
+
+}  // namespace tessaril::commands
