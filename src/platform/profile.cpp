@@ -2,8 +2,6 @@
 // call, then the request is answered the way the Windows functions answer it.
 #include "platform/profile.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -52,8 +50,7 @@ bool same_name(std::string_view a, std::string_view b) {
 // reading on Linux, so only plain files count.
 std::string read_file(const std::string& path) {
   std::string name = native_path(path);
-  struct stat st {};
-  if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  if (file_size(name) < 0) return {};
   std::FILE* f = std::fopen(name.c_str(), "rb");
   if (!f) return {};
   std::string bytes;

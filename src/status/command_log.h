@@ -16,10 +16,10 @@
 //   logline_max - 1 lines (at least one), never more than 9999. The list box
 //   gets the line without its line break; the file gets it with one.
 // - File: the date is read again under the mark, so a line written after
-//   midnight opens the next day's file. The folder is created when the file
-//   cannot be opened because it is missing. A file that still cannot be
-//   opened is skipped: the line has reached the list box, nothing else
-//   happens.
+//   midnight opens the next day's file. When the file cannot be opened the
+//   folder is created (with its parents) and the open tried once more. A file
+//   that still cannot be opened is skipped: the line has reached the list
+//   box, the rotation still runs, nothing is reported.
 // - Rotation: when the folder holds more than logfile_max (at least 1) files
 //   named Clog????????.txt, the one with the oldest date in its name is
 //   deleted (one per line written). The date is taken from the name, not from
