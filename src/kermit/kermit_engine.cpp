@@ -182,10 +182,14 @@ int open_received(KermitState* k, KermitResult* r) {
   return 0;
 }
 
+// The disposition a received file is closed with: the sender's, or a discard
+// when this side cancelled the file (the sender's 'Z' then ends a file cut short).
+char received_disposition(const KermitState* k, char first) { return k->cancel ? 'D' : first; }
+
 int16_t received_outcome(char disposition) { return disposition == 'D' ? KO_DISCARDED : KO_COMPLETE; }
 
 int receive_packet(KermitState* k, KermitResult* r, char type, const char* data, int data_len) {
-  const char first = data_len > 0 ? data[0] : '\0';
+  const char first = received_disposition(k, data_len > 0 ? data[0] : '\0');
   switch (k->state) {
     case R_AWAIT_INIT:
       if (type != 'S') break;
@@ -367,11 +371,11 @@ int packet_action(KermitState* k, int r_slot, int len, const char* msg, KermitRe
   const char first = data_len > 0 ? data[0] : '\0';
   if (k->state == S_AWAIT_DATA_ACK && (first == 'X' || first == 'Z' || k->cancel)) {
     // The receiver cancels this file ('X') or the whole group ('Z').
+    // The 'Z' tells the receiver to discard what it has, as the protocol
+    // asks of a sender whose file was cancelled.
     if (k->closefile) k->closefile(k, first, 1);
-    next_seq(k);
-    int result = spkt('Z', k->send_seq, 0, nullptr, k);
+    int result = send_eof(k, "D", KO_CANCELLED);
     if (result != 0) return result;
-    k->pending_outcome = KO_CANCELLED;
     if (first == 'Z' || k->cancel == 2) {
       report(k, "Group Cancel (Send)");
       skip_remaining_names(k);

@@ -152,7 +152,14 @@ int closefile(KermitState* k, int disposition, int mode) {
     input_file.clear();
     return closed ? 0 : -1;
   }
-  if (mode == 2 || mode == 3) return close_output(disposition, k->keep_partial);
+  if (mode == 2 || mode == 3) {
+    // Bytes still in the output buffer belong to the partial file too.
+    if (output_file.is_open() && k->out_buf && k->out_buf_count > 0) {
+      output_file.write(k->out_buf, k->out_buf_count);
+      k->out_buf_count = 0;
+    }
+    return close_output(disposition, k->keep_partial);
+  }
   return -1;
 }
 

@@ -1,0 +1,451 @@
+// The protocol engine, one side at a time: the peer's packets are built by
+// hand and every packet the engine answers with is looked at.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kermit/kermit_files.h"
+#include "kermit/kermit_packet.h"
+#include "kermit_harness.h"
+#include "platform/files.h"
+#include "support/temp_folder.h"
+
+namespace tessaril::kermit {
+namespace {
+
+using test::build_packet;
+using test::deliver;
+using test::deliver_body;
+using test::Engine;
+using test::make_engine;
+using test::parse_sent;
+using test::Sent;
+using tessaril::test::ScopedCurrentFolder;
+using tessaril::test::TempFolder;
+
+const std::string device_init = "~! @-#Y1~,?";
+
+class KermitEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override { test::current_line = &line; }
+  void TearDown() override {
+    closefile(nullptr, 'D', 1);
+    KermitState k;
+    closefile(&k, 'D', 2);
+    test::current_line = nullptr;
+  }
+  Sent last(int port, int chk = 1) { return parse_sent(line.sent[port].back(), chk); }
+  std::vector<char> types(int port) {
+    std::vector<char> t;
+    for (const auto& p : line.sent[port]) t.push_back(p[3]);
+    return t;
+  }
+  test::MemoryLine line;
+  TempFolder folder;
+  ScopedCurrentFolder in_folder{folder.path()};
+};
+
+TEST_F(KermitEngineTest, ActionsOutsideATransfer) {
+  auto k = std::make_unique<KermitState>();
+  KermitResult r;
+  EXPECT_EQ(kermit_engine(KA_PACKET, k.get(), 0, 5, "", &r), KR_OK);  // never initialised
+  auto e = make_engine(2);
+  EXPECT_EQ(kermit_engine(KA_PACKET, &e->k, -1, 5, "", &e->r), KR_NOSLOT);
+  EXPECT_EQ(kermit_engine(3, &e->k, 0, 0, "", &e->r), KR_FAIL);
+  EXPECT_EQ(kermit_engine(7, &e->k, 0, 0, "", &e->r), KR_FAIL);
+  EXPECT_EQ(kermit_engine(KA_STATUS, &e->k, 0, 0, "", &e->r), KR_STATUS);
+  EXPECT_EQ(kermit_engine(KA_QUIT, &e->k, 0, 0, "", &e->r), KR_DONE);
+  EXPECT_TRUE(line.sent[2].empty());
+}
+
+TEST_F(KermitEngineTest, SlotsAreHandedOutAndGivenBack) {
+  auto e = make_engine(2);
+  int a = -1, b = -1;
+  ASSERT_NE(rslot_get(&e->k, &a), nullptr);
+  ASSERT_NE(rslot_get(&e->k, &b), nullptr);
+  EXPECT_EQ(a, 0);
+  EXPECT_EQ(b, 0);  // a handed-out slot counts as free until it is filled
+  for (int i = 0; i < RSLOT_COUNT; ++i) e->k.rslots[i].length = 5;
+  int none = 0;
+  EXPECT_EQ(rslot_get(&e->k, &none), nullptr);
+  EXPECT_EQ(none, -1);
+  rslot_free(&e->k, 7);
+  EXPECT_NE(rslot_get(&e->k, &none), nullptr);
+  EXPECT_EQ(none, 7);
+}
+
+TEST_F(KermitEngineTest, ReceivesAWholeFile) {
+  auto e = make_engine(2, "CAL.XML");
+  ASSERT_EQ(deliver(*e, build_packet('S', 0, device_init)), KR_OK);
+  EXPECT_EQ(last(2).data, device_init);  // our parameters echo the device's
+  ASSERT_EQ(deliver(*e, build_packet('F', 1, "CAL.XML")), KR_OK);
+  EXPECT_EQ(last(2).data, "CAL.XML");
+  ASSERT_EQ(deliver(*e, build_packet('A', 2, "\"\"B81$1234#120261207 10:11:12@ ")), KR_OK);
+  EXPECT_EQ(last(2).data, "Y");
+  EXPECT_EQ(e->r.filesize, 1234);
+  EXPECT_STREQ(e->r.filedate, "20261207 10:11:12");
+  ASSERT_EQ(deliver(*e, build_packet('D', 3, "<a>#M#J~%x")), KR_OK);
+  EXPECT_FALSE(platform::file_size("CAL.XML") >= 0);  // not in place before its end
+  ASSERT_EQ(deliver(*e, build_packet('D', 4, "</a>")), KR_OK);
+  ASSERT_EQ(deliver(*e, build_packet('Z', 5, "")), KR_OK);
+  EXPECT_EQ(e->r.file_outcome, KO_COMPLETE);
+  EXPECT_EQ(TempFolder::read("CAL.XML"), "<a>\r\nxxxxx</a>");
+  EXPECT_EQ(platform::file_size("CAL.XML.part"), -1);
+  EXPECT_EQ(e->r.bytes_done, 14);
+  ASSERT_EQ(deliver(*e, build_packet('B', 6, "")), KR_DONE);
+  EXPECT_EQ(e->k.state, R_FILE);
+  EXPECT_STREQ(e->r.file_name, "CAL.XML");
+  EXPECT_EQ(e->r.filesize, 1234);
+  std::vector<int> seqs;
+  for (const auto& p : line.sent[2]) seqs.push_back(parse_sent(p, 1).seq);
+  EXPECT_EQ(seqs, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(KermitEngineTest, RepeatedHeaderIsAnsweredAgainWithoutReopening) {
+  auto e = make_engine(2);
+  deliver(*e, build_packet('S', 0, device_init));
+  ASSERT_EQ(deliver(*e, build_packet('F', 1, "A.GZ")), KR_OK);
+  std::string first_ack = line.sent[2].back();
+  ASSERT_EQ(deliver(*e, build_packet('F', 1, "A.GZ")), KR_OK);
+  EXPECT_EQ(line.sent[2].back(), first_ack);
+  EXPECT_EQ(e->k.state, R_ATTR);
+  EXPECT_FALSE(output_file_open());
+}
+
+TEST_F(KermitEngineTest, PacketTwoAheadIsNakedForTheExpectedOne) {
+  auto e = make_engine(2);
+  deliver(*e, build_packet('S', 0, device_init));
+  ASSERT_EQ(deliver(*e, build_packet('F', 3, "A.GZ")), KR_OK);
+  Sent s = last(2);
+  EXPECT_EQ(s.type, 'N');
+  EXPECT_EQ(s.seq, 1);
+  EXPECT_EQ(e->k.state, R_FILE);
+}
+
+TEST_F(KermitEngineTest, EmptyFileReceived) {
+  auto e = make_engine(2);
+  deliver(*e, build_packet('S', 0, device_init));
+  deliver(*e, build_packet('F', 1, "EMPTY.BIN"));
+  ASSERT_EQ(deliver(*e, build_packet('Z', 2, "")), KR_OK);
+  EXPECT_EQ(last(2).type, 'Y');
+  EXPECT_EQ(e->k.state, R_FILE);
+  EXPECT_EQ(platform::file_size("EMPTY.BIN"), 0);
+  EXPECT_EQ(e->r.file_outcome, KO_COMPLETE);
+}
+
+TEST_F(KermitEngineTest, DeviceNamesOutsideTheWorkingFolderAreRefused) {
+  platform::make_folders("work");
+  ScopedCurrentFolder in_work(folder.file("work"));
+  for (const char* name : {"../ESCAPE.BIN", "..\\ESCAPE.BIN", "/tmp/ESCAPE.BIN", "sub/ESCAPE.BIN", "C:ESCAPE.BIN",
+                           "..", "..ESCAPE", "#@"}) {
+    auto e = make_engine(2);
+    deliver(*e, build_packet('S', 0, device_init));
+    ASSERT_EQ(deliver(*e, build_packet('F', 1, name)), KR_OK) << name;
+    ASSERT_EQ(deliver(*e, build_packet('D', 2, "evil")), KR_FAIL) << name;
+    Sent s = last(2);
+    EXPECT_EQ(s.type, 'E');
+    EXPECT_EQ(s.data, "File refused or can't be opened");
+  }
+  auto e = make_engine(2);
+  deliver(*e, build_packet('S', 0, device_init));
+  deliver(*e, build_packet('F', 1, ""));
+  EXPECT_EQ(deliver(*e, build_packet('Z', 2, "")), KR_FAIL);  // an empty name, empty file
+  EXPECT_TRUE(platform::find_files(folder.path(), "*").empty());
+  EXPECT_EQ(platform::find_files(folder.file("work"), "*").size(), 0u);
+  EXPECT_EQ(platform::file_size("/tmp/ESCAPE.BIN"), -1);
+}
+
+TEST_F(KermitEngineTest, FailedOrDiscardedReceiveKeepsTheGoodFile) {
+  folder.write("GOOD.BIN", "the good one");
+  {
+    auto e = make_engine(2);
+    deliver(*e, build_packet('S', 0, device_init));
+    deliver(*e, build_packet('F', 1, "GOOD.BIN"));
+    ASSERT_EQ(deliver(*e, build_packet('D', 2, "partial")), KR_OK);
+    EXPECT_EQ(deliver(*e, build_packet('E', 0, "Disk error")), KR_FAIL);
+    EXPECT_EQ(closefile(&e->k, 'D', 2), 0);  // what the link does after a failure
+    EXPECT_EQ(TempFolder::read("GOOD.BIN"), "the good one");
+    EXPECT_EQ(TempFolder::read("GOOD.BIN.part"), "partial");  // kept, under its own name
+  }
+  {
+    auto e = make_engine(2);
+    deliver(*e, build_packet('S', 0, device_init));
+    deliver(*e, build_packet('F', 1, "GOOD.BIN"));
+    deliver(*e, build_packet('D', 2, "other"));
+    ASSERT_EQ(deliver(*e, build_packet('Z', 3, "D")), KR_OK);  // the sender discards it
+    EXPECT_EQ(e->r.file_outcome, KO_DISCARDED);
+    EXPECT_EQ(TempFolder::read("GOOD.BIN"), "the good one");
+  }
+  {
+    auto e = make_engine(2);
+    e->k.keep_partial = 0;
+    deliver(*e, build_packet('S', 0, device_init));
+    deliver(*e, build_packet('F', 1, "GOOD.BIN"));
+    deliver(*e, build_packet('D', 2, "other"));
+    ASSERT_EQ(deliver(*e, build_packet('Z', 3, "D")), KR_OK);
+    EXPECT_EQ(platform::file_size("GOOD.BIN.part"), -1);
+    EXPECT_EQ(TempFolder::read("GOOD.BIN"), "the good one");
+  }
+  {
+    auto e = make_engine(2);
+    deliver(*e, build_packet('S', 0, device_init));
+    deliver(*e, build_packet('F', 1, "GOOD.BIN"));
+    deliver(*e, build_packet('D', 2, "new"));
+    ASSERT_EQ(deliver(*e, build_packet('Z', 3, "")), KR_OK);
+    EXPECT_EQ(TempFolder::read("GOOD.BIN"), "new");  // a complete file takes its place
+  }
+}
+
+TEST_F(KermitEngineTest, RepeatsBeyondTheLimitEndWithTooManyRetries) {
+  auto e = make_engine(2);
+  const std::string no_windows = "~! @-#Y1~(";  // a window would raise the limit of 3
+  ASSERT_EQ(deliver(*e, build_packet('S', 0, no_windows)), KR_OK);
+  ASSERT_EQ(e->k.retry_limit, 3);
+  std::string init_ack = line.sent[2].back();
+  for (int i = 1; i <= 4; ++i) {
+    ASSERT_EQ(deliver(*e, build_packet('S', 0, no_windows)), KR_OK) << i;
+    EXPECT_EQ(line.sent[2].back(), init_ack);
+  }
+  EXPECT_EQ(deliver(*e, build_packet('S', 0, no_windows)), KR_FAIL);  // the fifth
+  EXPECT_EQ(last(2).type, 'E');
+  EXPECT_EQ(last(2).data, "Too many retries");
+}
+
+TEST_F(KermitEngineTest, TooShortPacketsAreNakedUntilTheLimit) {
+  auto e = make_engine(2);
+  for (int i = 1; i <= 4; ++i) {
+    ASSERT_EQ(deliver_body(*e, "ab"), 0) << i;
+    EXPECT_EQ(last(2).type, 'N');
+  }
+  size_t before = line.sent[2].size();
+  EXPECT_EQ(deliver_body(*e, "ab"), KR_FAIL);
+  EXPECT_EQ(line.sent[2].size(), before + 1);  // the NAK still goes out
+  EXPECT_EQ(last(2).type, 'N');
+}
+
+TEST_F(KermitEngineTest, InitialisationResetsTheRetryCounts) {
+  auto e = make_engine(2);
+  for (int i = 0; i < 4; ++i) deliver_body(*e, "ab");
+  ASSERT_EQ(e->k.rslots[0].retries, 4);
+  prepare_kermit(&e->k, &e->r, &e->b, "", "", 2);
+  e->k.tx_data = test::mem_tx_data;
+  EXPECT_EQ(e->k.rslots[0].retries, 0);
+  EXPECT_EQ(deliver_body(*e, "ab"), 0);  // a new transfer starts with its full allowance
+}
+
+TEST_F(KermitEngineTest, UnexpectedPacketTypeWhileReceiving) {
+  auto e = make_engine(2);
+  deliver(*e, build_packet('S', 0, device_init));
+  EXPECT_EQ(deliver(*e, build_packet('D', 1, "data")), KR_FAIL);
+  EXPECT_EQ(last(2).data, "Unexpected packet type");
+}
+
+TEST_F(KermitEngineTest, FilenameThatDoesNotFitIsAnError) {
+  auto e = make_engine(2);
+  deliver(*e, build_packet('S', 0, device_init));
+  EXPECT_EQ(deliver(*e, build_packet('F', 1, "~~x~~x~~x~~x~~x~~x~~x~~x~~x~~x~~x")), KR_FAIL);
+  EXPECT_EQ(last(2).data, "Filename error");
+}
+
+TEST_F(KermitEngineTest, LongFileNameAcknowledgementFitsOnePacket) {
+  auto e = make_engine(2);
+  deliver(*e, build_packet('S', 0, "P! @-#Y1~,?"));  // the device takes packets of 48
+  std::string name = "~~A";                             // 94 characters once decoded
+  ASSERT_EQ(deliver(*e, build_packet('F', 1, name)), KR_OK);
+  const std::string& ack_packet = line.sent[2].back();
+  EXPECT_EQ(unchar(ack_packet[1]), 48);
+  EXPECT_EQ(last(2).data, std::string(45, 'A'));
+  EXPECT_EQ(std::string(e->r.file_name), std::string(94, 'A'));
+
+  auto f = make_engine(2);
+  deliver(*f, build_packet('S', 0, device_init));
+  ASSERT_EQ(deliver(*f, build_packet('F', 1, "AB#MCD")), KR_OK);
+  EXPECT_EQ(last(2).data, "AB");  // an unencoded CR would end the acknowledgement early
+}
+
+// ---- sending ----
+
+class KermitEngineSend : public KermitEngineTest {
+ protected:
+  std::unique_ptr<Engine> sender(const std::string& content, const char* name = "DATA.BIN") {
+    std::string path = folder.write("chosen.bin", content);
+    auto e = make_engine(1, name, path.c_str());
+    EXPECT_EQ(kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r), KR_OK);
+    return e;
+  }
+  int ack(Engine& e, const std::string& data = "") {
+    return deliver(e, build_packet('Y', e.k.send_seq, data, e.k.bct));
+  }
+};
+
+TEST_F(KermitEngineSend, ZeroByteFile) {
+  auto e = sender("");
+  ASSERT_EQ(ack(*e, device_init), KR_OK);
+  EXPECT_EQ(last(1).data, "DATA.BIN");  // the upper-cased name, not the chosen file's
+  ASSERT_EQ(ack(*e, "DATA.BIN"), KR_OK);
+  ASSERT_EQ(ack(*e, "Y"), KR_OK);
+  ASSERT_EQ(ack(*e), KR_OK);
+  EXPECT_EQ(e->r.file_outcome, KO_COMPLETE);
+  ASSERT_EQ(ack(*e), KR_DONE);
+  EXPECT_EQ(types(1), (std::vector<char>{'S', 'F', 'A', 'Z', 'B'}));
+  EXPECT_EQ(e->r.filesize, 0);
+  EXPECT_FALSE(input_file_open());
+}
+
+TEST_F(KermitEngineSend, SendsTheChosenFileWithItsAttributes) {
+  auto e = sender("hello\x01world");
+  ack(*e, device_init);
+  ack(*e, "DATA.BIN");
+  Sent a = last(1);
+  EXPECT_EQ(a.type, 'A');
+  EXPECT_EQ(a.data.substr(0, 10), "\"\"B81\"11#1");
+  EXPECT_EQ(a.data.substr(a.data.size() - 2), "@ ");
+  EXPECT_EQ(e->r.filesize, 11);
+  ack(*e, "Y");
+  EXPECT_EQ(last(1).data, "hello#Aworld");
+  ack(*e);
+  EXPECT_EQ(last(1).type, 'Z');
+  EXPECT_EQ(last(1).data, "");
+  ack(*e);
+  EXPECT_EQ(last(1).type, 'B');
+  EXPECT_EQ(e->r.bytes_done, 11);
+  EXPECT_EQ(ack(*e), KR_DONE);
+}
+
+TEST_F(KermitEngineSend, EmptyFileListGoesStraightToEndOfTransmission) {
+  auto e = sender("x");
+  static const char* const none[] = {nullptr};
+  e->k.file_list = none;
+  ASSERT_EQ(ack(*e, device_init), KR_OK);
+  EXPECT_EQ(types(1), (std::vector<char>{'S', 'B'}));
+}
+
+TEST_F(KermitEngineSend, NamesTheSameBlockCheckOrFallsBackToType1) {
+  for (auto [peer, want] : {std::pair{'3', 3}, {'1', 1}, {'2', 1}}) {
+    auto e = make_engine(1, "A.BIN", folder.write("a.bin", "abc").c_str());
+    e->k.bct = 3;
+    kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
+    std::string init = device_init;
+    init[7] = peer;
+    ASSERT_EQ(deliver(*e, build_packet('Y', 0, init)), KR_OK);
+    EXPECT_EQ(e->k.bct, want) << peer;
+    EXPECT_EQ(unchar(line.sent[1].back()[1]), 5 + want + 2);  // 'F' "A.BIN" with that check
+  }
+}
+
+TEST_F(KermitEngineSend, AnythingButTheAcknowledgementRepeatsTheLastPacket) {
+  auto e = sender("abc");
+  ack(*e, device_init);
+  std::string f = line.sent[1].back();
+  ASSERT_EQ(deliver(*e, build_packet('N', 1, "")), KR_OK);
+  EXPECT_EQ(line.sent[1].back(), f);
+  ASSERT_EQ(deliver(*e, build_packet('Y', 3, "")), KR_OK);  // two ahead
+  EXPECT_EQ(line.sent[1].back(), f);
+  std::string damaged = build_packet('Y', 1, "");
+  damaged[3] ^= 2;
+  ASSERT_EQ(deliver(*e, damaged), KR_OK);
+  EXPECT_EQ(line.sent[1].back(), f);
+  EXPECT_EQ(e->k.state, S_AWAIT_FILE_ACK);
+}
+
+TEST_F(KermitEngineSend, ReceiverRefusesTheFile) {
+  auto e = sender("abc");
+  ack(*e, device_init);
+  ack(*e, "DATA.BIN");
+  ASSERT_EQ(ack(*e, "N"), KR_OK);
+  EXPECT_EQ(last(1).type, 'Z');
+  EXPECT_EQ(last(1).data, "D");
+  EXPECT_FALSE(input_file_open());
+  ASSERT_EQ(ack(*e), KR_OK);
+  EXPECT_EQ(e->r.file_outcome, KO_REFUSED);
+  EXPECT_EQ(last(1).type, 'B');
+}
+
+TEST_F(KermitEngineSend, GroupCancelSkipsTheRemainingNames) {
+  std::string big(500, 'q');
+  for (size_t i = 0; i < big.size(); i += 3) big[i] = static_cast<char>('a' + i % 20);
+  auto e = sender(big);
+  static const char* const two[] = {"DATA.BIN", "NEXT.BIN", nullptr};
+  e->k.file_list = two;
+  ack(*e, device_init);
+  ack(*e, "DATA.BIN");
+  ack(*e, "Y");
+  ASSERT_EQ(last(1).type, 'D');
+  ASSERT_EQ(ack(*e, "Z"), KR_OK);
+  EXPECT_EQ(last(1).type, 'Z');
+  EXPECT_EQ(last(1).data, "D");
+  ASSERT_EQ(ack(*e), KR_OK);
+  EXPECT_EQ(e->r.file_outcome, KO_CANCELLED);
+  EXPECT_EQ(last(1).type, 'B');  // NEXT.BIN was skipped
+}
+
+TEST_F(KermitEngineSend, FileCancelGoesOnWithTheNextName) {
+  auto e = sender(std::string(300, 'x') + std::string(300, 'y'));
+  static const char* const two[] = {"DATA.BIN", "DATA.BIN", nullptr};
+  e->k.file_list = two;
+  ack(*e, device_init);
+  ack(*e, "DATA.BIN");
+  ack(*e, "Y");
+  ASSERT_EQ(ack(*e, "X"), KR_OK);
+  EXPECT_EQ(last(1).type, 'Z');
+  ack(*e);
+  EXPECT_EQ(last(1).type, 'F');
+}
+
+TEST_F(KermitEngineSend, MissingFileFailsWithoutErrorPacket) {
+  auto e = make_engine(1, "GONE.BIN", folder.file("gone.bin").c_str());
+  kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
+  EXPECT_EQ(deliver(*e, build_packet('Y', 0, device_init)), KR_FAIL);
+  EXPECT_EQ(types(1), (std::vector<char>{'S'}));
+}
+
+TEST_F(KermitEngineSend, StoredUpperCaseNameIsFoundWhateverItsCase) {
+  folder.write("cal_data.xml", "<x/>");
+  auto e = make_engine(1, "CAL_DATA.XML", "");
+  kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
+  ASSERT_EQ(ack(*e, device_init), KR_OK);
+  ASSERT_EQ(ack(*e, "CAL_DATA.XML"), KR_OK);
+  EXPECT_EQ(e->r.filesize, 4);
+  ack(*e, "Y");
+  EXPECT_EQ(last(1).data, "<x/>");
+}
+
+TEST_F(KermitEngineSend, ErrorPacketsBothWays) {
+  auto e = sender("abc");
+  ack(*e, device_init);
+  size_t before = line.sent[1].size();
+  EXPECT_EQ(deliver(*e, build_packet('E', 0, "No space")), KR_FAIL);
+  EXPECT_EQ(line.sent[1].size(), before);
+
+  auto f = sender("abc");
+  ack(*f, device_init);
+  ack(*f, "DATA.BIN");
+  ack(*f, "Y");
+  EXPECT_TRUE(input_file_open());
+  EXPECT_EQ(kermit_engine(KA_ERROR, &f->k, 0, 0, "Operator stop", &f->r), KR_DONE);
+  EXPECT_EQ(last(1).type, 'E');
+  EXPECT_EQ(last(1).data, "Operator stop");
+  EXPECT_FALSE(input_file_open());
+}
+
+TEST_F(KermitEngineSend, QuitSendsNothing) {
+  auto e = sender("abc");
+  ack(*e, device_init);
+  size_t before = line.sent[1].size();
+  EXPECT_EQ(kermit_engine(KA_QUIT, &e->k, 0, 0, "", &e->r), KR_DONE);
+  EXPECT_EQ(line.sent[1].size(), before);
+}
+
+TEST_F(KermitEngineSend, FailedLineWritesAreReturned) {
+  auto e = make_engine(1, "A.BIN", folder.write("a.bin", "abc").c_str());
+  line.fail_writes_after = 0;
+  EXPECT_EQ(kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r), KR_FAIL);
+  line.fail_writes_after = -1;
+  ASSERT_EQ(kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r), KR_OK);
+  line.fail_writes_after = line.writes;
+  EXPECT_EQ(ack(*e, device_init), -1);  // the 'F' could not be sent
+}
+
+}  // namespace
+}  // namespace tessaril::kermit
