@@ -1,7 +1,4 @@
-// Program entry: replaced by the dialogs' start-up once they exist.
-#include <cstdio>
+// Program entry: the dialogs and their start-up are in shell/program.h.
+#include "shell/program.h"
 
-int main() {
-  std::puts("tessaril: the dialogs are not built yet");
-  return 0;
-}
+int main(int argc, char** argv) { return tessaril::shell::program_main(argc, argv); }

@@ -1,0 +1,310 @@
+#include "ui/headless/script_player.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <utility>
+
+#include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/controls.h"
+#include "ui/headless/headless_backend.h"
+
+namespace tessaril::ui {
+
+using platform::DialogHandle;
+
+namespace {
+
+// A piece of work handed to the dialog thread without waiting for its end.
+struct Handover {
+  std::thread thread;
+  std::shared_ptr<std::atomic<bool>> finished;
+};
+
+class Player {
+ public:
+  Player(const ScriptOptions& options, std::ostream& out, std::ostream& err)
+      : options_(options), out_(out), err_(err) {}
+
+  ~Player() {
+    set_change_observer({});
+    release_handovers(true);
+  }
+
+  int run(std::istream& in);
+
+ private:
+  enum class Taken { Yes, Gone };
+
+  void watch_changes();
+  void print_line(const std::string& line);
+  void report(int line_number, const std::string& message);
+  int execute(const ScriptCommand& c, int line_number);
+  bool on_dialog(const std::function<void()>& fn);
+  Taken hand_over(std::function<void()> fn);
+  bool wait_idle(int64_t max_ms);
+  void close_all();
+  bool wait_until_gone(DialogHandle dialog, int timeout_ms);
+  void release_handovers(bool all);
+  bool link_busy() const { return options_.link_busy && options_.link_busy(); }
+  bool watched(int id) const {
+    return std::find(options_.watched_ids.begin(), options_.watched_ids.end(), id) != options_.watched_ids.end();
+  }
+
+  const ScriptOptions& options_;
+  std::ostream& out_;
+  std::ostream& err_;
+  std::mutex out_mutex_;
+  std::atomic<int64_t> last_change_{0};
+  DialogHandle root_ = platform::no_dialog;
+  std::vector<Handover> handovers_;
+};
+
+void Player::print_line(const std::string& line) {
+  std::lock_guard lock(out_mutex_);
+  out_ << line << '\n';
+  out_.flush();
+}
+
+void Player::report(int line_number, const std::string& message) {
+  std::lock_guard lock(out_mutex_);
+  err_ << "tessaril: script line " << line_number << ": " << message << '\n';
+  err_.flush();
+}
+
+void Player::watch_changes() {
+  set_change_observer([this](DialogHandle, int id, ChangeKind kind, std::string_view text) {
+    if (!watched(id)) return;
+    last_change_.store(platform::monotonic_ms());
+    if (!options_.trace) return;
+    print_line(std::to_string(id) + (kind == ChangeKind::ListAdd ? ":" : "=") + platform::cp932_to_utf8(text));
+  });
+}
+
+bool Player::on_dialog(const std::function<void()>& fn) {
+  if (top_dialog() == platform::no_dialog) return false;
+  return run_on_dialog_thread(fn, options_.dialog_timeout_ms);
+}
+
+// Hands fn to the dialog thread on a helper thread and returns once the
+// dialog thread has started it (so that everything handed over later runs
+// after it), or once no dialog is left to run it.
+Player::Taken Player::hand_over(std::function<void()> fn) {
+  release_handovers(false);
+  auto taken = std::make_shared<std::atomic<int>>(0);  // 0 waiting, 1 taken, 2 gone
+  auto finished = std::make_shared<std::atomic<bool>>(false);
+  const int timeout = options_.dialog_timeout_ms;
+  std::thread helper([taken, finished, timeout, fn = std::move(fn)] {
+    bool ran = run_on_dialog_thread(
+        [&] {
+          taken->store(1);
+          fn();
+        },
+        timeout);
+    int expected = 0;
+    if (!ran) taken->compare_exchange_strong(expected, 2);
+    finished->store(true);
+  });
+  handovers_.push_back(Handover{std::move(helper), finished});
+  while (taken->load() == 0) platform::sleep_ms(2);
+  return taken->load() == 1 ? Taken::Yes : Taken::Gone;
+}
+
+// Joins the helpers that are done; with all, also lets go of the ones still
+// inside the dialog thread (a click whose dialog never ended).
+void Player::release_handovers(bool all) {
+  for (auto it = handovers_.begin(); it != handovers_.end();) {
+    if (it->finished->load()) {
+      it->thread.join();
+      it = handovers_.erase(it);
+    } else if (all) {
+      it->thread.detach();
+      it = handovers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+bool Player::wait_idle(int64_t max_ms) {
+  const int64_t start = platform::monotonic_ms();
+  const int64_t deadline = start + max_ms;
+  auto quiet = [&] {
+    const int64_t now = platform::monotonic_ms();
+    const int64_t since = now - std::max(start, last_change_.load());
+    return queued_items() == 0 && !link_busy() && since >= options_.quiet_ms;
+  };
+  for (;;) {
+    if (quiet()) {
+      // The dialog thread may be inside a handler (sleeping after a link
+      // event, say) with nothing queued: a round trip makes sure it is free.
+      if (!on_dialog([] {})) return true;  // no dialog left: nothing can happen
+      if (quiet()) return true;
+    }
+    const int64_t now = platform::monotonic_ms();
+    if (now >= deadline) return false;
+    platform::sleep_ms(std::min<int64_t>(20, deadline - now));
+  }
+}
+
+bool Player::wait_until_gone(DialogHandle dialog, int timeout_ms) {
+  const int64_t deadline = platform::monotonic_ms() + timeout_ms;
+  while (dialog_alive(dialog)) {
+    if (platform::monotonic_ms() >= deadline) return false;
+    platform::sleep_ms(20);
+  }
+  return true;
+}
+
+// As a user would: leave every dialog above the first with its leave button,
+// then close the first with its close box.
+void Player::close_all() {
+  for (int round = 0; round < 8; ++round) {
+    const DialogHandle top = top_dialog();
+    if (top == platform::no_dialog) return;
+    const bool nested = top != root_ && options_.leave_button != 0;
+    const int leave = options_.leave_button;
+    Taken t = hand_over([top, nested, leave] {
+      if (!dialog_alive(top)) return;
+      if (nested)
+        user_click(top, leave);
+      else
+        send_message(top, platform::WM_CLOSE, 0, 0);
+    });
+    if (t == Taken::Gone) return;
+    if (!wait_until_gone(top, options_.close_timeout_ms)) {
+      std::lock_guard lock(out_mutex_);
+      err_ << "tessaril: the dialog on top did not close within " << options_.close_timeout_ms << " ms\n";
+      err_.flush();
+      return;
+    }
+  }
+}
+
+int Player::execute(const ScriptCommand& c, int line_number) {
+  auto gone = [&] {
+    report(line_number, "no dialog is open");
+    return script_failed;
+  };
+  const std::string id = std::to_string(c.id);
+  switch (c.op) {
+    case ScriptOp::Click: {
+      const int control = c.id;
+      if (top_dialog() == platform::no_dialog) return gone();
+      if (hand_over([control] {
+            if (DialogHandle top = top_dialog()) user_click(top, control);
+          }) == Taken::Gone)
+        return gone();
+      return script_ok;
+    }
+    case ScriptOp::Close:
+      if (top_dialog() == platform::no_dialog) return gone();
+      if (hand_over([] {
+            if (DialogHandle top = top_dialog()) send_message(top, platform::WM_CLOSE, 0, 0);
+          }) == Taken::Gone)
+        return gone();
+      return script_ok;
+    case ScriptOp::Set: {
+      const std::string text = platform::utf8_to_cp932(c.text);
+      if (!on_dialog([&] { platform::set_control_text(top_dialog(), c.id, text); })) return gone();
+      return script_ok;
+    }
+    case ScriptOp::Get:
+    case ScriptOp::Checked:
+    case ScriptOp::Shown: {
+      std::string value;
+      bool ran = on_dialog([&] {
+        const DialogHandle top = top_dialog();
+        if (c.op == ScriptOp::Get)
+          value = platform::cp932_to_utf8(platform::control_text(top, c.id));
+        else if (c.op == ScriptOp::Checked)
+          value = platform::is_checked(top, c.id) ? "1" : "0";
+        else
+          value = platform::is_shown(top, c.id) ? "1" : "0";
+      });
+      if (!ran) return gone();
+      print_line(id + "=" + value);
+      return script_ok;
+    }
+    case ScriptOp::List: {
+      std::vector<std::string> lines;
+      bool ran = on_dialog([&] {
+        const DialogHandle top = top_dialog();
+        const int count = platform::list_count(top, c.id);
+        for (int i = 0; i < count; ++i) lines.push_back(platform::cp932_to_utf8(platform::list_item(top, c.id, i)));
+      });
+      if (!ran) return gone();
+      for (const std::string& line : lines) print_line(id + ":" + line);
+      return script_ok;
+    }
+    case ScriptOp::Wait:
+      print_line(wait_idle(c.ms) ? "idle" : "timeout");
+      return script_ok;
+    case ScriptOp::Sleep:
+      platform::sleep_ms(c.ms);
+      return script_ok;
+    case ScriptOp::Choose:
+      push_open_file_answer(c.cancel ? std::nullopt : std::optional<std::string>(c.text));
+      return script_ok;
+    case ScriptOp::Echo:
+      print_line(c.text);
+      return script_ok;
+  }
+  return script_ok;
+}
+
+int Player::run(std::istream& in) {
+  watch_changes();
+  if (!wait_for_dialog(options_.dialog_timeout_ms)) {
+    std::lock_guard lock(out_mutex_);
+    err_ << "tessaril: no dialog came up\n";
+    return script_failed;
+  }
+  root_ = top_dialog();
+
+  std::string line;
+  int line_number = 0;
+  int result = script_ok;
+  while (result == script_ok && std::getline(in, line)) {
+    ++line_number;
+    ScriptCommand command;
+    std::string error;
+    switch (parse_script_line(line, command, error)) {
+      case ParseOutcome::Nothing:
+        break;
+      case ParseOutcome::Malformed:
+        report(line_number, error);
+        result = script_malformed;
+        break;
+      case ParseOutcome::Command:
+        result = execute(command, line_number);
+        break;
+    }
+  }
+  close_all();
+  return result;
+}
+
+}  // namespace
+
+int check_script(std::istream& in, std::string& error) {
+  std::string line;
+  int line_number = 0;
+  while (std::getline(in, line)) {
+    ++line_number;
+    ScriptCommand command;
+    if (parse_script_line(line, command, error) == ParseOutcome::Malformed) return line_number;
+  }
+  return 0;
+}
+
+int run_script(std::istream& in, const ScriptOptions& options, std::ostream& out, std::ostream& err) {
+  Player player(options, out, err);
+  return player.run(in);
+}
+
+}  // namespace tessaril::ui

@@ -1,0 +1,72 @@
+// The headless script player: plays the user of the program's dialogs from a
+// script (script_parser.h has the grammar).
+//
+// How it works: the dialogs run on the program's main thread (the dialog
+// thread) under the headless back end; the player runs on a thread of its
+// own. It waits for the first dialog, then reads one line at a time and does
+// what the line says on the dialog thread, in order:
+// - A click or a close is handed to the dialog thread and the player goes on
+//   as soon as the dialog thread has taken it: a click may run for long (ENTER
+//   runs the command dialog until "Return to Menu"), and a script must be
+//   able to act inside the dialog it opened. The dialog on top is looked up
+//   when the click is served, so "click 201" then "click 4011" presses ENTER
+//   and then a button of the command dialog ENTER opened.
+// - get, set, checked, shown and list run on the dialog thread too, after
+//   everything handed over before them, and the player waits for them.
+// - wait watches the link: idle is no message or task queued for a dialog,
+//   the link busy test false, and none of the watched controls (traffic
+//   lists, result fields) changed for 300 ms, confirmed by a round trip
+//   through the dialog thread (which may be inside a handler's sleep).
+// With trace on, every line added to a watched list box and every change of
+// a watched text control is printed as it happens ("ID:LINE", "ID=TEXT"),
+// from whichever thread made it. Output lines are whole and flushed.
+//
+// At the end of the input the player closes what is open as a user would:
+// the leave button of every dialog above the first one ("Return to Menu"),
+// then WM_CLOSE to the first one, and waits for it to end.
+//
+// Texts typed are converted from UTF-8 to CP932, texts printed from CP932 to
+// UTF-8. Paths given to choose are file-system paths and passed unchanged.
+#pragma once
+
+#include <functional>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ui/headless/script_parser.h"
+
+namespace tessaril::ui {
+
+struct ScriptOptions {
+  // Controls whose changes wait's quiet time watches and trace prints.
+  std::vector<int> watched_ids;
+  bool trace = false;
+  // True while the link has work in hand; may be empty (never busy).
+  std::function<bool()> link_busy;
+  // The button that leaves a dialog opened on top of the first ("Return to Menu").
+  int leave_button = 0;
+  // How long a command waits for the dialog thread to take it, and how long
+  // the closing at the end waits for each dialog to go.
+  int dialog_timeout_ms = 60000;
+  int close_timeout_ms = 30000;
+  int quiet_ms = 300;
+};
+
+// Exit codes of run_script.
+inline constexpr int script_ok = 0;
+inline constexpr int script_failed = 1;     // the dialogs were gone or did not answer
+inline constexpr int script_malformed = 2;  // a malformed line
+
+// Checks every line without running anything. Returns 0 (the line number of
+// the first malformed line otherwise, with its message in error).
+int check_script(std::istream& in, std::string& error);
+
+// Plays the script from `in` against the running dialogs; prints to out,
+// reports problems to err as "tessaril: script line N: ...". Returns one of
+// the exit codes above. Closes the dialogs at the end of the input and after
+// a malformed line. Call from a thread other than the dialog thread.
+int run_script(std::istream& in, const ScriptOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace tessaril::ui
