@@ -14,9 +14,9 @@
 #include "shell/config/config.h"
 #include "shell/config/dialog_handles.h"
 #include "shell/control_ids.h"
+#include "shell/center_window.h"
 #include "shell/layout_tables.h"
-#include "platform/codepage.h"
-#include "status/status_codes.h"
+#include "shell/port_dialog.h"
 
 namespace tessaril::shell {
 
@@ -24,8 +24,6 @@ namespace {
 
 // Set by "Return to Menu", cleared by the next initialisation.
 std::atomic<bool> closing{false};
-
-constexpr uint32_t WM_FATAL_NOTICE = 1037;
 
 void tick(platform::DialogHandle dialog, int id, bool checked) { platform::set_check(dialog, id, checked); }
 
@@ -54,19 +52,7 @@ void return_to_menu(platform::DialogHandle dialog) {
   platform::post_message(dialog, link::WM_END_COMMAND_DIALOG, 0, 0);
 }
 
-// The fatal-error notice: shown once for both dialogs, then the dialog ends.
-void show_fatal_notice(platform::DialogHandle dialog) {
-  if (!status::claim_fatal_notice()) return;
-  static const std::string caption = platform::utf8_to_cp932("終了確認");
-  static const std::string notice = platform::utf8_to_cp932(
-      "プログラム実行継続不可能なエラーが発生しました。\nエラーコードを記録してプログラムを終了します。\n");
-  platform::message_box(dialog, notice, caption, platform::MB_ICONWARNING);
-}
-
 }  // namespace
-
-// Centres a dialog in the work area and shows it (the port dialog's).
-void center_window(platform::DialogHandle dialog);
 
 bool command_dialog_closing() { return closing.load(); }
 
@@ -196,7 +182,7 @@ intptr_t command_dialog_proc(platform::DialogHandle dialog, uint32_t message, ui
     case platform::WM_INITDIALOG:
       return on_command_dialog_init(dialog);
     case platform::WM_PAINT:
-      // The controls paint themselves; the dialog draws nothing of its own.
+      on_dialog_paint(dialog);
       return 1;
     case platform::WM_COMMAND:
       return on_command(dialog, static_cast<int>(wparam & 0xFFFF));
