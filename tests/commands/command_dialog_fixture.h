@@ -1,0 +1,99 @@
+// A command dialog as the program opens it, for the tests of the builders,
+// the frame editor and the file selection: the real layout 103 in the
+// headless back end, given its initial state by the dialog's own
+// initialisation, with the link's shared words and the transfer file reset.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "commands/builders.h"
+#include "commands/frame_editor.h"
+#include "commands/kermit_switches.h"
+#include "commands/transfer_file.h"
+#include "link/link_state.h"
+#include "platform/controls.h"
+#include "shell/command_dialog.h"
+#include "shell/config/config.h"
+#include "shell/config/dialog_handles.h"
+#include "shell/layout_tables.h"
+#include "ui/headless/headless_backend.h"
+
+namespace tessaril::commands::test {
+
+class CommandDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::install_headless_backend();
+    link::reset_link_state();
+    set_transfer_file("", 0, "");
+    kermit_quit_request.store(0);
+    std::snprintf(shell::app_config.bpn_text, sizeof shell::app_config.bpn_text, "%s", shell::default_bpn);
+    std::snprintf(shell::app_config.mid_text, sizeof shell::app_config.mid_text, "%s", "000");
+    std::snprintf(shell::app_config.bsn_text, sizeof shell::app_config.bsn_text, "%s", shell::default_bsn);
+    std::snprintf(shell::app_config.fid_text, sizeof shell::app_config.fid_text, "%s", shell::default_fid);
+    dialog = ui::create_test_dialog(shell::command_dialog_template);
+    shell::on_command_dialog_init(dialog);
+  }
+  void TearDown() override {
+    shell::command_dialog.store(platform::no_dialog);
+    ui::destroy_test_dialog(dialog);
+  }
+
+  std::string text(int id) const { return platform::control_text(dialog, id); }
+  void set(int id, const std::string& value) const { platform::set_control_text(dialog, id, value); }
+  bool checked(int id) const { return platform::is_checked(dialog, id); }
+  void check(int id, bool on) const { platform::set_check(dialog, id, on); }
+  // Ticks a radio button and unticks the rest of its group, as a click does.
+  void select_radio(std::initializer_list<int> group, int id) const {
+    for (int g : group) check(g, g == id);
+  }
+
+  void build(int button_id) const { ASSERT_TRUE(build_command_for_button(dialog, button_id)); }
+
+  // The six header entries as the editor shows them.
+  std::vector<std::string> header_entries() const {
+    std::vector<std::string> h;
+    for (int k = 0; k < 6; ++k) h.push_back(text(ID_HEADER_FIRST + k));
+    return h;
+  }
+
+  // The frame the editor holds for slot 1, read as Send reads it.
+  std::vector<uint8_t> editor_frame(bool crc = true, bool end = true) const {
+    uint8_t raw[link::FRAME_MAX];
+    const int n = read_editor_frame(dialog, 1, raw, header_size_field(dialog, 6), data_size_field(dialog, 6), crc, end);
+    return std::vector<uint8_t>(raw, raw + n);
+  }
+
+  // The raw and encoded frame stored in a step of the transmit buffers.
+  static std::vector<uint8_t> step_raw(int step) {
+    link::TxFrameCopy copy;
+    link::load_tx_frame(step, copy);
+    return std::vector<uint8_t>(copy.raw, copy.raw + copy.raw_len);
+  }
+  static std::vector<uint8_t> step_enc(int step) {
+    link::TxFrameCopy copy;
+    link::load_tx_frame(step, copy);
+    return std::vector<uint8_t>(copy.enc, copy.enc + copy.enc_len);
+  }
+
+  platform::DialogHandle dialog = platform::no_dialog;
+};
+
+// The bytes of a text followed by its NUL.
+inline std::vector<uint8_t> with_nul(const std::string& text) {
+  std::vector<uint8_t> v(text.begin(), text.end());
+  v.push_back(0);
+  return v;
+}
+
+// The data field of a raw frame (6-byte header, CRC and END behind it).
+inline std::vector<uint8_t> data_field(const std::vector<uint8_t>& frame) {
+  if (frame.size() < 9) return {};
+  return std::vector<uint8_t>(frame.begin() + 6, frame.end() - 3);
+}
+
+}  // namespace tessaril::commands::test
