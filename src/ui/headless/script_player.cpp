@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -59,7 +60,7 @@ class Player {
   std::ostream& out_;
   std::ostream& err_;
   std::mutex out_mutex_;
-  std::atomic<int64_t> last_change_{0};
+  std::atomic<int64_t> last_change_{INT64_MIN / 2};  // nothing changed yet
   DialogHandle root_ = platform::no_dialog;
   std::vector<Handover> handovers_;
 };
@@ -131,11 +132,9 @@ void Player::release_handovers(bool all) {
 }
 
 bool Player::wait_idle(int64_t max_ms) {
-  const int64_t start = platform::monotonic_ms();
-  const int64_t deadline = start + max_ms;
+  const int64_t deadline = platform::monotonic_ms() + max_ms;
   auto quiet = [&] {
-    const int64_t now = platform::monotonic_ms();
-    const int64_t since = now - std::max(start, last_change_.load());
+    const int64_t since = platform::monotonic_ms() - last_change_.load();
     return queued_items() == 0 && !link_busy() && since >= options_.quiet_ms;
   };
   for (;;) {

@@ -1,0 +1,124 @@
+// The fixed script grammar that tools outside the project write against.
+#include "ui/headless/script_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "ui/headless/script_player.h"
+
+namespace tessaril::ui {
+namespace {
+
+ScriptCommand parse_ok(const std::string& line) {
+  ScriptCommand c;
+  std::string error;
+  EXPECT_EQ(parse_script_line(line, c, error), ParseOutcome::Command) << line << ": " << error;
+  return c;
+}
+
+std::string parse_error(const std::string& line) {
+  ScriptCommand c;
+  std::string error;
+  EXPECT_EQ(parse_script_line(line, c, error), ParseOutcome::Malformed) << line;
+  return error;
+}
+
+TEST(HeadlessScriptParser, CommentsAndBlankLinesDoNothing) {
+  for (const char* line : {"", "   ", "\t", "# a comment", "   # indented comment", "#", "\r", "  \r"}) {
+    ScriptCommand c;
+    std::string error;
+    EXPECT_EQ(parse_script_line(line, c, error), ParseOutcome::Nothing) << '"' << line << '"';
+  }
+}
+
+TEST(HeadlessScriptParser, ControlCommandsTakeOneId) {
+  struct Row {
+    const char* line;
+    ScriptOp op;
+    int id;
+  };
+  for (const Row& r : {Row{"click 4011", ScriptOp::Click, 4011}, Row{"get 1001", ScriptOp::Get, 1001},
+                       Row{"checked 5703", ScriptOp::Checked, 5703}, Row{"list 225", ScriptOp::List, 225},
+                       Row{"shown 231", ScriptOp::Shown, 231}, Row{"click 0", ScriptOp::Click, 0},
+                       Row{"click 65535", ScriptOp::Click, 65535}, Row{"  get   2401  ", ScriptOp::Get, 2401},
+                       Row{"get 2401\r", ScriptOp::Get, 2401}, Row{"click\t201", ScriptOp::Click, 201}}) {
+    ScriptCommand c = parse_ok(r.line);
+    EXPECT_EQ(c.op, r.op) << r.line;
+    EXPECT_EQ(c.id, r.id) << r.line;
+  }
+}
+
+TEST(HeadlessScriptParser, SetKeepsTheRestOfTheLineAfterOneBlank) {
+  ScriptCommand c = parse_ok("set 1081 28.050");
+  EXPECT_EQ(c.op, ScriptOp::Set);
+  EXPECT_EQ(c.id, 1081);
+  EXPECT_EQ(c.text, "28.050");
+  // The wait edits count " " as 0 ms: a set must be able to type one blank.
+  EXPECT_EQ(parse_ok("set 1701  ").text, " ");
+  EXPECT_EQ(parse_ok("set 1701 ").text, "");
+  EXPECT_EQ(parse_ok("set 1701").text, "");
+  EXPECT_EQ(parse_ok("set 1111 a  b # not a comment ").text, "a  b # not a comment ");
+  EXPECT_EQ(parse_ok("set 1111 データ.XML").text, "データ.XML");
+  EXPECT_EQ(parse_ok("set 1111 X\r").text, "X");  // CR LF scripts
+}
+
+TEST(HeadlessScriptParser, WaitSleepChooseCloseEcho) {
+  ScriptCommand w = parse_ok("wait");
+  EXPECT_EQ(w.op, ScriptOp::Wait);
+  EXPECT_EQ(w.ms, default_wait_ms);
+  EXPECT_EQ(parse_ok("wait 5000").ms, 5000);
+  EXPECT_EQ(parse_ok("wait 0").ms, 0);
+  ScriptCommand s = parse_ok("sleep 250");
+  EXPECT_EQ(s.op, ScriptOp::Sleep);
+  EXPECT_EQ(s.ms, 250);
+
+  ScriptCommand chosen = parse_ok("choose /tmp/some dir/CAL.XML");
+  EXPECT_EQ(chosen.op, ScriptOp::Choose);
+  EXPECT_FALSE(chosen.cancel);
+  EXPECT_EQ(chosen.text, "/tmp/some dir/CAL.XML");
+  ScriptCommand cancelled = parse_ok("choose -");
+  EXPECT_TRUE(cancelled.cancel);
+  EXPECT_TRUE(cancelled.text.empty());
+
+  EXPECT_EQ(parse_ok("close").op, ScriptOp::Close);
+  EXPECT_EQ(parse_ok("close  ").op, ScriptOp::Close);
+  ScriptCommand e = parse_ok("echo step 1 done");
+  EXPECT_EQ(e.op, ScriptOp::Echo);
+  EXPECT_EQ(e.text, "step 1 done");
+  EXPECT_EQ(parse_ok("echo").text, "");
+}
+
+TEST(HeadlessScriptParser, MalformedLinesSayWhy) {
+  EXPECT_NE(parse_error("clik 4011").find("unknown command \"clik\""), std::string::npos);
+  EXPECT_NE(parse_error("CLICK 4011").find("unknown command"), std::string::npos);  // keywords are lower case
+  EXPECT_NE(parse_error("click").find("needs a control id"), std::string::npos);
+  EXPECT_NE(parse_error("click abc").find("not a control id"), std::string::npos);
+  EXPECT_NE(parse_error("click -1").find("not a control id"), std::string::npos);
+  EXPECT_NE(parse_error("click 65536").find("not a control id"), std::string::npos);
+  EXPECT_NE(parse_error("click 99999999999999999999").find("not a control id"), std::string::npos);
+  EXPECT_NE(parse_error("get 12 13").find("not a control id"), std::string::npos);
+  EXPECT_NE(parse_error("set").find("needs a control id"), std::string::npos);
+  EXPECT_NE(parse_error("set x1 text").find("not a control id"), std::string::npos);
+  EXPECT_NE(parse_error("wait soon").find("not a time"), std::string::npos);
+  EXPECT_NE(parse_error("wait -5").find("not a time"), std::string::npos);
+  EXPECT_NE(parse_error("wait 86400001").find("not a time"), std::string::npos);
+  EXPECT_NE(parse_error("sleep").find("needs a time"), std::string::npos);
+  EXPECT_NE(parse_error("sleep 1.5").find("not a time"), std::string::npos);
+  EXPECT_NE(parse_error("choose").find("needs a path"), std::string::npos);
+  EXPECT_NE(parse_error("choose   ").find("needs a path"), std::string::npos);
+  EXPECT_NE(parse_error("close 101").find("no argument"), std::string::npos);
+}
+
+TEST(HeadlessScriptParser, CheckScriptNamesTheFirstMalformedLine) {
+  std::string error;
+  std::istringstream good("# test\nclick 201\n\nset 1081 28.050\nwait 100\n");
+  EXPECT_EQ(check_script(good, error), 0);
+  std::istringstream bad("# test\nclick 201\n\nset 1081 28.050\nwiat 100\nbogus\n");
+  EXPECT_EQ(check_script(bad, error), 5);
+  EXPECT_NE(error.find("wiat"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tessaril::ui
