@@ -1,0 +1,158 @@
+// Choosing the transfer file: what the groups show, what becomes the transfer
+// file, and the file the Kermit send will open, on real files in a temporary
+// working folder. The open-file dialog is answered by the headless back end.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "command_dialog_fixture.h"
+#include "commands/file_select.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "support/temp_folder.h"
+
+namespace tessaril::commands::test {
+namespace {
+
+using tessaril::test::ScopedCurrentFolder;
+using tessaril::test::TempFolder;
+
+class CommandsFileSelect : public CommandDialogTest {
+ protected:
+  void choose(const std::optional<std::string>& path, int button) {
+    ui::push_open_file_answer(path);
+    ASSERT_TRUE(on_file_select(dialog, button));
+  }
+  TempFolder work;
+  ScopedCurrentFolder in_work{work.path()};
+};
+
+TEST_F(CommandsFileSelect, ChosenCalibrationFileIsShownAndBuiltIntoSetCalibrationFile) {
+  const std::string path = work.write("cal_data.xml", std::string(12345, 'x'));
+  choose(path, ID_SELECT_CAL_FILE);
+  EXPECT_EQ(text(ID_CAL_FILE_NAME), "CAL_DATA.XML");
+  EXPECT_EQ(text(ID_CAL_FILE_SIZE), "12345");
+  const TransferFile f = transfer_file();
+  EXPECT_STREQ(f.name, "CAL_DATA.XML");
+  EXPECT_EQ(f.size, 12345);
+  EXPECT_EQ(f.path, path);
+  build(4151);
+  EXPECT_EQ(data_field(editor_frame()), with_nul("CAL_DATA.XML,12345"));
+}
+
+TEST_F(CommandsFileSelect, CancelOrAMissingFileChangesNothingAndSaysNothing) {
+  const std::string path = work.write("image.pgm", "abc");
+  choose(path, ID_SELECT_UPG_FILE);
+  const size_t boxes = ui::message_boxes().size();
+
+  choose(std::nullopt, ID_SELECT_UPG_FILE);
+  choose(work.file("gone.pgm"), ID_SELECT_UPG_FILE);
+  choose(work.path(), ID_SELECT_UPG_FILE);  // a folder is no file to send
+  EXPECT_EQ(text(ID_UPG_FILE_NAME), "IMAGE.PGM");
+  EXPECT_EQ(text(ID_UPG_FILE_SIZE), "3");
+  EXPECT_STREQ(transfer_file().name, "IMAGE.PGM");
+  EXPECT_EQ(transfer_file().path, path);
+  EXPECT_EQ(ui::message_boxes().size(), boxes);
+}
+
+TEST_F(CommandsFileSelect, ANameThatDoesNotFitIsRefusedWithAMessage) {
+  const std::string fits(TX_FILE_NAME_CAPACITY - 1, 'a');
+  const std::string too_long(TX_FILE_NAME_CAPACITY, 'b');
+  choose(work.write(fits, "1"), ID_SELECT_SFT_FILE);
+  EXPECT_EQ(text(ID_SFT_FILE_NAME), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
+  const size_t boxes = ui::message_boxes().size();
+
+  choose(work.write(too_long, "22"), ID_SELECT_SFT_FILE);
+  const auto shown = ui::message_boxes();
+  ASSERT_EQ(shown.size(), boxes + 1);
+  EXPECT_NE(shown.back().text.find(std::string(TX_FILE_NAME_CAPACITY, 'B')), std::string::npos);
+  EXPECT_NE(shown.back().text.find("too long"), std::string::npos);
+  // Neither cut nor half taken: the earlier choice stands everywhere.
+  EXPECT_EQ(text(ID_SFT_FILE_NAME), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
+  EXPECT_EQ(text(ID_SFT_FILE_SIZE), "1");
+  EXPECT_EQ(std::string(transfer_file().name), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
+  EXPECT_EQ(transfer_file().size, 1);
+}
+
+TEST_F(CommandsFileSelect, UpcaseNameAlsoChangesTheSignsBetween60And7F) {
+  choose(work.write("a~b.pgm", "12"), ID_SELECT_UPG_FILE);
+  EXPECT_EQ(text(ID_UPG_FILE_NAME), "A^B.PGM");
+}
+
+TEST_F(CommandsFileSelect, TheLatestSelectionInAnyGroupIsTheTransferFile) {
+  choose(work.write("cal.gz", "1234"), ID_SELECT_CAL_FILE);
+  choose(work.write("new.pgm", "123456"), ID_SELECT_UPG_FILE);
+  EXPECT_EQ(text(ID_CAL_FILE_NAME), "CAL.GZ");
+  EXPECT_EQ(text(ID_UPG_FILE_NAME), "NEW.PGM");
+  EXPECT_STREQ(transfer_file().name, "NEW.PGM");
+  EXPECT_EQ(transfer_file().size, 6);
+  EXPECT_EQ(text(ID_SFT_FILE_NAME), "*");
+}
+
+TEST_F(CommandsFileSelect, TheSendOpensTheChosenFileNotAnOlderOneOfTheSameName) {
+  work.write("IMAGE.PGM", "old image");
+  TempFolder elsewhere;
+  const std::string chosen = elsewhere.write("Image.pgm", "the new image");
+  choose(chosen, ID_SELECT_UPG_FILE);
+  EXPECT_STREQ(transfer_file().name, "IMAGE.PGM");
+  EXPECT_EQ(transfer_file().size, 13);
+  EXPECT_EQ(transfer_file_open_path(), chosen);
+  EXPECT_EQ(TempFolder::read(transfer_file_open_path()), "the new image");
+}
+
+TEST_F(CommandsFileSelect, ARelativeChoiceIsKeptAsAFullPath) {
+  work.write("rel.pgm", "12");
+  choose(std::string("rel.pgm"), ID_SELECT_UPG_FILE);
+  const std::string path = transfer_file().path;
+  EXPECT_EQ(platform::base_name(path), "rel.pgm");
+  EXPECT_TRUE(platform::is_path_separator(path[0]));
+  EXPECT_EQ(platform::file_size(path), 2);
+}
+
+TEST_F(CommandsFileSelect, AReportedNameIsFoundInTheWorkingFolderWhateverItsCase) {
+  choose(work.write("first.pgm", "1"), ID_SELECT_UPG_FILE);
+  set_transfer_file_name("FIRST.PGM");  // the same name: the chosen path stands
+  EXPECT_EQ(transfer_file_open_path(), work.file("first.pgm"));
+  work.write("Mixed_Case.Bin", "m");
+  set_transfer_file_name("MIXED_CASE.BIN");
+  EXPECT_EQ(transfer_file_open_path(), "Mixed_Case.Bin");
+  set_transfer_file_name("NOWHERE.BIN");
+  EXPECT_EQ(transfer_file_open_path(), "");
+}
+
+TEST_F(CommandsFileSelect, SetTransferFileNameStaysInItsRoom) {
+  const std::string reported(100, 'R');
+  set_transfer_file_name(reported.c_str());
+  EXPECT_EQ(std::string(transfer_file().name), std::string(TX_FILE_NAME_CAPACITY - 1, 'R'));
+  set_transfer_file_name(nullptr);
+  EXPECT_STREQ(transfer_file().name, "");
+}
+
+TEST_F(CommandsFileSelect, FiltersOfferOneKindOfFile) {
+  using std::string_literals::operator""s;
+  const auto filter = [](FileKind k, CalibrationVariant v) { return open_file_filter(k, v); };
+  const std::string xml = filter(FileKind::CalibrationData, CalibrationVariant::Xml);
+  const std::string gz = filter(FileKind::CalibrationData, CalibrationVariant::Gz);
+  EXPECT_EQ(xml, platform::utf8_to_cp932("キャリブレーションデータ(*.XML)") + "\0*.XML\0\0"s);
+  EXPECT_EQ(gz, platform::utf8_to_cp932("キャリブレーションデータ(*.GZ)") + "\0*.GZ\0\0"s);
+  EXPECT_EQ(filter(FileKind::ProgramUpdate, CalibrationVariant::None),
+            platform::utf8_to_cp932("プログラムアップデータ(*.PGM)") + "\0*.PGM\0\0"s);
+  const std::string undefined = platform::utf8_to_cp932("未定義データ(*.xxx)") + "\0*.*\0\0"s;
+  EXPECT_EQ(filter(FileKind::UndefinedData, CalibrationVariant::Xml), undefined);
+  EXPECT_EQ(filter(FileKind::CalibrationData, CalibrationVariant::None), undefined);
+  EXPECT_EQ(open_file_title(FileKind::CalibrationData, CalibrationVariant::None),
+            platform::utf8_to_cp932("キャリブレーションデータファイル選択"));
+}
+
+TEST_F(CommandsFileSelect, OtherButtonsAreNotFileSelections) {
+  ui::push_open_file_answer(std::nullopt);
+  EXPECT_FALSE(on_file_select(dialog, 4101));
+  EXPECT_FALSE(on_file_select(dialog, 227));
+  // The answer is still queued: no dialog was opened. Use it up.
+  choose(std::nullopt, ID_SELECT_SFT_FILE);
+  EXPECT_EQ(text(ID_SFT_FILE_NAME), "*");
+}
+
+}  // namespace
+}  // namespace tessaril::commands::test
