@@ -63,7 +63,7 @@ TEST_F(LinkAnswerTest, LengthChecks) {
   EXPECT_EQ(result(1), "RSP=Success(0x01)");
   // Shorter than its header says.
   Bytes shorter = make_frame(0x83, 0x08, 1, text_bytes("ABCDEF"));
-  shorter.resize(shorter.size() - 3);
+  shorter.erase(shorter.end() - 3, shorter.end());
   EXPECT_EQ(receive(shorter), 0x200004u);
   // Escapes that shrink a read below a header: no read of bytes not decoded.
   Bytes escapes(9, ESC);

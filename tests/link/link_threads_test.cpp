@@ -97,7 +97,7 @@ TEST_F(LinkThreadsTest, AnswerOnTheSecondReadIsTaken) {
 
 TEST_F(LinkThreadsTest, ShortAnswerAndBadCrc) {
   Bytes short_answer = make_frame(0x83, 0x08, 1, {1, 2, 3, 4});
-  short_answer.resize(11);
+  short_answer.erase(short_answer.begin() + 11, short_answer.end());
   rx_command = RX_AWAIT_ANSWER;
   pty.device_write(short_answer);
   EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");

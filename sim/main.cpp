@@ -1,0 +1,115 @@
+// tessaril-bucsim: a BUC on a pseudo-terminal or a real serial line.
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "link/frame_codec.h"
+#include "platform/clock.h"
+#include "sim_buc.h"
+#include "sim_line.h"
+#include "sim_options.h"
+
+namespace {
+
+volatile std::sig_atomic_t stop_requested = 0;
+void on_signal(int) { stop_requested = 1; }
+
+using tessaril::sim::Bytes;
+
+void print_hex(const char* prefix, const Bytes& bytes) {
+  std::printf("%s", prefix);
+  for (uint8_t b : bytes) std::printf(" %02X", b);
+  std::printf("\n");
+}
+
+// Answers one frame as the host sent it (still encoded).
+void serve_frame(tessaril::sim::Line& line, tessaril::sim::BucState& state, const Bytes& wire,
+                 const tessaril::sim::Options& options) {
+  Bytes frame(wire.size());
+  frame.resize(tessaril::link::rfc1055_decode(wire.data(), wire.size(), frame.data()));
+  tessaril::sim::Reply reply = tessaril::sim::answer_frame(state, frame);
+  if (options.verbose) print_hex("<", wire);
+  if (!options.quiet) std::printf("%s\n", reply.note.c_str());
+  if (!reply.wire.empty()) {
+    tessaril::platform::sleep_ms(reply.delay_ms);
+    for (int i = 0; i < reply.repeat; ++i) {
+      if (!tessaril::sim::write_line(line, reply.wire.data(), static_cast<int>(reply.wire.size())))
+        std::fprintf(stderr, "tessaril-bucsim: write failed\n");
+      if (options.verbose) print_hex(">", reply.wire);
+    }
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tessaril::sim;
+  Options options;
+  std::string error;
+  if (!parse_options(argc, argv, options, error)) {
+    std::fprintf(stderr, "tessaril-bucsim: %s\n\n%s", error.c_str(), usage_text);
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(usage_text, stdout);
+    return 0;
+  }
+  BucState state;
+  state.folder = options.folder;
+  if (!options.scenario.empty()) {
+    std::ifstream in(options.scenario, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in || !parse_scenario(text.str(), state.scenario, error)) {
+      std::fprintf(stderr, "tessaril-bucsim: %s: %s\n", options.scenario.c_str(),
+                   in ? error.c_str() : "cannot read the file");
+      return 2;
+    }
+  }
+  Line line;
+  bool opened = options.device.empty() ? open_pty_line(line, error)
+                                       : open_device_line(line, options.device, options.baud ? options.baud : 38400, error);
+  if (opened && !options.link.empty() && options.device.empty()) opened = make_line_link(line, options.link, error);
+  if (!opened) {
+    std::fprintf(stderr, "tessaril-bucsim: %s\n", error.c_str());
+    close_line(line);
+    return 1;
+  }
+  if (options.device.empty()) line.pace_baud = options.baud;
+  std::signal(SIGINT, on_signal);
+  std::signal(SIGTERM, on_signal);
+  std::printf("tessaril-bucsim: playing the BUC on %s", line.path.c_str());
+  if (!line.link.empty()) std::printf(" (link %s)", line.link.c_str());
+  std::printf("\n");
+  std::fflush(stdout);
+
+  // Host frames have no leading END and end with a raw END (0xC0); an END
+  // inside a frame is always escaped. A frame whose END never comes ends
+  // after a quiet gap.
+  Bytes pending;
+  int64_t last_byte = 0;
+  uint8_t buffer[1024];
+  while (!stop_requested) {
+    int n = read_line(line, buffer, static_cast<int>(sizeof buffer), 20);
+    if (n < 0) {
+      tessaril::platform::sleep_ms(50);  // a failing line must not spin
+      continue;
+    }
+    if (n > 0) last_byte = tessaril::platform::monotonic_ms();
+    for (int i = 0; i < n; ++i) {
+      pending.push_back(buffer[i]);
+      if (buffer[i] == tessaril::link::END) {
+        serve_frame(line, state, pending, options);
+        pending.clear();
+      }
+    }
+    if (!pending.empty() && tessaril::platform::monotonic_ms() - last_byte >= options.gap_ms) {
+      serve_frame(line, state, pending, options);
+      pending.clear();
+    }
+  }
+  close_line(line);
+  return 0;
+}
