@@ -113,8 +113,8 @@ int send_eof(KermitState* k, const char* data, int16_t outcome) {
   return 0;
 }
 
-// After the acknowledgement of a packet of the file: the next data packet, or
-// 'Z' at the end of the file.
+// After the acknowledgement of a packet of the file (next_seq done): the next
+// data packet, or 'Z' at the end of the file.
 int send_next_data(KermitState* k, KermitResult* r, char first) {
   int n = sdata(k, r);
   if (n != 0) {
@@ -124,15 +124,12 @@ int send_next_data(KermitState* k, KermitResult* r, char first) {
     k->recv_seq = k->send_seq;
     return KR_OK;
   }
-  int result;
-  if (input_read_failed()) {
-    result = send_eof(k, "D", KO_UNREADABLE);  // what was sent is not the whole file
-  } else {
-    next_seq(k);
-    result = spkt('Z', k->send_seq, 0, nullptr, k);
-    k->pending_outcome = KO_COMPLETE;
-    k->recv_seq = k->send_seq;
-  }
+  // The end of the file, in the sequence number sdata would have used. A
+  // file whose reading failed part-way is not passed off as complete.
+  const bool unreadable = input_read_failed();
+  int result = spkt('Z', k->send_seq, unreadable ? 1 : 0, "D", k);
+  k->pending_outcome = unreadable ? KO_UNREADABLE : KO_COMPLETE;
+  k->recv_seq = k->send_seq;
   if (k->closefile) k->closefile(k, first, 1);
   if (result != 0) return result;
   set_state(k, r, S_AWAIT_EOF_ACK);

@@ -311,6 +311,9 @@ TEST_F(KermitEngineSend, SendsTheChosenFileWithItsAttributes) {
   EXPECT_EQ(last(1).type, 'B');
   EXPECT_EQ(e->r.bytes_done, 11);
   EXPECT_EQ(ack(*e), KR_DONE);
+  std::vector<int> seqs;
+  for (const auto& p : line.sent[1]) seqs.push_back(parse_sent(p, 1).seq);
+  EXPECT_EQ(seqs, (std::vector<int>{0, 1, 2, 3, 4, 5}));
 }
 
 TEST_F(KermitEngineSend, EmptyFileListGoesStraightToEndOfTransmission) {
