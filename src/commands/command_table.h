@@ -123,9 +123,11 @@ constexpr const CommandEntry* find_command_by_code(uint8_t code) {
 }
 
 // The button's text in the dialog layout; nullptr when id is no command button.
+// (A loop of its own: GCC's UBSan cannot test a pointer for null in a constant expression.)
 constexpr const char* command_button_text(int button_id) {
-  const CommandEntry* e = find_command(button_id);
-  return e ? e->button_text : nullptr;
+  for (const CommandEntry& e : command_table)
+    if (e.button_id == button_id) return e.button_text;
+  return nullptr;
 }
 
 // The table keeps its own promises: header forms follow the codes, ids and
