@@ -1,0 +1,98 @@
+// The program under a careless engineer and a confused device: Send pressed
+// again while a sequence runs, "Return to Menu" in the middle of one, a device
+// that answers twice (so every later answer arrives one step late), and
+// nonsense typed into the editor. The program must neither crash nor hang.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_harness.h"
+
+namespace tessaril::test {
+namespace {
+
+// Longer than the three empty reads the fast time-outs allow for an answer.
+constexpr int late_answer_ms = 4000;
+
+TEST(EndToEndWorkflow, AnAnswerArrivingAfterTheHostGaveUpIsTakenForTheNextOne) {
+  if (!program_has_fast_timeouts()) GTEST_SKIP() << "the program has no --fast-timeouts: three reads of 38.4 s";
+  E2eBench bench;
+  bench.folder().write("cal_data.xml", std::string(64, 'c'));
+  // The answer to Set Calibration File comes after "No_Ans" and waits in the
+  // driver; the next Send (Get Fault Status) reads it as its own answer, so
+  // the sequencer sees 0x8F in step 1 and the device's 0x81 in step 2.
+  ASSERT_TRUE(bench.start_device("0x0F fault=late:" + std::to_string(late_answer_ms) + " times=1\n"));
+  const ProgramRun run = bench.run(
+      "click 201\n"
+      "choose " + bench.folder().file("cal_data.xml") + "\nclick 4152\n"
+      "click 4151\nclick 5703\nclick 227\nwait 60000\nget 2401\n"
+      "sleep " + std::to_string(late_answer_ms) + "\n"
+      "click 4011\nclick 227\nwait 60000\nget 2401\nget 2501\n"
+      "# the line is in step again\n"
+      "click 4011\nclick 227\nwait 60000\nget 2401\nget 2501\n",
+      {"--fast-timeouts"}, 120000);
+  const std::vector<Bytes> frames = bench.stop_device();
+  EXPECT_FALSE(run.timed_out);
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.count("idle"), 3) << run.out;
+  EXPECT_EQ(run.values(2401), (std::vector<std::string>{"No_Ans", "RSP=Success(0x01)", "RSP=Success(0x01)"}));
+  std::vector<int> codes;
+  for (const Bytes& f : frames) codes.push_back(unwire(f)[0]);
+  // 0x0F; 0x01 answered by the late 0x8F, so Start File Transfer follows and
+  // takes the 0x81; then a clean Get Fault Status, or the 0x8A arriving for it.
+  ASSERT_GE(codes.size(), 4u) << run.out;
+  EXPECT_EQ(codes[0], 0x0F);
+  EXPECT_EQ(codes[1], 0x01);
+  EXPECT_EQ(codes[2], 0x0A);
+  EXPECT_LE(codes.size(), 6u);
+}
+
+TEST(EndToEndWorkflow, SendDuringASequenceAndReturnToMenuInTheMiddleOfOne) {
+  E2eBench bench;
+  bench.folder().write("cal_data.xml", std::string(64, 'c'));
+  ASSERT_TRUE(bench.start_device("0x0A delay=300\n"));
+  const ProgramRun run = bench.run(
+      "click 201\n"
+      "choose " + bench.folder().file("cal_data.xml") + "\nclick 4152\n"
+      "click 4151\nclick 5703\nclick 227\nsleep 150\nclick 227\nsleep 150\nclick 227\nwait 30000\n"
+      "get 2401\n"
+      "# a second chain, left while its second step is on the way\n"
+      "click 227\nsleep 200\n",
+      {}, 60000);
+  const std::vector<Bytes> frames = bench.stop_device();
+  EXPECT_FALSE(run.timed_out);
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.count("idle"), 1) << run.out;
+  ASSERT_FALSE(frames.empty());
+  for (const Bytes& f : frames) {
+    const uint8_t code = unwire(f)[0];
+    EXPECT_TRUE(code == 0x0F || code == 0x0A || code == 0x0B) << hex(f);
+  }
+}
+
+TEST(EndToEndWorkflow, NonsenseInTheEditorIsSentWithoutHarm) {
+  E2eBench bench;
+  ASSERT_TRUE(bench.start_device());
+  const ProgramRun run = bench.run(
+      "click 201\n"
+      "click 4111\n"
+      "set 1503 -1\nset 1501 99999999\nset 1401 ZZ\nset 1407 1FF\nset 1408 \xe3\x82\xa2\n"
+      "set 1701 -500\nset 1702 abc\nset 1703 999999999\nset 1502 0\n"
+      "click 230\nclick 227\nwait 20000\n"
+      "set 1501 6\nset 1503 300\nclick 230\nclick 227\nwait 20000\n"
+      "set 1091 99999999999999999999\nclick 4091\nclick 227\nsleep 300\n",
+      {}, 60000);
+  const std::vector<Bytes> frames = bench.stop_device();
+  EXPECT_FALSE(run.timed_out);
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  ASSERT_GE(frames.size(), 2u) << run.out;
+  // Sizes beyond a frame are capped: 300 bytes at most leave the host.
+  for (const Bytes& f : frames) EXPECT_LE(unwire(f).size(), 300u);
+  const Bytes second = unwire(frames[1]);
+  ASSERT_EQ(second.size(), 300u) << "6 header bytes, data up to 300, cut to 300";
+  EXPECT_EQ(second[6], 0xFF) << "1FF keeps its low 8 bits";
+}
+
+}  // namespace
+}  // namespace tessaril::test
