@@ -47,7 +47,8 @@ TEST_F(LinkSimExchangeTest, WhatTheDialogShowsForEachAnswer) {
                                       "0x03 fault=short\n"
                                       "0x04 fault=long\n"
                                       "0x06 fault=bad-crc\n"
-                                      "0x0D rsp=0x1E\n");
+                                      "0x0D rsp=0x1E\n"
+                                      "0x07 fault=twice\n");
   SimProcess sim({"--folder", folder.path(), "--scenario", scenario});
   ASSERT_TRUE(sim.started()) << sim.first_line();
   std::string ini = folder.write("buc_setup.ini", "[ports]\nCOM2=" + sim.device() + "\n");
@@ -73,6 +74,12 @@ TEST_F(LinkSimExchangeTest, WhatTheDialogShowsForEachAnswer) {
   EXPECT_EQ(rsp_ok.load(), 1);
   EXPECT_EQ(run(0x7F, {}, &answer), "RSP=Success(0x01)");
   EXPECT_EQ(answer, 0xFFu);
+  // An answer sent twice back to back arrives in one read: it is cut to its
+  // own length and the copy goes with it, so the next command gets its own.
+  EXPECT_EQ(run(0x07, {'o', 'n', 0}, &answer), "RSP=Modem cmd field err(0x0A)");
+  EXPECT_EQ(answer, 0x87u);
+  EXPECT_EQ(run(0x01, {}, &answer), "RSP=Success(0x01)");
+  EXPECT_EQ(answer, 0x81u);
 }
 
 }  // namespace
