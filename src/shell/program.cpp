@@ -12,6 +12,7 @@
 #include "link/link_threads.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "platform/serial.h"
 #include "shell/config/dialog_handles.h"
 #include "shell/control_ids.h"
 #include "shell/layout_tables.h"
@@ -27,6 +28,9 @@ namespace {
 // reading input that has not ended; this long it may take to finish.
 constexpr int player_finish_ms = 3000;
 
+// --fast-timeouts: percent of the real total read time-outs.
+constexpr int fast_timeout_percent = 5;
+
 bool read_whole_file(const std::string& path, std::string& text) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
@@ -40,9 +44,10 @@ bool read_whole_file(const std::string& path, std::string& text) {
 
 std::string usage_text() {
   return "usage: tessaril --headless [--script FILE] [--trace]\n"
-         "  --headless     run the dialogs without a window, played by a script\n"
-         "  --script FILE  read the script from FILE (default: standard input)\n"
-         "  --trace        print traffic lines and result fields as they change\n";
+         "  --headless        run the dialogs without a window, played by a script\n"
+         "  --script FILE     read the script from FILE (default: standard input)\n"
+         "  --trace           print traffic lines and result fields as they change\n"
+         "  --fast-timeouts   (for tests) port read time-outs at 1/20 of their length\n";
 }
 
 bool parse_program_options(int argc, const char* const* argv, ProgramOptions& options, std::string& error) {
@@ -53,6 +58,8 @@ bool parse_program_options(int argc, const char* const* argv, ProgramOptions& op
       options.headless = true;
     } else if (arg == "--trace") {
       options.trace = true;
+    } else if (arg == "--fast-timeouts") {
+      options.fast_timeouts = true;
     } else if (arg == "--help" || arg == "-h") {
       options.help = true;
     } else if (arg == "--script") {
@@ -89,6 +96,7 @@ int run_headless(const ProgramOptions& options, std::istream& input, std::ostrea
     script = &file_script;
   }
 
+  if (options.fast_timeouts) platform::set_serial_timeout_scale(fast_timeout_percent);
   ui::install_headless_backend();
   ui::ScriptOptions player_options;
   player_options.watched_ids = {IDC_HEX_LIST,      IDC_TEXT_LIST,     IDC_RESULT_FRAME1,
