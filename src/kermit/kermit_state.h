@@ -9,6 +9,17 @@
 // says whether to go on (KR_OK), stop (KR_DONE) or give up (KR_FAIL). Files
 // are touched only through the file callbacks held in the record.
 //
+// A received data packet on its way to the file:
+//   kermit_line.cpp    readpkt: bytes between MARK and EOL into the slot
+//   kermit_engine.cpp  packet_action: verify, sequence check, state switch
+//   kermit_packet.cpp  verify_packet: LEN, block check, data field terminated
+//   kermit_engine.cpp  receive_packet: 'D' in R_DATA -> decode, acknowledge
+//   kermit_encode.cpp  decode_data: prefixes undone into out_buf
+//   kermit_files.cpp   writefile when out_buf is full; closefile at 'Z' puts
+//                      the file in place
+// and the way out: kermit_engine (send_packet) -> sdata -> getpkt (encode)
+// -> spkt (packet) -> tx_data (line).
+//
 // The fields follow the order the transfer's documents give them; the ones
 // after `force_crc` are this system's own additions (the port, the full path
 // of the file to send, the encoder's look-ahead byte).
