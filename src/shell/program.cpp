@@ -26,7 +26,7 @@ namespace {
 
 // After the port dialog has ended the player is either closing up or blocked
 // reading input that has not ended; this long it may take to finish.
-constexpr int player_finish_ms = 3000;
+constexpr int player_finish_ms = 5000;
 
 // --fast-timeouts: percent of the real total read time-outs.
 constexpr int fast_timeout_percent = 5;
@@ -125,11 +125,13 @@ int run_headless(const ProgramOptions& options, std::istream& input, std::ostrea
   if (!player_done.load()) {
     // The dialogs are gone and the player waits for input that has not
     // ended: nothing it could still read can act. End the process here, as
-    // the thread cannot be interrupted inside its read.
+    // the thread cannot be interrupted inside its read. The dialogs closed
+    // as they should, and nothing the script asked for failed so far.
+    // (Not fflush(nullptr): that would wait for the lock of stdin, which the
+    // player's read holds.)
     out.flush();
     err.flush();
-    std::fflush(nullptr);
-    std::_Exit(code);
+    std::_Exit(ui::script_ok);
   }
   player.join();
   return code;

@@ -1,0 +1,204 @@
+// The program's headless operation as the tools that drive it see it: the
+// command line, scripts from a file or from standard input, what is printed,
+// the exit codes, and the closing at the end of the input.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_harness.h"
+#include "platform/clock.h"
+
+namespace tessaril::test {
+namespace {
+
+struct ShellRun {
+  int exit_code = -1;
+  std::string out, err;
+};
+
+// Runs the program in `folder` with `args`, its standard input from `input`.
+ShellRun run_with_input(const TempFolder& folder, const std::string& args, const std::string& input) {
+  folder.write("stdin.txt", input);
+  const std::string command = "cd '" + folder.path() + "' && timeout 120 '" + program_binary() + "' " + args +
+                              " < stdin.txt > stdout.txt 2> stderr.txt";
+  const int status = std::system(command.c_str());
+  ShellRun r;
+  r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = TempFolder::read(folder.file("stdout.txt"));
+  r.err = TempFolder::read(folder.file("stderr.txt"));
+  return r;
+}
+
+TEST(EndToEndHeadless, GetFaultStatusPrintsItsResponse) {
+  E2eBench bench;
+  ASSERT_TRUE(bench.start_device());
+  ProgramRun run = bench.run(
+      "# as the README shows it\n"
+      "click 201\n"
+      "click 4011\n"
+      "click 227\n"
+      "wait\n"
+      "get 2401\n");
+  std::vector<Bytes> frames = bench.stop_device();
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.out, "idle\n2401=RSP=Success(0x01)\n");
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(hex(frames[0]), hex(wire(command_frame(0x01, 1, nullptr))));
+}
+
+TEST(EndToEndHeadless, TracePrintsTrafficAndResultsAsTheyHappen) {
+  E2eBench bench;
+  ASSERT_TRUE(bench.start_device());
+  ProgramRun run = bench.run("click 201\nclick 4011\nclick 227\nwait\n", {"--trace"});
+  bench.stop_device();
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  // Opening the dialog puts "*" into the result fields; Send clears them.
+  EXPECT_EQ(run.values(2401).front(), "*");
+  EXPECT_EQ(run.values(2401).back(), "RSP=Success(0x01)");
+  std::vector<std::string> hex_lines = run.list(225);
+  ASSERT_EQ(hex_lines.size(), 2u) << run.out;
+  EXPECT_NE(hex_lines[0].find("Snd: 01 00 00 01 00 00 A9 78 C0"), std::string::npos) << hex_lines[0];
+  EXPECT_NE(hex_lines[1].find("Rcv: 81"), std::string::npos) << hex_lines[1];
+  EXPECT_EQ(run.list(226).size(), 2u) << run.out;
+  // Every traced line comes before the wait ends.
+  EXPECT_EQ(run.out.substr(run.out.size() - 5), "idle\n");
+}
+
+TEST(EndToEndHeadless, StandardInputScriptAndTextsInBothCodePages) {
+  TempFolder folder;
+  ShellRun run = run_with_input(folder, "--headless",
+                                "get 1001\n"
+                                "set 1001 7\n"
+                                "get 1001\n"
+                                "click 201\n"
+                                "set 1111 データ.XML\n"
+                                "get 1111\n"
+                                "checked 5101\n"
+                                "shown 4211\n"
+                                "echo done\n");
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.out, "1001=1\n1001=7\n1111=データ.XML\n5101=1\n4211=0\ndone\n");
+}
+
+TEST(EndToEndHeadless, ChooseFeedsTheOpenFileDialog) {
+  TempFolder folder;
+  const std::string file = folder.write("cal01.xml", "12345");
+  ShellRun run = run_with_input(folder, "--headless",
+                                "click 201\n"
+                                "choose " + file + "\n"
+                                "click 4102\n"
+                                "get 2102\n"
+                                "get 2103\n"
+                                "choose -\n"
+                                "click 4102\n"
+                                "get 2102\n");
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.out, "2102=CAL01.XML\n2103=5\n2102=CAL01.XML\n");
+}
+
+TEST(EndToEndHeadless, MalformedScriptFileRunsNothing) {
+  E2eBench bench;
+  ASSERT_TRUE(bench.start_device());
+  ProgramRun run = bench.run("click 201\nclick 4011\nclick 227\nwait\nget2401\n");
+  std::vector<Bytes> frames = bench.stop_device();
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_NE(run.err.find("script line 5"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("get2401"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(frames.empty());  // checked whole before anything ran
+}
+
+TEST(EndToEndHeadless, MalformedLineOnStandardInputStopsThereAndCloses) {
+  TempFolder folder;
+  ShellRun run = run_with_input(folder, "--headless", "get 1001\nclick 201\nwait 5000\nset 1081\nsleep soon\nget 1081\n");
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_EQ(run.out, "1001=1\nidle\n");
+  EXPECT_NE(run.err.find("script line 5"), std::string::npos) << run.err;
+}
+
+TEST(EndToEndHeadless, CommandLineWithoutHeadlessOrWithNonsense) {
+  TempFolder folder;
+  ShellRun gui = run_with_input(folder, "", "");
+  EXPECT_EQ(gui.exit_code, 2);
+  EXPECT_NE(gui.err.find("GUI is not built"), std::string::npos) << gui.err;
+  EXPECT_NE(gui.err.find("--headless"), std::string::npos) << gui.err;
+
+  ShellRun unknown = run_with_input(folder, "--headless --color", "");
+  EXPECT_EQ(unknown.exit_code, 2);
+  EXPECT_NE(unknown.err.find("--color"), std::string::npos) << unknown.err;
+
+  ShellRun missing = run_with_input(folder, "--headless --script", "");
+  EXPECT_EQ(missing.exit_code, 2);
+
+  ShellRun unreadable = run_with_input(folder, "--headless --script no-such-script.txt", "");
+  EXPECT_EQ(unreadable.exit_code, 2);
+  EXPECT_NE(unreadable.err.find("no-such-script.txt"), std::string::npos) << unreadable.err;
+
+  ShellRun help = run_with_input(folder, "--help", "");
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_NE(help.out.find("--script FILE"), std::string::npos);
+}
+
+TEST(EndToEndHeadless, CloseEndsTheProgramAndLaterLinesFail) {
+  TempFolder folder;
+  // A line read while the port dialog is still closing is served by it.
+  ShellRun run = run_with_input(folder, "--headless", "close\nsleep 2500\nget 1001\n");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("script line 3: no dialog is open"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+}
+
+TEST(EndToEndHeadless, EmptyInputClosesTheDialogsAndExitsZero) {
+  TempFolder folder;
+  ShellRun empty = run_with_input(folder, "--headless", "");
+  EXPECT_EQ(empty.exit_code, 0) << empty.err;
+  // With the command dialog left open the program still ends by itself.
+  ShellRun open = run_with_input(folder, "--headless", "click 201\n# end without Return to Menu\n");
+  EXPECT_EQ(open.exit_code, 0) << open.err;
+  EXPECT_EQ(open.out, "");
+}
+
+TEST(EndToEndHeadless, EndsWhenTheDialogsAreGoneThoughInputStaysOpen) {
+  // A tool that writes "close" and keeps its end of the pipe open must not
+  // keep the program waiting for more.
+  TempFolder folder;
+  int in[2];
+  ASSERT_EQ(pipe(in), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_addclose(&actions, in[1]);
+  posix_spawn_file_actions_addopen(&actions, 1, folder.file("out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const std::string binary = program_binary();
+  char* argv[] = {const_cast<char*>(binary.c_str()), const_cast<char*>("--headless"), nullptr};
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(in[0]);
+  const std::string script = "get 1001\nclose\n";
+  ASSERT_EQ(write(in[1], script.data(), script.size()), static_cast<ssize_t>(script.size()));
+
+  int status = 0;
+  pid_t ended = 0;
+  const int64_t limit = platform::monotonic_ms() + 60000;
+  while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && platform::monotonic_ms() < limit) platform::sleep_ms(50);
+  if (ended == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  close(in[1]);
+  ASSERT_EQ(ended, pid) << "the program kept waiting for input";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(TempFolder::read(folder.file("out.txt")), "1001=1\n");
+}
+
+}  // namespace
+}  // namespace tessaril::test
