@@ -85,8 +85,8 @@ class CommandDialogTest : public ::testing::Test {
 
 // The bytes of a text followed by its NUL.
 inline std::vector<uint8_t> with_nul(const std::string& text) {
-  std::vector<uint8_t> v(text.begin(), text.end());
-  v.push_back(0);
+  std::vector<uint8_t> v(text.size() + 1, 0);
+  for (size_t i = 0; i < text.size(); ++i) v[i] = static_cast<uint8_t>(text[i]);
   return v;
 }
 
