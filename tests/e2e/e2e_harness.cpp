@@ -161,7 +161,10 @@ ProgramRun E2eBench::run(const std::string& script, const std::vector<std::strin
   ProgramRun result;
   const pid_t pid = spawn(argv, folder_.path(), folder_.file("program.out"), folder_.file("program.err"));
   if (pid < 0) return result;
+  const auto start = Clock::now();
   result.exit_code = wait_child(pid, limit_ms, result.timed_out);
+  result.elapsed_ms = static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
   result.out = TempFolder::read(folder_.file("program.out"));
   result.err = TempFolder::read(folder_.file("program.err"));
   return result;

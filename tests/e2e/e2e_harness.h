@@ -27,6 +27,7 @@ using Bytes = std::vector<uint8_t>;
 struct ProgramRun {
   int exit_code = -1;  // -1: killed at the time limit
   bool timed_out = false;
+  long elapsed_ms = 0;
   std::string out;
   std::string err;
 

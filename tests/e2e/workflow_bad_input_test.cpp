@@ -52,10 +52,14 @@ TEST(EndToEndWorkflow, SendDuringASequenceAndReturnToMenuInTheMiddleOfOne) {
   E2eBench bench;
   bench.folder().write("cal_data.xml", std::string(64, 'c'));
   ASSERT_TRUE(bench.start_device("0x0A delay=300\n"));
+  // Sends pressed into a running chain may leave an answer awaited that never
+  // comes ("No_Ans" after the port's read time-outs): the wait may end
+  // either way. What matters is that the dialogs stay responsive and that
+  // leaving in the middle of a sequence closes the program promptly.
   const ProgramRun run = bench.run(
       "click 201\n"
       "choose " + bench.folder().file("cal_data.xml") + "\nclick 4152\n"
-      "click 4151\nclick 5703\nclick 227\nsleep 150\nclick 227\nsleep 150\nclick 227\nwait 30000\n"
+      "click 4151\nclick 5703\nclick 227\nsleep 150\nclick 227\nsleep 150\nclick 227\nwait 5000\n"
       "get 2401\n"
       "# a second chain, left while its second step is on the way\n"
       "click 227\nsleep 200\n",
@@ -63,7 +67,10 @@ TEST(EndToEndWorkflow, SendDuringASequenceAndReturnToMenuInTheMiddleOfOne) {
   const std::vector<Bytes> frames = bench.stop_device();
   EXPECT_FALSE(run.timed_out);
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_EQ(run.count("idle"), 1) << run.out;
+  EXPECT_EQ(run.count("idle") + run.count("timeout"), 1) << run.out;
+  EXPECT_NE(run.value(2401), "<none>") << "the dialog answered after the wait";
+  // Start, the waits (at most 5 s) and the closing with its pauses.
+  EXPECT_LT(run.elapsed_ms, 20000);
   ASSERT_FALSE(frames.empty());
   for (const Bytes& f : frames) {
     const uint8_t code = unwire(f)[0];
