@@ -56,87 +56,80 @@ void set_choice(std::string& field, const std::string& text, std::initializer_li
   }
 }
 
+using Handler = void (*)(BucState& state, const std::string& text, CommandResult& result);
+
+struct Entry {
+  uint8_t code;
+  const char* name;
+  Handler handler;
+};
+
+void no_data(BucState&, const std::string&, CommandResult&) {}
+
+// The catalogue: every code the BUC knows, its name and what it does.
+const Entry catalogue[] = {
+    {0x01, "Get Fault Status", [](BucState&, const std::string&, CommandResult& r) { r.data = text_data("FAULT=00000000"); }},
+    {0x02, "Get PA Power", [](BucState&, const std::string&, CommandResult& r) { r.data = text_data("PA=+33.0dBm"); }},
+    {0x03, "Get Product Id", [](BucState& s, const std::string&, CommandResult& r) { r.data = text_data(s.product_id); }},
+    {0x04, "Get Heart Beat",
+     [](BucState& s, const std::string&, CommandResult& r) { r.data = text_data("HB=" + std::to_string(++s.heart_beat)); }},
+    {0x05, "Get Local Oscillator", [](BucState& s, const std::string&, CommandResult& r) { r.data = text_data(s.lo); }},
+    {0x06, "Get Band Selection", [](BucState& s, const std::string&, CommandResult& r) { r.data = text_data(s.band); }},
+    {0x07, "Set Band Selection",
+     [](BucState& s, const std::string& t, CommandResult& r) { set_choice(s.band, t, {"highband", "lowband"}, r); }},
+    {0x08, "Set Local Oscillator", [](BucState& s, const std::string& t, CommandResult&) { s.lo = t; }},
+    {0x09, "Reset Status Latch", no_data},
+    {0x0A, "Start File Transfer", no_data},  // a Kermit send follows
+    {0x0B, "Kermit File Transfer Status", no_data},
+    {0x0C, "Recieve File", no_data},  // a Kermit receive follows
+    {0x0D, "Get Software Version", [](BucState&, const std::string&, CommandResult& r) { r.data = text_data("SW=1.00.00"); }},
+    {0x0E, "Get Calibration File", [](BucState& s, const std::string&, CommandResult& r) { announce_calibration_file(s, 0, r); }},
+    {0x0F, "Set Calibration File", no_data},
+    {0x10, "Start Upgrade Command", no_data},
+    {0x11, "BUC Reset Command", no_data},
+    {0x12, "Get Latched Fault Status",
+     [](BucState&, const std::string&, CommandResult& r) { r.data = text_data("LFAULT=00000000"); }},
+    {0x13, "Get Power Amp Status", [](BucState& s, const std::string&, CommandResult& r) { r.data = text_data(s.pa); }},
+    {0x14, "Set Power Amp Status",
+     [](BucState& s, const std::string& t, CommandResult& r) { set_choice(s.pa, t, {"enabled", "disabled"}, r); }},
+    {0x60, "Set Polarization",
+     [](BucState& s, const std::string& t, CommandResult& r) { set_choice(s.polarization, t, {"rhand", "lhand"}, r); }},
+    {0x61, "Get Polarization", [](BucState& s, const std::string&, CommandResult& r) { r.data = text_data(s.polarization); }},
+    {0x74, "Reset Latched Bias Status", no_data},
+    {0x75, "Get Latched Bias Status", [](BucState&, const std::string&, CommandResult& r) { r.data = text_data("BIAS=0000"); }},
+    {0x76, "Set Overtemp limit", [](BucState& s, const std::string& t, CommandResult&) { s.overtemp = t; }},
+    {0x77, "Set FAN Control Mode",
+     [](BucState& s, const std::string& t, CommandResult& r) { set_choice(s.fan_mode, t, {"normal", "on", "off"}, r); }},
+    {0x78, "Set FAN Control Temperature", [](BucState& s, const std::string& t, CommandResult&) { s.fan_temperature = t; }},
+    {0x79, "Get Calibration File Ex",
+     [](BucState& s, const std::string& t, CommandResult& r) { announce_calibration_file(s, t == "2" ? 1 : 0, r); }},
+    {0x7B, "Get Software Version Ex", [](BucState&, const std::string&, CommandResult& r) { r.data = text_data("SWEX=1.00.00"); }},
+    {0x7C, "Get Factory Status", [](BucState&, const std::string&, CommandResult& r) { r.data = text_data("FACTORY=0"); }},
+    {0x7D, "Write Product Id", [](BucState& s, const std::string& t, CommandResult&) { s.product_id = t; }},
+    {0x7E, "Restart System", no_data},
+    {0x7F, "NOP", no_data},
+};
+
+const Entry* find(uint8_t code) {
+  for (const Entry& e : catalogue)
+    if (e.code == code) return &e;
+  return nullptr;
+}
+
 }  // namespace
 
 bool run_command(BucState& state, uint8_t code, const std::string& text, CommandResult& result) {
   result = CommandResult{};
   result.rsp = RSP_SUCCESS;
-  switch (code) {
-    case 0x01: result.data = text_data("FAULT=00000000"); break;
-    case 0x02: result.data = text_data("PA=+33.0dBm"); break;
-    case 0x03: result.data = text_data(state.product_id); break;
-    case 0x04: result.data = text_data("HB=" + std::to_string(++state.heart_beat)); break;
-    case 0x05: result.data = text_data(state.lo); break;
-    case 0x06: result.data = text_data(state.band); break;
-    case 0x07: set_choice(state.band, text, {"highband", "lowband"}, result); break;
-    case 0x08: state.lo = text; break;
-    case 0x09: break;  // Reset Status Latch
-    case 0x0A: break;  // Start File Transfer: a Kermit send follows
-    case 0x0B: break;  // Kermit File Transfer Status
-    case 0x0C: break;  // Receive File: a Kermit receive follows
-    case 0x0D: result.data = text_data("SW=1.00.00"); break;
-    case 0x0E: announce_calibration_file(state, 0, result); break;
-    case 0x0F: break;  // Set Calibration File
-    case 0x10: break;  // Start Upgrade Command
-    case 0x11: break;  // BUC Reset Command
-    case 0x12: result.data = text_data("LFAULT=00000000"); break;
-    case 0x13: result.data = text_data(state.pa); break;
-    case 0x14: set_choice(state.pa, text, {"enabled", "disabled"}, result); break;
-    case 0x60: set_choice(state.polarization, text, {"rhand", "lhand"}, result); break;
-    case 0x61: result.data = text_data(state.polarization); break;
-    case 0x74: break;  // Reset Latched Bias Status
-    case 0x75: result.data = text_data("BIAS=0000"); break;
-    case 0x76: state.overtemp = text; break;
-    case 0x77: set_choice(state.fan_mode, text, {"normal", "on", "off"}, result); break;
-    case 0x78: state.fan_temperature = text; break;
-    case 0x79: announce_calibration_file(state, text == "2" ? 1 : 0, result); break;
-    case 0x7B: result.data = text_data("SWEX=1.00.00"); break;
-    case 0x7C: result.data = text_data("FACTORY=0"); break;
-    case 0x7D: state.product_id = text; break;
-    case 0x7E: break;  // Restart System
-    case 0x7F: break;  // NOP
-    default: return false;
-  }
+  const Entry* entry = find(code);
+  if (!entry) return false;
+  entry->handler(state, text, result);
   return true;
 }
 
 const char* command_name(uint8_t code) {
-  switch (code) {
-    case 0x01: return "Get Fault Status";
-    case 0x02: return "Get PA Power";
-    case 0x03: return "Get Product Id";
-    case 0x04: return "Get Heart Beat";
-    case 0x05: return "Get Local Oscillator";
-    case 0x06: return "Get Band Selection";
-    case 0x07: return "Set Band Selection";
-    case 0x08: return "Set Local Oscillator";
-    case 0x09: return "Reset Status Latch";
-    case 0x0A: return "Start File Transfer";
-    case 0x0B: return "Kermit File Transfer Status";
-    case 0x0C: return "Recieve File";
-    case 0x0D: return "Get Software Version";
-    case 0x0E: return "Get Calibration File";
-    case 0x0F: return "Set Calibration File";
-    case 0x10: return "Start Upgrade Command";
-    case 0x11: return "BUC Reset Command";
-    case 0x12: return "Get Latched Fault Status";
-    case 0x13: return "Get Power Amp Status";
-    case 0x14: return "Set Power Amp Status";
-    case 0x60: return "Set Polarization";
-    case 0x61: return "Get Polarization";
-    case 0x74: return "Reset Latched Bias Status";
-    case 0x75: return "Get Latched Bias Status";
-    case 0x76: return "Set Overtemp limit";
-    case 0x77: return "Set FAN Control Mode";
-    case 0x78: return "Set FAN Control Temperature";
-    case 0x79: return "Get Calibration File Ex";
-    case 0x7B: return "Get Software Version Ex";
-    case 0x7C: return "Get Factory Status";
-    case 0x7D: return "Write Product Id";
-    case 0x7E: return "Restart System";
-    case 0x7F: return "NOP";
-    default: return "";
-  }
+  const Entry* entry = find(code);
+  return entry ? entry->name : "";
 }
 
 }  // namespace tessaril::sim

@@ -236,6 +236,7 @@ TEST_F(LinkThreadsTest, ASendDuringAWriteNeverTearsTheFrameOnTheWire) {
   const Bytes a = make_frame(0x0A, 0, 1, Bytes(200, 'a'));
   const Bytes b = make_frame(0x0B, 0, 2, Bytes(30, 'b'));
   const Bytes wire_a = encode(a), wire_b = encode(b);
+  store_tx_frame(1, a.data(), static_cast<int>(a.size()));
   std::atomic<bool> done{false};
   std::thread editor([&] {
     for (bool flip = false; !done.load(); flip = !flip) {
