@@ -80,6 +80,8 @@ int main(int argc, char** argv) {
   if (options.device.empty()) line.pace_baud = options.baud;
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
+  // A reader of our output that went away must not end the device.
+  std::signal(SIGPIPE, SIG_IGN);
   std::printf("tessaril-bucsim: playing the BUC on %s", line.path.c_str());
   if (!line.link.empty()) std::printf(" (link %s)", line.link.c_str());
   std::printf("\n");
