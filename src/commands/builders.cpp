@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "commands/control_ids.h"
 #include "commands/control_text.h"
 #include "commands/entry_text.h"
 #include "commands/frame_editor.h"
 #include "link/frame_codec.h"
 #include "link/link_state.h"
 #include "shell/config/config.h"
-#include "commands/control_ids.h"
 
 namespace tessaril::commands {
 
@@ -102,8 +102,6 @@ std::string radio_text(DialogHandle dialog, const RadioChoice (&choices)[N]) {
     if (platform::is_checked(dialog, c.id)) return c.text;
   return {};
 }
-
-std::string text_of(DialogHandle dialog, int id, int max_chars) { return read_control_text(dialog, id, max_chars); }
 
 // The product-id edits read back into the configuration's texts, which keep
 // the last values sent until the program ends.
@@ -205,36 +203,36 @@ std::string command_data_text(DialogHandle dialog, const CommandEntry& e) {
     case DataSource::Band:
       return radio_text(dialog, {{ID_HIGHBAND, "highband"}, {ID_LOWBAND, "lowband"}});
     case DataSource::LoFrequency:
-      return text_of(dialog, ID_LO_FREQUENCY, LO_FREQUENCY_CHARS) + "GHz";
+      return read_control_text(dialog, ID_LO_FREQUENCY, LO_FREQUENCY_CHARS) + "GHz";
     case DataSource::StartFileTransfer:
-      return text_of(dialog, ID_SFT_FILE_NAME, SHORT_FILE_FIELD_CHARS) + "," +
-             text_of(dialog, ID_SFT_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
+      return read_control_text(dialog, ID_SFT_FILE_NAME, SHORT_FILE_FIELD_CHARS) + "," +
+             read_control_text(dialog, ID_SFT_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
     case DataSource::KermitStatus: {
       // Upper-cased only while no sequence runs: a status frame built by a
       // sequence names the file exactly as the transfer reported it.
-      std::string name = text_of(dialog, ID_STATUS_FILE_NAME, SHORT_FILE_FIELD_CHARS);
+      std::string name = read_control_text(dialog, ID_STATUS_FILE_NAME, SHORT_FILE_FIELD_CHARS);
       return link::frame_slot.load() <= 1 ? upcase_name(name) : name;
     }
     case DataSource::ReceiveFile:
-      return upcase_name(text_of(dialog, ID_RECV_FILE_NAME, SHORT_FILE_FIELD_CHARS)) + "," +
-             text_of(dialog, ID_RECV_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
+      return upcase_name(read_control_text(dialog, ID_RECV_FILE_NAME, SHORT_FILE_FIELD_CHARS)) + "," +
+             read_control_text(dialog, ID_RECV_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
     case DataSource::SetCalibrationFile:
-      return text_of(dialog, ID_CAL_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
-             text_of(dialog, ID_CAL_FILE_SIZE, LONG_FILE_FIELD_CHARS);
+      return read_control_text(dialog, ID_CAL_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
+             read_control_text(dialog, ID_CAL_FILE_SIZE, LONG_FILE_FIELD_CHARS);
     case DataSource::StartUpgrade:
-      return text_of(dialog, ID_UPG_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
-             text_of(dialog, ID_UPG_FILE_SIZE, LONG_FILE_FIELD_CHARS);
+      return read_control_text(dialog, ID_UPG_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
+             read_control_text(dialog, ID_UPG_FILE_SIZE, LONG_FILE_FIELD_CHARS);
     case DataSource::PowerAmp:
       return radio_text(dialog, {{ID_PA_ENABLED, "enabled"}, {ID_PA_DISABLED, "disabled"}});
     case DataSource::Polarization:
       return radio_text(dialog, {{ID_RHAND, "rhand"}, {ID_LHAND, "lhand"}});
     case DataSource::OvertempLimit:
-      return "TEMP=" + text_of(dialog, ID_OVERTEMP, TEMPERATURE_CHARS);
+      return "TEMP=" + read_control_text(dialog, ID_OVERTEMP, TEMPERATURE_CHARS);
     case DataSource::FanMode:
       return radio_text(dialog, {{ID_FAN_NORMAL, "normal"}, {ID_FAN_ON, "on"}, {ID_FAN_OFF, "off"}});
     case DataSource::FanTemperature:
-      return "TEMP=" + text_of(dialog, ID_FAN_TEMP, TEMPERATURE_CHARS) + ",HTEMP=" +
-             text_of(dialog, ID_FAN_HTEMP, TEMPERATURE_CHARS);
+      return "TEMP=" + read_control_text(dialog, ID_FAN_TEMP, TEMPERATURE_CHARS) + ",HTEMP=" +
+             read_control_text(dialog, ID_FAN_HTEMP, TEMPERATURE_CHARS);
     case DataSource::CalibrationFileNumber:
       return radio_text(dialog, {{ID_CAL_FILE_1, "1"}, {ID_CAL_FILE_2, "2"}});
     case DataSource::ProductId:

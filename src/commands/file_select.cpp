@@ -3,9 +3,9 @@
 #include <string_view>
 
 #include "commands/builders.h"
+#include "commands/control_ids.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
-#include "commands/control_ids.h"
 
 namespace tessaril::commands {
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "commands/control_ids.h"
 #include "commands/control_text.h"
 #include "commands/entry_text.h"
 #include "commands/kermit_switches.h"
 #include "link/link_state.h"
 #include "platform/clock.h"
-#include "commands/control_ids.h"
 
 namespace tessaril::commands {
 
@@ -28,10 +28,8 @@ constexpr int HEADER_POSITIONS = ID_DATA_LAST - ID_HEADER_FIRST + 1;
 constexpr int SEND_SETTLE_MS = 100;
 constexpr int RESET_SETTLE_MS = 100;
 
-std::string read_text(DialogHandle dialog, int id, int max_chars) { return read_control_text(dialog, id, max_chars); }
-
 int capped_size(DialogHandle dialog, int id, int max_chars) {
-  const uint32_t v = size_field_value(read_text(dialog, id, max_chars));
+  const uint32_t v = size_field_value(read_control_text(dialog, id, max_chars));
   return static_cast<int>(std::min<uint32_t>(v, SIZE_FIELD_MAX));
 }
 
@@ -50,7 +48,7 @@ void set_byte_text(DialogHandle dialog, int id, uint8_t byte) {
 // and read 0x00.
 uint8_t header_byte(DialogHandle dialog, int k, int max_chars) {
   if (k < 0 || k >= HEADER_POSITIONS) return 0x00;
-  return entry_byte(read_text(dialog, ID_HEADER_FIRST + k, max_chars), max_chars);
+  return entry_byte(read_control_text(dialog, ID_HEADER_FIRST + k, max_chars), max_chars);
 }
 
 // Data position i of slot with data size d, as the editor reads it.
@@ -129,10 +127,10 @@ int read_editor_frame(DialogHandle dialog, int slot, uint8_t* frame, int header_
   for (int k = 0; k < h && length < static_cast<int>(link::FRAME_MAX); ++k) put(header_byte(dialog, k, FRAME_ENTRY_CHARS));
   for (int i = 0; i < d && length < static_cast<int>(link::FRAME_MAX); ++i) put(data_byte(dialog, slot, i, d, FRAME_ENTRY_CHARS));
   if (with_crc) {
-    put(entry_byte(read_text(dialog, ID_CRC_HIGH, FRAME_ENTRY_CHARS)));
-    put(entry_byte(read_text(dialog, ID_CRC_LOW, FRAME_ENTRY_CHARS)));
+    put(entry_byte(read_control_text(dialog, ID_CRC_HIGH, FRAME_ENTRY_CHARS)));
+    put(entry_byte(read_control_text(dialog, ID_CRC_LOW, FRAME_ENTRY_CHARS)));
   }
-  if (with_end) put(entry_byte(read_text(dialog, ID_END_CODE, FRAME_ENTRY_CHARS)));
+  if (with_end) put(entry_byte(read_control_text(dialog, ID_END_CODE, FRAME_ENTRY_CHARS)));
   return length;
 }
 
@@ -152,14 +150,14 @@ void on_send(DialogHandle dialog) {
   tmo_test_rx.store(tmo_test);
 
   // A negative wait counts as 0.
-  auto wait_ms = [&](int id) { return std::max<int32_t>(0, wait_field_ms(read_text(dialog, id, SEND_FIELD_CHARS))); };
+  auto wait_ms = [&](int id) { return std::max<int32_t>(0, wait_field_ms(read_control_text(dialog, id, SEND_FIELD_CHARS))); };
   link::step_wait_ticks(1).store(wait_ms(ID_WAIT_FRAME1) / link::TICK_MS);
   link::step_wait_ticks(2).store(5);
   link::step_wait_ticks(3).store(wait_ms(ID_WAIT_KERMIT) / link::TICK_MS);
   link::step_wait_ticks(4).store(5);
   kermit_tmo_count.store(wait_ms(ID_KERMIT_TMO) / 200);
   link::split_header().store(
-      static_cast<int32_t>(size_field_value(read_text(dialog, ID_SPLIT_WAIT, SEND_FIELD_CHARS))));
+      static_cast<int32_t>(size_field_value(read_control_text(dialog, ID_SPLIT_WAIT, SEND_FIELD_CHARS))));
 
   // The command word goes last: it hands everything above to the send thread.
   link::frame_slot.store(1);
