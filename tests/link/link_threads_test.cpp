@@ -325,6 +325,22 @@ TEST_F(LinkThreadsTest, KermitCommandsWithoutATransferEndAsAFailedSetUp) {
   EXPECT_EQ(rx_command.load(), RX_IDLE);
 }
 
+TEST_F(LinkThreadsTest, ADialogThatHasEndedLosesTheNotificationsAndNothingElse) {
+  ui::destroy_test_dialog(dialog);  // "Return to Menu" raced the threads
+  const Bytes raw = make_frame(0x01, 0, 1, {});
+  store_tx_frame(1, raw.data(), static_cast<int>(raw.size()));
+  frame_slot = 1;
+  tx_command = TX_SEND_FRAME;
+  EXPECT_EQ(pty.device_read(9, 2000), raw);
+  rx_command = RX_AWAIT_ANSWER;
+  pty.device_write(encode(make_frame(0x81, 0x08, 1, {})));
+  for (int i = 0; i < 200 && rx_command.load() != RX_IDLE; ++i) platform::sleep_ms(10);
+  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  EXPECT_EQ(rsp_ok.load(), 1);
+  EXPECT_TRUE(send_thread_running());
+  EXPECT_TRUE(receive_thread_running());
+}
+
 class LinkPortTest : public LinkTest {};
 
 TEST_F(LinkPortTest, APortThatFailsToOpenIsShownAndLoggedAndFailsEveryExchange) {
