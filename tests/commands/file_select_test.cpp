@@ -3,6 +3,7 @@
 // working folder. The open-file dialog is answered by the headless back end.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -143,6 +144,38 @@ TEST_F(CommandsFileSelect, FiltersOfferOneKindOfFile) {
   EXPECT_EQ(filter(FileKind::CalibrationData, CalibrationVariant::None), undefined);
   EXPECT_EQ(open_file_title(FileKind::CalibrationData, CalibrationVariant::None),
             platform::utf8_to_cp932("キャリブレーションデータファイル選択"));
+}
+
+// The headless back end with an open-file dialog that notes what it was asked.
+struct AskedDialog {
+  platform::DialogHandle owner = -1;
+  std::string filter;
+};
+AskedDialog asked;
+bool noting_open_file(platform::DialogHandle owner, std::string_view filter, std::string& path) {
+  asked.owner = owner;
+  asked.filter = std::string(filter);
+  return ui::headless_backend().open_file(owner, filter, path);
+}
+
+TEST_F(CommandsFileSelect, EachButtonOpensTheDialogForItsKindOfFile) {
+  platform::UiBackend noting = ui::headless_backend();
+  noting.open_file = noting_open_file;
+  platform::set_ui_backend(&noting);
+  const auto pattern = [] { return std::string(asked.filter.c_str() + std::strlen(asked.filter.c_str()) + 1); };
+
+  select_radio({ID_CAL_XML, ID_CAL_GZ}, ID_CAL_XML);
+  choose(std::nullopt, ID_SELECT_CAL_FILE);
+  EXPECT_EQ(pattern(), "*.XML");
+  EXPECT_EQ(asked.owner, platform::no_dialog);
+  select_radio({ID_CAL_XML, ID_CAL_GZ}, ID_CAL_GZ);
+  choose(std::nullopt, ID_SELECT_CAL_FILE);
+  EXPECT_EQ(pattern(), "*.GZ");
+  choose(std::nullopt, ID_SELECT_UPG_FILE);
+  EXPECT_EQ(pattern(), "*.PGM");
+  choose(std::nullopt, ID_SELECT_SFT_FILE);
+  EXPECT_EQ(pattern(), "*.*");
+  ui::install_headless_backend();
 }
 
 TEST_F(CommandsFileSelect, OtherButtonsAreNotFileSelections) {
