@@ -46,9 +46,15 @@ void end_command_dialog(platform::DialogHandle dialog) {
 
 // "Return to Menu": the safe close of the port (command words cleared,
 // threads woken and idle, then the handle closed), then 1040 ends the dialog.
+// A port that never opened has nothing to close, but a short-write loop may
+// still have a resend pending: the command words are cleared all the same,
+// so nothing is left to be served on the next port.
 void return_to_menu(platform::DialogHandle dialog) {
   closing.store(true);
   link::close_serial_port();
+  link::tx_command.store(link::TX_IDLE);
+  link::rx_command.store(link::RX_IDLE);
+  link::frame_slot.store(1);
   platform::post_message(dialog, link::WM_END_COMMAND_DIALOG, 0, 0);
 }
 

@@ -208,6 +208,23 @@ TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
   EXPECT_EQ(command_dialog.load(), platform::no_dialog);
 }
 
+TEST_F(ShellCommandDialog, ReturnToMenuFromAPortThatNeverOpenedLeavesNothingPending) {
+  ASSERT_EQ(link::com_handle.load(), platform::invalid_serial);
+  proc(platform::WM_INITDIALOG);
+  // A short write was just answered with a resend of Frame 1.
+  set_sequencer_sleep(no_pause);
+  link::frame_slot.store(2);
+  proc(link::WM_LINK_EVENT, status::ST_CMD_SEND_SIZE_ERR);
+  ASSERT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
+
+  EXPECT_EQ(click(IDC_RETURN_TO_MENU), 1);
+  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(link::rx_command.load(), link::RX_IDLE);
+  // The next short-write report finds the dialog closing and sends nothing.
+  proc(link::WM_LINK_EVENT, status::ST_CMD_SEND_SIZE_ERR);
+  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+}
+
 TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork) {
   test::TempFolder folder;
   test::PtyPair pty;
