@@ -1,6 +1,7 @@
 // on_link_event: the rows of the sequencer in their order (sequencer.h).
 #include "shell/sequencer.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <cstring>
