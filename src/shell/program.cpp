@@ -112,6 +112,16 @@ int run_headless(const ProgramOptions& options, std::istream& input, std::ostrea
   std::thread player([&] {
     code = ui::run_script(*script, player_options, out, err);
     player_done.store(true);
+    // The player closes every dialog before it ends. One that would not go
+    // holds the dialog thread, and the program could never end by itself.
+    const int64_t deadline = platform::monotonic_ms() + player_finish_ms;
+    while (ui::top_dialog() != platform::no_dialog && platform::monotonic_ms() < deadline) platform::sleep_ms(10);
+    if (ui::top_dialog() != platform::no_dialog) {
+      err << "tessaril: the dialogs did not close; ending the program\n";
+      out.flush();
+      err.flush();
+      std::_Exit(ui::script_failed);
+    }
   });
 
   platform::run_dialog(port_dialog_template, platform::no_dialog, port_dialog_proc, 0);

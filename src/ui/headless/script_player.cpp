@@ -48,7 +48,7 @@ class Player {
   bool on_dialog(const std::function<void()>& fn);
   Taken hand_over(std::function<void()> fn);
   bool wait_idle(int64_t max_ms);
-  void close_all();
+  bool close_all();
   bool wait_until_gone(DialogHandle dialog, int timeout_ms);
   void release_handovers(bool all);
   bool link_busy() const { return options_.link_busy && options_.link_busy(); }
@@ -160,28 +160,36 @@ bool Player::wait_until_gone(DialogHandle dialog, int timeout_ms) {
 }
 
 // As a user would: leave every dialog above the first with its leave button,
-// then close the first with its close box.
-void Player::close_all() {
+// then close the first with its close box. Which dialog is on top is decided
+// when the dialog thread serves the step: a click handed over just before
+// (ENTER) may still be bringing its dialog up.
+bool Player::close_all() {
   for (int round = 0; round < 8; ++round) {
-    const DialogHandle top = top_dialog();
-    if (top == platform::no_dialog) return;
-    const bool nested = top != root_ && options_.leave_button != 0;
+    if (top_dialog() == platform::no_dialog) return true;
+    auto target = std::make_shared<std::atomic<DialogHandle>>(platform::no_dialog);
+    const DialogHandle root = root_;
     const int leave = options_.leave_button;
-    Taken t = hand_over([top, nested, leave] {
-      if (!dialog_alive(top)) return;
-      if (nested)
+    Taken t = hand_over([target, root, leave] {
+      const DialogHandle top = top_dialog();
+      if (top == platform::no_dialog) return;
+      target->store(top);
+      if (top != root && leave != 0)
         user_click(top, leave);
       else
         send_message(top, platform::WM_CLOSE, 0, 0);
     });
-    if (t == Taken::Gone) return;
-    if (!wait_until_gone(top, options_.close_timeout_ms)) {
+    if (t == Taken::Gone) return true;
+    // The step has started; it names its dialog first thing.
+    while (target->load() == platform::no_dialog && top_dialog() != platform::no_dialog) platform::sleep_ms(2);
+    const DialogHandle closing = target->load();
+    if (closing != platform::no_dialog && !wait_until_gone(closing, options_.close_timeout_ms)) {
       std::lock_guard lock(out_mutex_);
       err_ << "tessaril: the dialog on top did not close within " << options_.close_timeout_ms << " ms\n";
       err_.flush();
-      return;
+      return false;
     }
   }
+  return top_dialog() == platform::no_dialog;
 }
 
 int Player::execute(const ScriptCommand& c, int line_number) {
@@ -284,7 +292,7 @@ int Player::run(std::istream& in) {
         break;
     }
   }
-  close_all();
+  if (!close_all() && result == script_ok) result = script_failed;
   return result;
 }
 
