@@ -140,10 +140,12 @@ intptr_t port_dialog_proc(platform::DialogHandle dialog, uint32_t message, uintp
     case WM_FATAL_NOTICE:
       show_fatal_notice(dialog);
       platform::end_dialog(dialog, 0);
+      port_dialog.store(platform::no_dialog);
       return 0;
     case link::WM_END_PORT_DIALOG:
       platform::sleep_ms(close_pause_ms);
       platform::end_dialog(dialog, 0);
+      port_dialog.store(platform::no_dialog);
       return 1;
     default:
       return 0;
