@@ -4,7 +4,7 @@
 // These numbers are shared by the layout tables, the dialog procedures, the
 // command builders, the link threads (result fields, traffic lists) and the
 // headless scripts that engineers write against them ("click 4011"). They are
-// never renumbered; tests/shell/layout_ids_test.cpp pins them.
+// never renumbered; tests/shell/layout_tables_test.cpp pins them.
 //
 // The ids the commands subsystem reads and writes are defined there
 // (commands/control_ids.h) and only named here; the rest are defined here.
