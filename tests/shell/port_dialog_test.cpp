@@ -20,6 +20,8 @@
 #include "shell/control_ids.h"
 #include "shell/layout_tables.h"
 #include "shell/program.h"
+#include "status/command_log.h"
+#include "status/status_codes.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
 #include "ui/headless/headless_backend.h"
@@ -99,6 +101,35 @@ TEST(ShellPortDialog, PortOneWithoutConfigurationFile) {
   test::TempFolder folder;
   test::ScopedCurrentFolder here(folder.path());
   EXPECT_EQ(start_and_close().port_text, "1");
+}
+
+TEST(ShellPortDialog, StartUpResetsWhatAnEarlierRunLeft) {
+  test::TempFolder folder;
+  test::ScopedCurrentFolder here(folder.path());
+  for (int k = 0; k < 5; ++k) link::step_wait_ticks(k).store(9);
+  link::rx_command.store(link::RX_AWAIT_ANSWER);
+  status::fatal_notice_shown.store(1);
+  status::log_date = 20991231;
+  status::status_table[300].code = 0;
+  int32_t waits = -1, rx = -1, fatal = -1, date = -1;
+  uint32_t last_code = 0;
+  run_port_dialog([&] {
+    ASSERT_TRUE(ui::wait_for_dialog(10000));
+    ui::run_on_dialog_thread([&] {
+      waits = 0;
+      for (int k = 0; k < 5; ++k) waits += link::step_wait_ticks(k).load();
+      rx = link::rx_command.load();
+      fatal = status::fatal_notice_shown.load();
+      date = status::log_date;
+      last_code = status::status_table[300].code;
+    });
+    platform::post_message(port_dialog.load(), platform::WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(waits, 0);
+  EXPECT_EQ(rx, link::RX_IDLE);
+  EXPECT_EQ(fatal, 0);
+  EXPECT_EQ(date, 20120101);
+  EXPECT_EQ(last_code, 0x10880000u);  // the status table is filled
 }
 
 TEST(ShellPortDialog, PortNumberIsDecimalLowEightBits) {
