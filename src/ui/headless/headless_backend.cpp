@@ -105,14 +105,14 @@ DialogHandle create_dialog(const DialogTemplate& layout, DialogHandle owner, Dia
   d.proc = proc;
   d.rect = Rect{dlu_x(layout.x), dlu_y(layout.y), dlu_x(layout.x + layout.width), dlu_y(layout.y + layout.height)};
   for (size_t i = 0; i < layout.control_count; ++i) {
-    const platform::ControlSpec& spec = layout.controls[i];
+    const platform::ControlSpec& item = layout.controls[i];
     Control c;
-    c.id = spec.id;
-    c.kind = spec.kind;
-    c.text = platform::utf8_to_cp932(spec.text ? spec.text : "");
-    c.shown = spec.shown;
-    c.group_start = spec.group_start;
-    c.style = spec.style | (spec.shown ? platform::WS_VISIBLE : 0);
+    c.id = item.id;
+    c.kind = item.kind;
+    c.text = platform::utf8_to_cp932(item.text ? item.text : "");
+    c.shown = item.shown;
+    c.group_start = item.group_start;
+    c.style = item.style | (item.shown ? platform::WS_VISIBLE : 0);
     d.controls.push_back(std::move(c));
   }
   Store& s = store();
