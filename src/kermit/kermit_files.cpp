@@ -48,11 +48,12 @@ int reserved_cb() { return -1; }
 
 bool safe_received_name(const char* name) {
   if (!name || !*name) return false;
-  if (std::strcmp(name, ".") == 0) return false;
-  if (name[0] == '.' && name[1] == '.') return false;
+  // A leading dot would make a hidden file (or name the folder itself), and
+  // ".." anywhere in the name is refused outright rather than judged.
+  if (name[0] == '.' || std::strstr(name, "..")) return false;
   for (const char* p = name; *p; ++p) {
     auto c = static_cast<uint8_t>(*p);
-    if (platform::is_path_separator(*p) || c == ':' || c < 32) return false;
+    if (platform::is_path_separator(*p) || c == ':' || c < 32 || c == 127) return false;
   }
   return true;
 }

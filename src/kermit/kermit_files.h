@@ -9,7 +9,8 @@
 //
 // A received file arrives under the plain name the device announces, in the
 // working folder and nowhere else: a name with a path separator, a drive
-// colon, a leading "..", or an empty name is refused. It is written into
+// colon, "..", a leading dot or a control character, or an empty name is
+// refused. It is written into
 // "<name>.part" beside the final place and renamed over the final name only
 // when the sender's 'Z' says the file ended well, so a transfer that fails or
 // is discarded never destroys a good file of the same name; the partial file

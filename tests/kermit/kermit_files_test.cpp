@@ -92,11 +92,13 @@ TEST_F(KermitFiles, OpenfileClosesAStreamLeftOpenByAFailedTransfer) {
 }
 
 TEST_F(KermitFiles, ReceivedNamesThatAreRefused) {
-  for (const char* bad : {"", ".", "..", "..x", "../x", "a/b", "a\\b", "C:x", "/abs", "a\x01"}) {
+  for (const char* bad : {"", ".", "..", "..x", "../x", "a/b", "a\\b", "C:x", "/abs", "a\x01", ".hidden", ".profile",
+                          "A..B", "CAL.XML..", "a\x7f"}) {
     EXPECT_FALSE(safe_received_name(bad)) << bad;
     EXPECT_EQ(openfile(k(), bad, 2), -1) << bad;
   }
-  for (const char* good : {"CAL.XML", ".hidden", "A..B", "x y"}) EXPECT_TRUE(safe_received_name(good)) << good;
+  EXPECT_EQ(platform::file_size(".hidden.part"), -1);
+  for (const char* good : {"CAL.XML", "A.B.C", "x y", "CAL_01.GZ"}) EXPECT_TRUE(safe_received_name(good)) << good;
 }
 
 TEST_F(KermitFiles, QueryFile) {
