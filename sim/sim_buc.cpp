@@ -78,7 +78,10 @@ Bytes build_answer(uint8_t command, uint16_t seq, int rsp, const Bytes& data) {
   const uint8_t code = static_cast<uint8_t>(command | 0x80);
   const uint8_t status = static_cast<uint8_t>((rsp & 0x1F) << 3);
   Bytes f;
-  if (command >= 0x70 && command <= 0x7F) {
+  // The host finds the status byte by the answer's code: at offset 3 from
+  // 0xF0 up (the extended form), so an unknown command 0xF0-0xFF is answered
+  // in that form too.
+  if (code >= 0xF0) {
     f = {code, 0x10, static_cast<uint8_t>(data.size() + 6), status};
   } else {
     f = {code, status, static_cast<uint8_t>(seq >> 8), static_cast<uint8_t>(seq)};

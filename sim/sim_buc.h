@@ -47,7 +47,8 @@ struct Reply {
 // The answer to one decoded command frame.
 Reply answer_frame(BucState& state, const Bytes& frame);
 
-// Builds an answer frame: code | 0x80, the header form of the command code,
+// Builds an answer frame: code | 0x80, the extended header for answer codes
+// 0xF0 and up (commands 0x70-0x7F and 0xF0-0xFF), else the standard one,
 // status byte = rsp << 3, CRC and END; the raw bytes.
 Bytes build_answer(uint8_t command, uint16_t seq, int rsp, const Bytes& data);
 

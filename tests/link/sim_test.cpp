@@ -128,6 +128,15 @@ TEST(LinkSim, TheDeviceChecksWhatItReceives) {
   wrong_length[5] = 5;
   EXPECT_EQ(code_of(host.exchange(wrong_length)), 0x07);
   EXPECT_EQ(code_of(host.exchange(make_frame(0x55, 0, 3, {}))), 0x1F);
+  // An unknown code from 0xF0 up answers with a code the host reads as an
+  // extended answer (status byte at offset 3), whatever the sequence number.
+  for (uint8_t code : {0xF0, 0xF5, 0xFF}) {
+    Bytes answer = decode(host.exchange(make_frame(code, 0, 0x0101, {})));
+    ASSERT_GE(answer.size(), 9u) << int(code);
+    EXPECT_EQ(answer[0], code);
+    EXPECT_EQ(answer[1], 0x10) << int(code);
+    EXPECT_EQ(link::response_code(answer.data()), 0x1F) << int(code);
+  }
   EXPECT_EQ(code_of(host.exchange(make_frame(0x0E, 0, 4, {}))), 0x08);  // no calibration file
   EXPECT_EQ(code_of(host.exchange(make_frame(0x07, 0, 5, text("midband")))), 0x0A);
   // A frame whose END code was left out ends after the quiet gap, one byte
