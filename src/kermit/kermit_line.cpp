@@ -31,7 +31,12 @@ int feed_packet_byte(const KermitState* k, PacketReader* reader, uint8_t byte, c
     if (++reader->skipped >= whole_packet(k)) return -2;
     return READ_GO_ON;
   }
-  if (ch == static_cast<uint8_t>(k->recv_mark)) return READ_GO_ON;  // a second mark does not restart the packet
+  if (ch == static_cast<uint8_t>(k->recv_mark)) {
+    // A second mark does not restart the packet, but a line of nothing but
+    // marks must not keep the read going.
+    if (++reader->dropped + reader->stored >= whole_packet(k)) return 0;
+    return READ_GO_ON;
+  }
   if (ch == static_cast<uint8_t>(k->recv_eol) || ch == 10) {
     buf[reader->stored] = '\0';
     return reader->stored;

@@ -110,6 +110,27 @@ TEST_F(KermitLine, SilenceAndChatterGiveNothingArrived) {
   EXPECT_EQ(read(), -2);
 }
 
+// Start marks after the start are dropped, but they still count: a line that
+// sends nothing but marks ends the read as an overlong packet, just as a
+// line without any mark ends it as silence.
+TEST_F(KermitLine, LineOfStartMarksEndsTheRead) {
+  PacketReader reader;
+  int result = READ_GO_ON;
+  int fed = 0;
+  while (result == READ_GO_ON && fed < 10000) {
+    result = feed_packet_byte(&k, &reader, 1, buf);
+    ++fed;
+  }
+  EXPECT_EQ(result, 0);
+  EXPECT_LE(fed, 100);
+
+  // A few stray marks inside a packet change nothing.
+  pty.device_write(bytes_of("\x01" "AB\x01\x01" "CD\r"));
+  std::string body;
+  EXPECT_EQ(read(&body), 4);
+  EXPECT_EQ(body, "ABCD");
+}
+
 TEST_F(KermitLine, ClosedPortOrNoBufferFails) {
   EXPECT_EQ(readpkt(&k, nullptr, 94), -1);
   k.port = platform::invalid_serial;
