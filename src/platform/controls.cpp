@@ -103,9 +103,9 @@ int message_box(DialogHandle owner, std::string_view text, std::string_view capt
   const UiBackend* b = ui_backend();
   return b ? b->message_box(owner, text, caption, flags) : IDCANCEL;
 }
-bool open_file(DialogHandle owner, std::string_view filter, std::string& path) {
+bool open_file(DialogHandle owner, std::string_view filter, std::string_view title, std::string& path) {
   const UiBackend* b = ui_backend();
-  return b ? b->open_file(owner, filter, path) : false;
+  return b ? b->open_file(owner, filter, title, path) : false;
 }
 
 }  // namespace tessaril::platform

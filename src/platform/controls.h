@@ -136,10 +136,13 @@ struct UiBackend {
   void (*show_window)(DialogHandle dialog);
 
   int (*message_box)(DialogHandle owner, std::string_view text, std::string_view caption, uint32_t flags);
-  // The open-file dialog. filter is the Windows filter text ("a\0*.a\0\0" form
-  // as a string_view including its NULs). True with the full path chosen,
+  // The open-file dialog for one existing file. filter is the Windows filter
+  // text ("a\0*.a\0\0" form as a string_view including its NULs), its first
+  // entry selected; title is the dialog's caption. The dialog starts in the
+  // working folder with an empty name field and the read-only box ticked, and
+  // leaves the working folder as it was. True with the full path chosen,
   // false when cancelled.
-  bool (*open_file)(DialogHandle owner, std::string_view filter, std::string& path);
+  bool (*open_file)(DialogHandle owner, std::string_view filter, std::string_view title, std::string& path);
 };
 
 // Installs the back end every call below goes to. Done once, before any dialog.
@@ -170,6 +173,6 @@ Rect window_rect(DialogHandle dialog);
 void move_window(DialogHandle dialog, const Rect& rect);
 void show_window(DialogHandle dialog);
 int message_box(DialogHandle owner, std::string_view text, std::string_view caption, uint32_t flags);
-bool open_file(DialogHandle owner, std::string_view filter, std::string& path);
+bool open_file(DialogHandle owner, std::string_view filter, std::string_view title, std::string& path);
 
 }  // namespace tessaril::platform

@@ -150,12 +150,15 @@ TEST_F(CommandsFileSelect, FiltersOfferOneKindOfFile) {
 struct AskedDialog {
   platform::DialogHandle owner = -1;
   std::string filter;
+  std::string title;
 };
 AskedDialog asked;
-bool noting_open_file(platform::DialogHandle owner, std::string_view filter, std::string& path) {
+bool noting_open_file(platform::DialogHandle owner, std::string_view filter, std::string_view title,
+                      std::string& path) {
   asked.owner = owner;
   asked.filter = std::string(filter);
-  return ui::headless_backend().open_file(owner, filter, path);
+  asked.title = std::string(title);
+  return ui::headless_backend().open_file(owner, filter, title, path);
 }
 
 TEST_F(CommandsFileSelect, EachButtonOpensTheDialogForItsKindOfFile) {
@@ -167,14 +170,17 @@ TEST_F(CommandsFileSelect, EachButtonOpensTheDialogForItsKindOfFile) {
   select_radio({ID_CAL_XML, ID_CAL_GZ}, ID_CAL_XML);
   choose(std::nullopt, ID_SELECT_CAL_FILE);
   EXPECT_EQ(pattern(), "*.XML");
+  EXPECT_EQ(asked.title, platform::utf8_to_cp932("キャリブレーションデータファイル選択"));
   EXPECT_EQ(asked.owner, platform::no_dialog);
   select_radio({ID_CAL_XML, ID_CAL_GZ}, ID_CAL_GZ);
   choose(std::nullopt, ID_SELECT_CAL_FILE);
   EXPECT_EQ(pattern(), "*.GZ");
   choose(std::nullopt, ID_SELECT_UPG_FILE);
   EXPECT_EQ(pattern(), "*.PGM");
+  EXPECT_EQ(asked.title, platform::utf8_to_cp932("プログラムアップデータファイル選択"));
   choose(std::nullopt, ID_SELECT_SFT_FILE);
   EXPECT_EQ(pattern(), "*.*");
+  EXPECT_EQ(asked.title, platform::utf8_to_cp932("未定義データファイル選択"));
   ui::install_headless_backend();
 }
 

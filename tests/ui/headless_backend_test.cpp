@@ -167,10 +167,10 @@ TEST(HeadlessBackend, OpenFileAnswersComeInOrderAndCancelWhenNone) {
   push_open_file_answer(std::string("/tmp/a.xml"));
   push_open_file_answer(std::nullopt);
   std::string path;
-  EXPECT_TRUE(open_file(no_dialog, "", path));
+  EXPECT_TRUE(open_file(no_dialog, "", "", path));
   EXPECT_EQ(path, "/tmp/a.xml");
-  EXPECT_FALSE(open_file(no_dialog, "", path));
-  EXPECT_FALSE(open_file(no_dialog, "", path));
+  EXPECT_FALSE(open_file(no_dialog, "", "", path));
+  EXPECT_FALSE(open_file(no_dialog, "", "", path));
 }
 
 }  // namespace

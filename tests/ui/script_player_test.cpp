@@ -74,7 +74,7 @@ intptr_t root_proc(DialogHandle d, uint32_t msg, uintptr_t w, intptr_t) {
       if (w == OPEN_NESTED) run_dialog(nested_layout, d, nested_proc, 0);
       if (w == PICK_FILE) {
         std::string path;
-        set_control_text(d, EDIT, open_file(d, std::string_view("all\0*.*\0\0", 9), path) ? path : "cancelled");
+        set_control_text(d, EDIT, open_file(d, std::string_view("all\0*.*\0\0", 9), "", path) ? path : "cancelled");
       }
       if (w == START_WORK) {
         // A link-like worker: busy at once, then ten traffic lines 60 ms

@@ -334,7 +334,7 @@ int hl_message_box(DialogHandle owner, std::string_view text, std::string_view c
   return (flags & 0xF) == platform::MB_YESNO ? platform::IDYES : platform::IDOK;
 }
 
-bool hl_open_file(DialogHandle, std::string_view, std::string& path) {
+bool hl_open_file(DialogHandle, std::string_view, std::string_view, std::string& path) {
   Store& s = store();
   std::lock_guard lock(s.mutex);
   if (s.open_file_answers.empty()) return false;
