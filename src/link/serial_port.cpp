@@ -26,6 +26,12 @@ bool open_serial_port(int port_number, int bit_rate, int bit_len, const std::str
   close_serial_port();
   error_text.clear();
   const std::string device = platform::serial_device_name(port_number, ini_path);
+  if (device.empty()) {
+    error_text = "Cannot open COM" + std::to_string(port_number) +
+                 ": no device for this port number (give one as COM" + std::to_string(port_number) +
+                 "=<device> in the section ports of buc_setup.ini)";
+    return false;
+  }
   std::string reason;
   platform::SerialHandle port = platform::serial_open(device, reason);
   if (port == platform::invalid_serial) {

@@ -102,7 +102,7 @@ void serial_close(SerialHandle port);
 //   COM7=/dev/serial/by-id/usb-FTDI_FT232R_A1B2C3-if00-port0
 //
 // Without an entry COM<n> is /dev/ttyS<n-1>, the numbering of the PC's own
-// serial ports (COM1 is /dev/ttyS0); n of 0 or less gives /dev/ttyS0.
+// serial ports (COM1 is /dev/ttyS0); n of 0 or less without an entry names no device (empty).
 std::string serial_device_name(int port_number, const std::string& ini_path);
 
 // Test hook: scales the total read time-outs (multiplier and constant) of

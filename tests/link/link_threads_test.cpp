@@ -349,6 +349,11 @@ TEST_F(LinkPortTest, APortThatFailsToOpenIsShownAndLoggedAndFailsEveryExchange) 
   EXPECT_FALSE(open_serial_port(4, 38400, 8, ini, error));
   EXPECT_EQ(error, "Cannot open /dev/tessaril-absent: No such file or directory");
   EXPECT_EQ(com_handle.load(), platform::invalid_serial);
+  // COM0 (typed as 0 or 256) has no device of its own: it never opens COM1's.
+  std::string com0_error;
+  EXPECT_FALSE(open_serial_port(0, 38400, 8, ini, com0_error));
+  EXPECT_EQ(com0_error.rfind("Cannot open COM0: no device for this port number", 0), 0u) << com0_error;
+  EXPECT_EQ(com_handle.load(), platform::invalid_serial);
   report_port_error(error);
   auto hex = hex_lines();
   ASSERT_EQ(hex.size(), 1u);

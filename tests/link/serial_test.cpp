@@ -203,7 +203,7 @@ TEST(LinkSerial, DeviceNamesComeFromThePortsSectionOrTheDefault) {
   EXPECT_EQ(serial_device_name(12, ini), "/dev/serial/by-id/x");
   EXPECT_EQ(serial_device_name(1, ini), "/dev/ttyS0");
   EXPECT_EQ(serial_device_name(44, folder.file("missing.ini")), "/dev/ttyS43");
-  EXPECT_EQ(serial_device_name(0, ini), "/dev/ttyS0");
+  EXPECT_EQ(serial_device_name(0, ini), "");  // COM0 never opens COM1's device
 }
 
 }  // namespace
