@@ -35,6 +35,14 @@ Digits read_digits(std::string_view text, size_t pos, int base) {
   return overflow ? Digits{static_cast<uint32_t>(U32_MAX), true} : Digits{static_cast<uint32_t>(value), false};
 }
 
+// Numbers are read as the C library reads them: leading blanks, then an
+// optional sign. Moves pos past both; true for a '-'.
+bool skip_blanks_and_sign(std::string_view text, size_t& pos) {
+  while (pos < text.size() && is_blank(text[pos])) ++pos;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) return text[pos++] == '-';
+  return false;
+}
+
 }  // namespace
 
 uint8_t entry_byte(std::string_view text, int max_chars) {
@@ -51,12 +59,7 @@ EntryText entry_text(uint8_t byte) {
 
 uint32_t size_field_value(std::string_view text) {
   size_t pos = 0;
-  while (pos < text.size() && is_blank(text[pos])) ++pos;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-    negative = text[pos] == '-';
-    ++pos;
-  }
+  const bool negative = skip_blanks_and_sign(text, pos);
   int base = 10;
   if (pos < text.size() && text[pos] == '0') {
     if (pos + 2 < text.size() && (text[pos + 1] == 'x' || text[pos + 1] == 'X') && digit_value(text[pos + 2]) < 16) {
@@ -74,12 +77,7 @@ uint32_t size_field_value(std::string_view text) {
 
 int32_t wait_field_ms(std::string_view text) {
   size_t pos = 0;
-  while (pos < text.size() && is_blank(text[pos])) ++pos;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-    negative = text[pos] == '-';
-    ++pos;
-  }
+  const bool negative = skip_blanks_and_sign(text, pos);
   int64_t value = 0;
   for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
     value = value * 10 + (text[pos] - '0');
