@@ -207,16 +207,21 @@ bool serial_set_timeouts(SerialHandle handle, const SerialTimeouts& timeouts) {
   return true;
 }
 
+namespace {
+// The time-outs in force for one call: a copy, so that a concurrent change
+// applies from the next call on.
+SerialTimeouts timeouts_of(Port& port) {
+  std::lock_guard<std::mutex> lock(port.timeouts_lock);
+  return port.timeouts;
+}
+}  // namespace
+
 int serial_read(SerialHandle handle, uint8_t* buffer, int count) {
   PortUse use(handle);
   if (!use.port || use.port->cancelled.load()) return -1;
   if (count <= 0 || !buffer) return 0;
   Port& port = *use.port;
-  SerialTimeouts t;
-  {
-    std::lock_guard<std::mutex> lock(port.timeouts_lock);
-    t = port.timeouts;
-  }
+  const SerialTimeouts t = timeouts_of(port);
   const int64_t deadline = total_deadline(t.total_multiplier_ms, t.total_constant_ms, count);
   int got = 0;
   while (got < count) {
@@ -249,11 +254,7 @@ int serial_write(SerialHandle handle, const uint8_t* bytes, int count) {
   if (!use.port || use.port->cancelled.load()) return -1;
   if (count <= 0 || !bytes) return 0;
   Port& port = *use.port;
-  SerialTimeouts t;
-  {
-    std::lock_guard<std::mutex> lock(port.timeouts_lock);
-    t = port.timeouts;
-  }
+  const SerialTimeouts t = timeouts_of(port);
   const int64_t deadline = total_deadline(t.write_total_multiplier_ms, t.write_total_constant_ms, count);
   int done = 0;
   while (done < count) {
