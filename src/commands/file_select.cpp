@@ -56,13 +56,13 @@ void refuse_long_name(DialogHandle dialog, const std::string& name, int capacity
 }
 
 void select_into_group(DialogHandle dialog, FileKind kind, CalibrationVariant variant, int name_static, int size_static) {
-  char name[TX_FILE_NAME_CAPACITY] = {};
+  char name[link::TX_FILE_NAME_CAPACITY] = {};
   int32_t size = 0;
   std::string path;
-  if (!select_transfer_file(dialog, kind, variant, name, TX_FILE_NAME_CAPACITY, size, path)) return;
+  if (!select_transfer_file(dialog, kind, variant, name, link::TX_FILE_NAME_CAPACITY, size, path)) return;
   platform::set_control_text(dialog, name_static, name);
   platform::set_control_text(dialog, size_static, std::to_string(size));
-  set_transfer_file(name, size, path);
+  link::set_transfer_file(name, size, path);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <string>
 
-#include "commands/transfer_file.h"
+#include "link/transfer_file.h"
 #include "platform/controls.h"
 
 namespace tessaril::commands {

@@ -6,7 +6,7 @@
 #include "commands/control_ids.h"
 #include "commands/control_text.h"
 #include "commands/entry_text.h"
-#include "commands/kermit_switches.h"
+#include "link/kermit_switches.h"
 #include "link/link_state.h"
 #include "platform/clock.h"
 
@@ -146,8 +146,8 @@ void on_send(DialogHandle dialog) {
   link::store_tx_frame(1, raw, length);
 
   const int32_t tmo_test = platform::is_checked(dialog, ID_TRNS_TMO_ERR) ? 1 : 0;
-  tmo_test_tx.store(tmo_test);
-  tmo_test_rx.store(tmo_test);
+  link::tmo_test_tx.store(tmo_test);
+  link::tmo_test_rx.store(tmo_test);
 
   // A negative wait counts as 0.
   auto wait_ms = [&](int id) { return std::max<int32_t>(0, wait_field_ms(read_control_text(dialog, id, SEND_FIELD_CHARS))); };
@@ -155,7 +155,7 @@ void on_send(DialogHandle dialog) {
   link::step_wait_ticks(2).store(5);
   link::step_wait_ticks(3).store(wait_ms(ID_WAIT_KERMIT) / link::TICK_MS);
   link::step_wait_ticks(4).store(5);
-  kermit_tmo_count.store(wait_ms(ID_KERMIT_TMO) / 200);
+  link::kermit_tmo_count.store(wait_ms(ID_KERMIT_TMO) / 200);
   link::split_header().store(
       static_cast<int32_t>(size_field_value(read_control_text(dialog, ID_SPLIT_WAIT, SEND_FIELD_CHARS))));
 
@@ -186,7 +186,7 @@ void on_reset_state(DialogHandle dialog) {
 
 void on_kermit_quit(DialogHandle dialog) {
   if (link::tx_command.load() == link::TX_KERMIT_SEND || link::rx_command.load() == link::RX_KERMIT_RECEIVE)
-    kermit_quit_request.store(1);
+    link::kermit_quit_request.store(1);
   platform::invalidate(dialog);
 }
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "commands/sequence_builders.h"
-#include "commands/transfer_file.h"
+#include "link/transfer_file.h"
 #include "link/link_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
@@ -64,10 +64,10 @@ void copy_rx_file_name(char (&out)[link::FILE_NAME_CAPACITY]) {
   out[sizeof out - 1] = '\0';
 }
 
-static_assert(commands::TX_FILE_NAME_CAPACITY == link::FILE_NAME_CAPACITY);
+static_assert(link::TX_FILE_NAME_CAPACITY == link::FILE_NAME_CAPACITY);
 
 void copy_tx_file_name(char (&out)[link::FILE_NAME_CAPACITY]) {
-  const commands::TransferFile file = commands::transfer_file();
+  const link::TransferFile file = link::transfer_file();
   std::memcpy(out, file.name, sizeof out);
   out[sizeof out - 1] = '\0';
 }
@@ -170,7 +170,7 @@ void on_file_announce_answer(platform::DialogHandle dialog, int chain_box) {
   } else if (link::rsp_ok.load() == 0) {
     end_sequence();
   } else if (next_step()) {
-    commands::TransferFile file = commands::transfer_file();
+    link::TransferFile file = link::transfer_file();
     file.name[sizeof file.name - 1] = '\0';
     commands::build_transfer_start_frame(dialog, link::frame_slot.load(), file.name, file.size);
     send_step();

@@ -12,8 +12,8 @@
 
 #include "commands/builders.h"
 #include "commands/frame_editor.h"
-#include "commands/kermit_switches.h"
-#include "commands/transfer_file.h"
+#include "link/kermit_switches.h"
+#include "link/transfer_file.h"
 #include "link/link_state.h"
 #include "platform/controls.h"
 #include "shell/command_dialog.h"
@@ -23,6 +23,18 @@
 #include "ui/headless/headless_backend.h"
 
 namespace tessaril::commands::test {
+
+// The Kermit words and the transfer file belong to the link.
+using link::kermit_quit_request;
+using link::kermit_tmo_count;
+using link::set_transfer_file;
+using link::set_transfer_file_name;
+using link::TX_FILE_NAME_CAPACITY;
+using link::tmo_test_rx;
+using link::tmo_test_tx;
+using link::transfer_file;
+using link::transfer_file_open_path;
+using link::TransferFile;
 
 class CommandDialogTest : public ::testing::Test {
  protected:

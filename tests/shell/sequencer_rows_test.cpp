@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "commands/builders.h"
-#include "commands/transfer_file.h"
+#include "link/transfer_file.h"
 #include "link/link_state.h"
 #include "platform/controls.h"
 #include "shell/command_dialog.h"
@@ -42,7 +42,7 @@ class ShellSequencer : public ::testing::Test {
     link::reset_link_state();
     dialog = ui::create_test_dialog(command_dialog_template);
     on_command_dialog_init(dialog);
-    commands::set_transfer_file("CAL_DATA.XML", 12345, "/somewhere/cal_data.xml");
+    link::set_transfer_file("CAL_DATA.XML", 12345, "/somewhere/cal_data.xml");
     set_rx_file("CAL_A.XML", 1234);
     pauses.clear();
     set_sequencer_sleep(record_pause);

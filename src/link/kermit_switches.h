@@ -10,7 +10,7 @@
 #include <atomic>
 #include <cstdint>
 
-namespace tessaril::commands {
+namespace tessaril::link {
 
 // Consecutive silent packet reads a transfer survives: edit "Kermit_TMO" (ms) / 200.
 inline std::atomic<int32_t> kermit_tmo_count{5};
@@ -20,4 +20,4 @@ inline std::atomic<int32_t> tmo_test_rx{0};
 // 1 asks the running transfer to quit.
 inline std::atomic<int32_t> kermit_quit_request{0};
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::link

@@ -9,7 +9,6 @@
 //
 // The words are shared by the dialog thread and the link threads: read and
 // write them under `tx_file_lock` (transfer_file and set_transfer_file do).
-// Header only, so the link can use it without linking the dialog code.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +18,7 @@
 
 #include "platform/files.h"
 
-namespace tessaril::commands {
+namespace tessaril::link {
 
 // Room of the transfer file's name, terminator included.
 constexpr int TX_FILE_NAME_CAPACITY = 40;
@@ -77,4 +76,4 @@ inline std::string transfer_file_open_path() {
   return platform::find_file_nocase("", f.name);
 }
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::link
