@@ -7,9 +7,9 @@
 #include "commands/control_text.h"
 #include "commands/entry_text.h"
 #include "commands/frame_editor.h"
+#include "commands/product_id.h"
 #include "link/frame_codec.h"
 #include "link/link_state.h"
-#include "shell/config/config.h"
 
 namespace tessaril::commands {
 
@@ -103,10 +103,10 @@ std::string radio_text(DialogHandle dialog, const RadioChoice (&choices)[N]) {
   return {};
 }
 
-// The product-id edits read back into the configuration's texts, which keep
-// the last values sent until the program ends.
+// The product-id edits read back into the product identity, which keeps the
+// last values sent until the program ends.
 std::string product_id_text(DialogHandle dialog) {
-  shell::AppConfig& c = shell::app_config;
+  ProductId& c = product_id;
   platform::get_control_text(dialog, ID_BPN, c.bpn_text, sizeof c.bpn_text);
   platform::get_control_text(dialog, ID_MID, c.mid_text, sizeof c.mid_text);
   platform::get_control_text(dialog, ID_BSN, c.bsn_text, sizeof c.bsn_text);

@@ -6,7 +6,6 @@
 #include "link/frame_codec.h"
 #include "link/link_state.h"
 #include "platform/controls.h"
-#include "shell/config/dialog_handles.h"
 #include "status/command_log.h"
 #include "status/status_codes.h"
 
@@ -58,16 +57,16 @@ int response_code(const uint8_t* frame) {
 
 AnswerLength check_answer_length(const uint8_t* received, int count, uint8_t* decoded) {
   if (count < static_cast<int>(FRAME_OVERHEAD)) return {0, status::ST_ANS_RECV_SIZE_ERR};
-  status::log_recv_hex(received, static_cast<size_t>(count));
+  status::log_recv_hex(command_dialog.load(), received, static_cast<size_t>(count));
   int m = static_cast<int>(rfc1055_decode(received, static_cast<size_t>(count), decoded));
   // Escapes can shrink a read below the header; such a read cannot be a frame.
   if (m < static_cast<int>(FRAME_HEADER)) {
-    status::log_recv_text(decoded, static_cast<size_t>(m));
+    status::log_recv_text(command_dialog.load(), decoded, static_cast<size_t>(m));
     return {m, status::ST_ANS_RECV_SIZE_ERR};
   }
   int expected = decoded[4] * 256 + decoded[5] + static_cast<int>(FRAME_OVERHEAD);
   int length = std::min(m, expected);
-  status::log_recv_text(decoded, static_cast<size_t>(length));
+  status::log_recv_text(command_dialog.load(), decoded, static_cast<size_t>(length));
   return {length, length == expected ? status::ST_ANS_RECV_OK : status::ST_ANS_RECV_SIZE_ERR};
 }
 
@@ -111,7 +110,7 @@ bool parse_file_announcement(const uint8_t* data, int data_len, char* name, int3
 }
 
 void validate_answer(const uint8_t* frame, int length) {
-  const platform::DialogHandle dialog = shell::command_dialog.load();
+  const platform::DialogHandle dialog = command_dialog.load();
   const char* text;
   int32_t ok;
   if (length < static_cast<int>(FRAME_OVERHEAD) || !frame_crc_ok(frame, static_cast<size_t>(length))) {

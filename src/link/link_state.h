@@ -30,6 +30,7 @@
 #include <mutex>
 
 #include "link/frame_codec.h"
+#include "platform/controls.h"
 #include "platform/serial.h"
 
 namespace tessaril::link {
@@ -106,6 +107,11 @@ inline uint8_t rx_frame_raw[STEP_SLOTS][FRAME_MAX] = {};
 constexpr int FILE_NAME_CAPACITY = 40;
 inline char rx_file_name[FILE_NAME_CAPACITY] = {};
 inline std::atomic<int32_t> rx_file_size{0};
+
+// The dialog the link's events go to (the command dialog): its result
+// fields, its traffic lists and message 1034. Written by the command dialog's
+// initialisation and end, read by the link threads at every event.
+inline std::atomic<platform::DialogHandle> command_dialog{platform::no_dialog};
 
 // The open port, or platform::invalid_serial. Written by open and close on
 // the dialog thread, read by the link threads at every port call.

@@ -9,7 +9,6 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/serial.h"
-#include "shell/config/dialog_handles.h"
 
 namespace tessaril::link {
 
@@ -78,7 +77,7 @@ bool start_link_threads() {
   return started;
 }
 
-void stop_link_threads() {
+void stop_link_threads(platform::DialogHandle notify) {
   {
     std::lock_guard<std::mutex> lock(threads.lock);
     tx_run_state.store(TX_STOP_REQUEST);
@@ -89,7 +88,7 @@ void stop_link_threads() {
     finish(threads.send, detail::tx_running);
     finish(threads.receive, detail::rx_running);
   }
-  platform::post_message(shell::port_dialog.load(), WM_END_PORT_DIALOG, 0, 0);
+  platform::post_message(notify, WM_END_PORT_DIALOG, 0, 0);
 }
 
 bool send_thread_running() { return detail::tx_running.load(); }

@@ -20,6 +20,8 @@
 
 #include <cstdint>
 
+#include "platform/controls.h"
+
 namespace tessaril::link {
 
 // Starts the send thread, pauses 50 ms, starts the receive thread. A thread
@@ -29,10 +31,10 @@ bool start_link_threads();
 
 // Requests both threads to stop, cancels what they are doing on the port,
 // waits for them (up to 1000 ms for both, then up to 6000 ms for each one
-// still running), and posts 1039 to the port-selection dialog. Joins every
-// thread that ended; never leaves a joinable std::thread behind. Does not
-// close the port.
-void stop_link_threads();
+// still running), and posts 1039 to `notify` (the port-selection dialog;
+// no_dialog posts nothing). Joins every thread that ended; never leaves a
+// joinable std::thread behind. Does not close the port.
+void stop_link_threads(platform::DialogHandle notify);
 
 // True while the thread runs (tests and the stop routine).
 bool send_thread_running();

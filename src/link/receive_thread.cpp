@@ -7,7 +7,6 @@
 #include "link/thread_bodies.h"
 #include "platform/controls.h"
 #include "platform/serial.h"
-#include "shell/config/dialog_handles.h"
 #include "status/status_codes.h"
 
 namespace tessaril::link::detail {
@@ -33,7 +32,7 @@ bool must_let_go(const void* context) {
 enum class Outcome { Done, Exit };
 
 void end_sequence(int step, const char* text) {
-  platform::set_control_text(shell::command_dialog.load(), result_field_id(step), text);
+  platform::set_control_text(command_dialog.load(), result_field_id(step), text);
   clear_command(rx_command, RX_AWAIT_ANSWER);
   frame_slot.store(1);
 }
@@ -85,7 +84,7 @@ void kermit_receive() {
     return;
   }
   clear_command(rx_command, RX_KERMIT_RECEIVE);
-  platform::post_message(shell::command_dialog.load(), WM_LINK_EVENT, status::ST_KERMIT_RECV_INIT_ERR,
+  platform::post_message(command_dialog.load(), WM_LINK_EVENT, status::ST_KERMIT_RECV_INIT_ERR,
                          LINK_KERMIT_RECEIVED);
 }
 

@@ -5,7 +5,6 @@
 #include "link/link_wait.h"
 #include "link/thread_bodies.h"
 #include "platform/controls.h"
-#include "shell/config/dialog_handles.h"
 #include "status/command_log.h"
 #include "status/status_codes.h"
 
@@ -19,7 +18,7 @@ constexpr int LOG_PAUSE_MS = 20;  // after each send line
 bool stop_requested(const void* = nullptr) { return tx_run_state.load() == TX_STOP_REQUEST; }
 
 void post(uint32_t status, intptr_t kind) {
-  platform::post_message(shell::command_dialog.load(), WM_LINK_EVENT, status, kind);
+  platform::post_message(command_dialog.load(), WM_LINK_EVENT, status, kind);
 }
 
 void send_frame() {
@@ -41,9 +40,9 @@ void send_frame() {
   if (written != copy.enc_len) {
     status = status::ST_CMD_SEND_SIZE_ERR;
   } else {
-    status::log_send_hex(copy.enc, static_cast<size_t>(copy.enc_len));
+    status::log_send_hex(command_dialog.load(), copy.enc, static_cast<size_t>(copy.enc_len));
     wait_ms(LOG_PAUSE_MS, stop_requested, nullptr);
-    status::log_send_text(copy.raw, static_cast<size_t>(copy.raw_len));
+    status::log_send_text(command_dialog.load(), copy.raw, static_cast<size_t>(copy.raw_len));
     wait_ms(LOG_PAUSE_MS, stop_requested, nullptr);
   }
   // Cleared before the notification: the sequencer may answer it with the

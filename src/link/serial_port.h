@@ -40,7 +40,7 @@ bool open_serial_port(int port_number, int bit_rate, int bit_len, const std::str
                       std::string& error_text);
 
 // Puts a port failure into the hex traffic list (list box 225 of
-// `shell::command_dialog`) and the command log.
+// `command_dialog`) and the command log.
 void report_port_error(const std::string& error_text);
 
 // The safe close described above. Does nothing when no port is open.

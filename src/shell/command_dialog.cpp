@@ -8,11 +8,10 @@
 #include "commands/builders.h"
 #include "commands/file_select.h"
 #include "commands/frame_editor.h"
+#include "commands/product_id.h"
 #include "link/link_state.h"
 #include "link/serial_port.h"
 #include "platform/controls.h"
-#include "shell/config/config.h"
-#include "shell/config/dialog_handles.h"
 #include "shell/control_ids.h"
 #include "shell/center_window.h"
 #include "shell/layout_tables.h"
@@ -33,14 +32,14 @@ void text(platform::DialogHandle dialog, int id, std::string_view value) {
 
 // A fixed-capacity text of the configuration, up to its terminator or its room.
 template <size_t N>
-std::string_view config_text(const char (&field)[N]) {
+std::string_view id_text(const char (&field)[N]) {
   return std::string_view(field, strnlen(field, N));
 }
 
 // Ends the dialog, first withdrawing it from the link threads' address.
 void end_command_dialog(platform::DialogHandle dialog) {
   platform::DialogHandle expected = dialog;
-  command_dialog.compare_exchange_strong(expected, platform::no_dialog);
+  link::command_dialog.compare_exchange_strong(expected, platform::no_dialog);
   platform::end_dialog(dialog, 0);
 }
 
@@ -65,7 +64,7 @@ bool command_dialog_closing() { return closing.load(); }
 intptr_t on_command_dialog_init(platform::DialogHandle dialog) {
   closing.store(false);
   // 1
-  command_dialog.store(dialog);
+  link::command_dialog.store(dialog);
   // 2
   center_window(dialog);
   // 3
@@ -103,10 +102,10 @@ intptr_t on_command_dialog_init(platform::DialogHandle dialog) {
   tick(dialog, IDC_RESTART_NEW, true);
   tick(dialog, IDC_RESTART_OLD, false);
   // 9: the product identity keeps what an earlier Write Product Id left.
-  text(dialog, IDC_BPN, config_text(app_config.bpn_text));
-  text(dialog, IDC_MID, config_text(app_config.mid_text));
-  text(dialog, IDC_BSN, config_text(app_config.bsn_text));
-  text(dialog, IDC_FID, config_text(app_config.fid_text));
+  text(dialog, IDC_BPN, id_text(commands::product_id.bpn_text));
+  text(dialog, IDC_MID, id_text(commands::product_id.mid_text));
+  text(dialog, IDC_BSN, id_text(commands::product_id.bsn_text));
+  text(dialog, IDC_FID, id_text(commands::product_id.fid_text));
   // 10
   tick(dialog, IDC_CAL_EX_FILE_1, true);
   tick(dialog, IDC_CAL_EX_FILE_2, false);

@@ -14,8 +14,8 @@
 #include "platform/codepage.h"
 #include "shell/center_window.h"
 #include "shell/command_dialog.h"
-#include "shell/config/config.h"
-#include "shell/config/dialog_handles.h"
+#include "shell/config.h"
+#include "shell/dialog_handles.h"
 #include "shell/control_ids.h"
 #include "shell/layout_tables.h"
 #include "status/command_log.h"
@@ -54,6 +54,7 @@ intptr_t command_dialog_with_report(platform::DialogHandle dialog, uint32_t mess
 intptr_t on_port_dialog_init(platform::DialogHandle dialog) {
   port_dialog.store(dialog);
   (void)read_config();  // a missing file leaves the defaults, silently
+  seed_product_id();
   // The header tags (commands::ext_header_tag 0x10, commands::header_tag
   // 0x00) are constants of the builders: they hold their start-up values
   // from the beginning and nothing can change them.
@@ -70,7 +71,7 @@ intptr_t on_port_dialog_init(platform::DialogHandle dialog) {
   link::tx_command.store(link::TX_IDLE);
   link::rx_command.store(link::RX_IDLE);
   status::reset_fatal_notice();
-  status::init_command_log();
+  status::init_command_log(log_settings_from_config());
   for (int k = 0; k < 5; ++k) link::step_wait_ticks(k).store(0);
   link::start_link_threads();
   return 1;
@@ -105,13 +106,13 @@ void open_port(platform::DialogHandle dialog) {
   platform::run_dialog(command_dialog_template, dialog, command_dialog_with_report, 0);
 
   pending_port_error.clear();
-  command_dialog.store(platform::no_dialog);
+  link::command_dialog.store(platform::no_dialog);
   command_dialog_up.store(false);
 }
 
 void on_port_dialog_close(platform::DialogHandle) {
   if (command_dialog_up.load()) return;
-  link::stop_link_threads();  // posts 1039 when done
+  link::stop_link_threads(port_dialog.load());  // posts 1039 when done
   platform::sleep_ms(close_pause_ms);
 }
 

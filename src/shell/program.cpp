@@ -13,7 +13,7 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/serial.h"
-#include "shell/config/dialog_handles.h"
+#include "shell/dialog_handles.h"
 #include "shell/control_ids.h"
 #include "shell/layout_tables.h"
 #include "shell/port_dialog.h"
@@ -128,7 +128,7 @@ int run_headless(const ProgramOptions& options, std::istream& input, std::ostrea
   port_dialog.store(platform::no_dialog);
   // The fatal-error notice ends the dialog without stopping the threads;
   // none may outlive the program's end.
-  if (link::send_thread_running() || link::receive_thread_running()) link::stop_link_threads();
+  if (link::send_thread_running() || link::receive_thread_running()) link::stop_link_threads(platform::no_dialog);
 
   const int64_t deadline = platform::monotonic_ms() + player_finish_ms;
   while (!player_done.load() && platform::monotonic_ms() < deadline) platform::sleep_ms(10);

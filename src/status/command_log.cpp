@@ -5,14 +5,16 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "shell/config/config.h"
-#include "shell/config/dialog_handles.h"
 
 namespace tessaril::status {
 
 int32_t log_date = 20120101;
 std::string log_path;
 std::atomic<int32_t> log_busy{0};
+
+namespace {
+LogSettings settings;
+}  // namespace
 
 namespace {
 
@@ -27,7 +29,7 @@ struct LogPrefix {
 };
 
 LogPrefix split_prefix() {
-  std::string prefix = platform::native_path(shell::app_config.cmd_log_folder);
+  std::string prefix = platform::native_path(settings.folder);
   size_t cut = prefix.find_last_of("/\\");
   if (cut == std::string::npos) return LogPrefix{std::string(), prefix};
   return LogPrefix{prefix.substr(0, cut + 1), prefix.substr(cut + 1)};
@@ -68,7 +70,7 @@ void append_to_file(const std::string& line) {
 void rotate(int32_t today) {
   LogPrefix prefix = split_prefix();
   std::vector<std::string> names = platform::find_files(prefix.folder, prefix.name_prefix + "Clog????????.txt");
-  const size_t keep = static_cast<size_t>(std::max<int32_t>(shell::app_config.logfile_max, 1));
+  const size_t keep = static_cast<size_t>(std::max<int32_t>(settings.file_max, 1));
   if (names.size() <= keep) return;
   const std::string todays = prefix.name_prefix + "Clog" + std::to_string(today) + ".txt";
   std::string oldest;
@@ -78,7 +80,7 @@ void rotate(int32_t today) {
 }
 
 void trim_list_box(platform::DialogHandle dialog, int list_box_id, int& count) {
-  const int64_t limit = static_cast<int64_t>(shell::app_config.logline_max) - 1;
+  const int64_t limit = static_cast<int64_t>(settings.line_max) - 1;
   // A box never empties itself to make room: logline_max of 1 or less keeps one line.
   while (count > 0 && (count >= limit || count >= log_list_limit)) {
     if (platform::list_delete(dialog, list_box_id, 0) < 0) break;
@@ -88,11 +90,14 @@ void trim_list_box(platform::DialogHandle dialog, int list_box_id, int& count) {
 
 }  // namespace
 
-void init_command_log() {
+void init_command_log(const LogSettings& new_settings) {
+  settings = new_settings;
   log_date = start_log_date;
   log_path.clear();
   log_busy.store(0, std::memory_order_release);
 }
+
+const LogSettings& log_settings() { return settings; }
 
 std::string stamped_line(const platform::LocalTime& time, std::string_view text) {
   char stamp[64];
@@ -123,7 +128,7 @@ void append_log_line(platform::DialogHandle dialog, int list_box_id, std::string
   const int32_t today = date_number(platform::local_time());
   if (today != log_date || log_path.empty()) {
     log_date = today;
-    log_path = log_file_path(shell::app_config.cmd_log_folder, today);
+    log_path = log_file_path(settings.folder, today);
   }
   append_to_file(line);
   rotate(today);
@@ -151,20 +156,20 @@ std::string data_field_line(std::string_view prefix, const uint8_t* bytes, size_
   return line;
 }
 
-void log_send_hex(const uint8_t* bytes, size_t count) {
-  append_log_line(shell::command_dialog.load(), LOG_HEX_LIST, hex_line("Snd:", bytes, count));
+void log_send_hex(platform::DialogHandle dialog, const uint8_t* bytes, size_t count) {
+  append_log_line(dialog, LOG_HEX_LIST, hex_line("Snd:", bytes, count));
 }
 
-void log_send_text(const uint8_t* bytes, size_t count) {
-  append_log_line(shell::command_dialog.load(), LOG_TEXT_LIST, data_field_line("Snd:", bytes, count, 9));
+void log_send_text(platform::DialogHandle dialog, const uint8_t* bytes, size_t count) {
+  append_log_line(dialog, LOG_TEXT_LIST, data_field_line("Snd:", bytes, count, 9));
 }
 
-void log_recv_hex(const uint8_t* bytes, size_t count) {
-  append_log_line(shell::command_dialog.load(), LOG_HEX_LIST, hex_line("Rcv:", bytes, count));
+void log_recv_hex(platform::DialogHandle dialog, const uint8_t* bytes, size_t count) {
+  append_log_line(dialog, LOG_HEX_LIST, hex_line("Rcv:", bytes, count));
 }
 
-void log_recv_text(const uint8_t* bytes, size_t count) {
-  append_log_line(shell::command_dialog.load(), LOG_TEXT_LIST, data_field_line("Rcv:", bytes, count, 10));
+void log_recv_text(platform::DialogHandle dialog, const uint8_t* bytes, size_t count) {
+  append_log_line(dialog, LOG_TEXT_LIST, data_field_line("Rcv:", bytes, count, 10));
 }
 
 }  // namespace tessaril::status

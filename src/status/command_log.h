@@ -5,10 +5,12 @@
 // How it works: the four log_* functions build the text of a line ("Snd:" or
 // "Rcv:" and either the bytes in hex or the frame's data field as characters)
 // and hand it to append_log_line with list box 225 (hex) or 226 (text) of
-// shell::command_dialog. append_log_line stamps the line with the local time
+// the command dialog. append_log_line stamps the line with the local time
 // ("hh:mm:ss.mmm text"), adds it to the list box, then, under the log_busy
-// mark, appends it to the file app_config.cmd_log_folder + "Clog" + YYYYMMDD +
-// ".txt" of today's date and rotates the folder.
+// mark, appends it to the file cmd_log_folder + "Clog" + YYYYMMDD +
+// ".txt" of today's date and rotates the folder. The folder and the two
+// bounds are the log settings handed in by init_command_log once the
+// configuration has been read.
 //
 // - List box: sorted by text, so the time stamp keeps one day's lines in
 //   order. Before a line is added, item 0 is deleted when the box holds
@@ -57,9 +59,21 @@ extern std::string log_path;
 // 1 while a writer appends to the file and rotates the folder.
 extern std::atomic<int32_t> log_busy;
 
-// Sets log_date to 20120101, clears log_path and log_busy. Called by the port
-// dialog's initialisation, before the link threads start.
-void init_command_log();
+// Where the log goes and how much it keeps: cmd_log_folder, logfile_max and
+// logline_max of buc_setup.ini.
+struct LogSettings {
+  std::string folder;          // prefix of the file names, ends with a separator
+  int32_t file_max = 7;        // daily files kept
+  int32_t line_max = 1000;     // bound of the traffic list boxes
+};
+
+// Takes the settings, sets log_date to 20120101, clears log_path and
+// log_busy. Called by the port dialog's initialisation, before the link
+// threads start.
+void init_command_log(const LogSettings& settings);
+
+// The settings in force (tests).
+const LogSettings& log_settings();
 
 // Adds "hh:mm:ss.mmm text" to the list box and to today's log file, then
 // rotates the log folder. Safe to call from both link threads.
@@ -70,12 +84,12 @@ void append_log_line(platform::DialogHandle dialog, int list_box_id, std::string
 // the data field (frame bytes 6 to count - 4) as characters, up to its first
 // zero byte; a send frame shorter than 9 bytes or a received frame shorter
 // than 10 gives the bare prefix. Each goes to list box 225 (hex) or 226
-// (text) of shell::command_dialog. The 20-ms pause after a send line is the
-// send thread's.
-void log_send_hex(const uint8_t* bytes, size_t count);
-void log_send_text(const uint8_t* bytes, size_t count);
-void log_recv_hex(const uint8_t* bytes, size_t count);
-void log_recv_text(const uint8_t* bytes, size_t count);
+// (text) of the dialog given (the command dialog). The 20-ms pause after a
+// send line is the send thread's.
+void log_send_hex(platform::DialogHandle dialog, const uint8_t* bytes, size_t count);
+void log_send_text(platform::DialogHandle dialog, const uint8_t* bytes, size_t count);
+void log_recv_hex(platform::DialogHandle dialog, const uint8_t* bytes, size_t count);
+void log_recv_text(platform::DialogHandle dialog, const uint8_t* bytes, size_t count);
 
 // The pieces of a line, for the builders above and for tests.
 std::string hex_line(std::string_view prefix, const uint8_t* bytes, size_t count);

@@ -189,8 +189,8 @@ TEST_F(CommandsBuilders, WriteProductIdSendsFiftyBytesAndKeepsTheTexts) {
   // The first 30 bytes are on screen, the rest is held behind it.
   EXPECT_EQ(text(ID_DATA_LAST), "31");  // expected[29] is the first digit of the BSN
   EXPECT_STREQ(slot_frame_text(1).entry[49], "00");
-  EXPECT_STREQ(shell::app_config.bpn_text, "ABCDEFGHIJKLM");
-  EXPECT_STREQ(shell::app_config.fid_text, "F00001");
+  EXPECT_STREQ(product_id.bpn_text, "ABCDEFGHIJKLM");
+  EXPECT_STREQ(product_id.fid_text, "F00001");
 }
 
 TEST_F(CommandsBuilders, ProductIdTextsKeepTheirCapacities) {
@@ -199,10 +199,10 @@ TEST_F(CommandsBuilders, ProductIdTextsKeepTheirCapacities) {
   set(ID_BSN, std::string(20, 'S'));
   set(ID_FID, std::string(20, 'F'));
   build(4231);
-  EXPECT_EQ(std::string(shell::app_config.bpn_text), std::string(14, 'B'));
-  EXPECT_EQ(std::string(shell::app_config.mid_text), "MMM");
-  EXPECT_EQ(std::string(shell::app_config.bsn_text), std::string(10, 'S'));
-  EXPECT_EQ(std::string(shell::app_config.fid_text), std::string(7, 'F'));
+  EXPECT_EQ(std::string(product_id.bpn_text), std::string(14, 'B'));
+  EXPECT_EQ(std::string(product_id.mid_text), "MMM");
+  EXPECT_EQ(std::string(product_id.bsn_text), std::string(10, 'S'));
+  EXPECT_EQ(std::string(product_id.fid_text), std::string(7, 'F'));
   EXPECT_EQ(data_field(editor_frame()),
             with_nul("BPN=" + std::string(14, 'B') + ",MID=MMM,BSN=" + std::string(10, 'S') + ",FID=" + std::string(7, 'F')));
 }

@@ -12,13 +12,13 @@
 
 #include "commands/builders.h"
 #include "commands/frame_editor.h"
+#include "commands/product_id.h"
 #include "link/kermit_switches.h"
 #include "link/transfer_file.h"
 #include "link/link_state.h"
 #include "platform/controls.h"
 #include "shell/command_dialog.h"
-#include "shell/config/config.h"
-#include "shell/config/dialog_handles.h"
+#include "shell/config.h"
 #include "shell/layout_tables.h"
 #include "ui/headless/headless_backend.h"
 
@@ -43,15 +43,15 @@ class CommandDialogTest : public ::testing::Test {
     link::reset_link_state();
     set_transfer_file("", 0, "");
     kermit_quit_request.store(0);
-    std::snprintf(shell::app_config.bpn_text, sizeof shell::app_config.bpn_text, "%s", shell::default_bpn);
-    std::snprintf(shell::app_config.mid_text, sizeof shell::app_config.mid_text, "%s", "000");
-    std::snprintf(shell::app_config.bsn_text, sizeof shell::app_config.bsn_text, "%s", shell::default_bsn);
-    std::snprintf(shell::app_config.fid_text, sizeof shell::app_config.fid_text, "%s", shell::default_fid);
+    std::snprintf(product_id.bpn_text, sizeof product_id.bpn_text, "%s", shell::default_bpn);
+    std::snprintf(product_id.mid_text, sizeof product_id.mid_text, "%s", "000");
+    std::snprintf(product_id.bsn_text, sizeof product_id.bsn_text, "%s", shell::default_bsn);
+    std::snprintf(product_id.fid_text, sizeof product_id.fid_text, "%s", shell::default_fid);
     dialog = ui::create_test_dialog(shell::command_dialog_template);
     shell::on_command_dialog_init(dialog);
   }
   void TearDown() override {
-    shell::command_dialog.store(platform::no_dialog);
+    link::command_dialog.store(platform::no_dialog);
     ui::destroy_test_dialog(dialog);
   }
 

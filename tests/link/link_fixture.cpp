@@ -8,8 +8,7 @@
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "platform/serial.h"
-#include "shell/config/config.h"
-#include "shell/config/dialog_handles.h"
+#include "shell/config.h"
 #include "status/command_log.h"
 
 namespace tessaril::test {
@@ -72,24 +71,20 @@ void LinkTest::SetUp() {
   ui::install_headless_backend();
   dialog = ui::create_test_dialog(command_layout);
   port_dialog = ui::create_test_dialog(port_layout);
-  shell::command_dialog.store(dialog);
-  shell::port_dialog.store(port_dialog);
-  std::string log_folder = folder.path() + "/cmd_log/";
-  std::strncpy(shell::app_config.cmd_log_folder, log_folder.c_str(), sizeof shell::app_config.cmd_log_folder - 1);
-  shell::app_config.logfile_max = 7;
-  shell::app_config.logline_max = 1000;
-  status::init_command_log();
+  link::command_dialog.store(dialog);
+  status::LogSettings log;
+  log.folder = folder.path() + "/cmd_log/";
+  status::init_command_log(log);
   link::reset_link_state();
   // 38.4 s for an empty 255-byte read becomes 384 ms.
   platform::set_serial_timeout_scale(1);
 }
 
 void LinkTest::TearDown() {
-  if (link::send_thread_running() || link::receive_thread_running()) link::stop_link_threads();
+  if (link::send_thread_running() || link::receive_thread_running()) link::stop_link_threads(port_dialog);
   link::close_serial_port();
   platform::set_serial_timeout_scale(100);
-  shell::command_dialog.store(platform::no_dialog);
-  shell::port_dialog.store(platform::no_dialog);
+  link::command_dialog.store(platform::no_dialog);
   ui::destroy_test_dialog(dialog);
   ui::destroy_test_dialog(port_dialog);
 }

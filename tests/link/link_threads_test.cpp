@@ -181,7 +181,7 @@ TEST_F(LinkThreadsTest, AStopRequestDuringAReadEndsTheThreadWithoutAResult) {
   platform::sleep_ms(100);
   ASSERT_TRUE(receive_thread_busy());
   const int64_t start = platform::monotonic_ms();
-  stop_link_threads();
+  stop_link_threads(port_dialog);
   EXPECT_LT(platform::monotonic_ms() - start, 1500);
   EXPECT_FALSE(send_thread_running());
   EXPECT_FALSE(receive_thread_running());
@@ -195,7 +195,7 @@ TEST_F(LinkThreadsTest, StartingTwiceStartsOnceAndAStoppedPairStartsAgain) {
   EXPECT_FALSE(start_link_threads());
   EXPECT_TRUE(send_thread_running());
   EXPECT_TRUE(receive_thread_running());
-  stop_link_threads();
+  stop_link_threads(port_dialog);
   EXPECT_FALSE(send_thread_running());
   // A new port: the stop cancelled the old one's I/O.
   std::string error;

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "commands/product_id.h"
 #include "commands/builders.h"
 #include "commands/frame_editor.h"
 #include "link/link_state.h"
@@ -19,8 +20,8 @@
 #include "platform/controls.h"
 #include "platform/serial.h"
 #include "shell/command_dialog.h"
-#include "shell/config/config.h"
-#include "shell/config/dialog_handles.h"
+#include "shell/config.h"
+#include "shell/dialog_handles.h"
 #include "shell/control_ids.h"
 #include "shell/layout_tables.h"
 #include "shell/sequencer.h"
@@ -43,7 +44,7 @@ class ShellCommandDialog : public ::testing::Test {
   }
   void TearDown() override {
     set_sequencer_sleep(nullptr);
-    command_dialog.store(platform::no_dialog);
+    link::command_dialog.store(platform::no_dialog);
     ui::destroy_test_dialog(dialog);
     link::reset_link_state();
   }
@@ -77,7 +78,7 @@ TEST_F(ShellCommandDialog, OpeningShowsTheStartValues) {
 
   EXPECT_EQ(proc(platform::WM_INITDIALOG), 1);
 
-  EXPECT_EQ(command_dialog.load(), dialog);
+  EXPECT_EQ(link::command_dialog.load(), dialog);
   EXPECT_EQ(commands::seq_no.load(), 1);
   EXPECT_EQ(link::frame_slot.load(), 1);
   for (int id : {IDC_RESULT_FRAME1, IDC_RESULT_FRAME2, IDC_RESULT_FRAME3, IDC_RESULT_KERMIT}) EXPECT_EQ(text(id), "*");
@@ -111,16 +112,16 @@ TEST_F(ShellCommandDialog, OpeningShowsTheStartValues) {
   for (int id : ticked) EXPECT_TRUE(checked(id)) << id;
   for (int id : unticked) EXPECT_FALSE(checked(id)) << id;
 
-  EXPECT_EQ(text(IDC_BPN), app_config.bpn_text);
-  EXPECT_EQ(text(IDC_MID), app_config.mid_text);
-  EXPECT_EQ(text(IDC_BSN), app_config.bsn_text);
-  EXPECT_EQ(text(IDC_FID), app_config.fid_text);
+  EXPECT_EQ(text(IDC_BPN), commands::product_id.bpn_text);
+  EXPECT_EQ(text(IDC_MID), commands::product_id.mid_text);
+  EXPECT_EQ(text(IDC_BSN), commands::product_id.bsn_text);
+  EXPECT_EQ(text(IDC_FID), commands::product_id.fid_text);
   EXPECT_EQ(platform::get_style(dialog, IDC_RETURN_TO_MENU), 0x50000F00u);
   EXPECT_FALSE(command_dialog_closing());
 }
 
 TEST_F(ShellCommandDialog, OpeningAgainStartsAfreshButKeepsTheProductIdentity) {
-  std::strcpy(app_config.bpn_text, "BPN-1234567");
+  std::strcpy(commands::product_id.bpn_text, "BPN-1234567");
   proc(platform::WM_INITDIALOG);
   click(IDC_LOWBAND);
   click(IDC_TRNS_TMO_ERR);
@@ -180,7 +181,7 @@ TEST_F(ShellCommandDialog, EscAndTheCloseMessageLeaveTheDialogOpen) {
   EXPECT_EQ(proc(platform::WM_CLOSE), 0);
   EXPECT_EQ(proc(platform::WM_PAINT), 1);
   EXPECT_TRUE(ui::dialog_alive(dialog));
-  EXPECT_EQ(command_dialog.load(), dialog);
+  EXPECT_EQ(link::command_dialog.load(), dialog);
 }
 
 TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
@@ -205,7 +206,7 @@ TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
 
   EXPECT_EQ(proc(link::WM_END_COMMAND_DIALOG), 1);
   EXPECT_FALSE(ui::dialog_alive(dialog));
-  EXPECT_EQ(command_dialog.load(), platform::no_dialog);
+  EXPECT_EQ(link::command_dialog.load(), platform::no_dialog);
 }
 
 TEST_F(ShellCommandDialog, ReturnToMenuFromAPortThatNeverOpenedLeavesNothingPending) {
@@ -257,7 +258,7 @@ TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork
   EXPECT_FALSE(link::receive_thread_busy());
   EXPECT_FALSE(link::send_thread_busy());
   proc(link::WM_END_COMMAND_DIALOG);
-  link::stop_link_threads();
+  link::stop_link_threads(platform::no_dialog);
   platform::set_serial_timeout_scale(100);
 }
 
@@ -267,7 +268,7 @@ TEST_F(ShellCommandDialog, FatalNoticeIsShownOnceAndEndsEveryDialogThatGetsIt) {
   proc(platform::WM_INITDIALOG);
   EXPECT_EQ(proc(1037), 0);
   EXPECT_FALSE(ui::dialog_alive(dialog));
-  EXPECT_EQ(command_dialog.load(), platform::no_dialog);
+  EXPECT_EQ(link::command_dialog.load(), platform::no_dialog);
   ASSERT_EQ(ui::message_boxes().size(), boxes_before + 1);
   EXPECT_EQ(ui::message_boxes().back().owner, dialog);
   EXPECT_EQ(ui::message_boxes().back().flags, platform::MB_ICONWARNING);

@@ -1,6 +1,6 @@
 // read_config against real files in a temporary current directory (CTest runs
 // each case in its own process, so changing the current directory is safe).
-#include "shell/config/config.h"
+#include "shell/config.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -15,8 +15,8 @@
 #include "platform/codepage.h"
 #include "platform/serial.h"
 #include "shell/center_window.h"
-#include "shell/config/config.h"
-#include "shell/config/dialog_handles.h"
+#include "shell/config.h"
+#include "shell/dialog_handles.h"
 #include "shell/control_ids.h"
 #include "shell/layout_tables.h"
 #include "shell/program.h"
@@ -225,7 +225,7 @@ TEST(ShellPortDialog, FatalNoticeShowsOnceAndEndsTheDialogAtOnce) {
   });
   // The notice does not stop the threads; the program's end does.
   EXPECT_TRUE(link::send_thread_running());
-  link::stop_link_threads();
+  link::stop_link_threads(port_dialog.load());
   std::vector<ui::MessageBoxRecord> boxes = ui::message_boxes();
   ASSERT_EQ(boxes.size(), boxes_before + 1);
   EXPECT_EQ(boxes.back().caption, platform::utf8_to_cp932("終了確認"));

@@ -15,7 +15,7 @@
 #include "link/link_state.h"
 #include "platform/controls.h"
 #include "shell/command_dialog.h"
-#include "shell/config/dialog_handles.h"
+#include "shell/dialog_handles.h"
 #include "shell/control_ids.h"
 #include "shell/layout_tables.h"
 #include "shell/sequencer.h"
@@ -49,7 +49,7 @@ class ShellSequencer : public ::testing::Test {
   }
   void TearDown() override {
     set_sequencer_sleep(nullptr);
-    command_dialog.store(platform::no_dialog);
+    link::command_dialog.store(platform::no_dialog);
     ui::destroy_test_dialog(dialog);
     link::reset_link_state();
   }

@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "shell/config/config.h"
-#include "shell/config/dialog_handles.h"
 #include "support/temp_folder.h"
 #include "ui/headless/headless_backend.h"
 
@@ -70,8 +68,20 @@ std::vector<std::string> list_lines(platform::DialogHandle dialog, int id) {
   return lines;
 }
 
+// The settings as the port dialog hands them over; every change starts the
+// log afresh, as a new start of the program would.
+LogSettings test_settings;
 void set_log_folder(const std::string& folder) {
-  std::snprintf(shell::app_config.cmd_log_folder, sizeof shell::app_config.cmd_log_folder, "%s", folder.c_str());
+  test_settings.folder = folder;
+  init_command_log(test_settings);
+}
+void set_file_max(int32_t n) {
+  test_settings.file_max = n;
+  init_command_log(test_settings);
+}
+void set_line_max(int32_t n) {
+  test_settings.line_max = n;
+  init_command_log(test_settings);
 }
 
 class StatusCommandLog : public ::testing::Test {
@@ -79,18 +89,14 @@ class StatusCommandLog : public ::testing::Test {
   void SetUp() override {
     ui::install_headless_backend();
     dialog = ui::create_test_dialog(log_dialog);
-    shell::command_dialog.store(dialog);
     logs = dir.path() + "/logs/";
+    test_settings = LogSettings{};
     set_log_folder(logs);
-    shell::app_config.logfile_max = 7;
-    shell::app_config.logline_max = 1000;
-    init_command_log();
     set_clock(2026, 12, 6, 14, 3, 27, 51);
     platform::set_local_time_source(fake_clock);
   }
   void TearDown() override {
     platform::set_local_time_source(nullptr);
-    shell::command_dialog.store(platform::no_dialog);
     ui::destroy_test_dialog(dialog);
   }
 
@@ -128,10 +134,10 @@ TEST(StatusLogLines, BuildersGiveTheLinesOfEachKind) {
 
 TEST_F(StatusCommandLog, EachBuilderFillsItsListBoxAndTheDaysFile) {
   std::vector<uint8_t> answer = {0x01, 0x01, 0x00, 0x01, 0x00, 0x01, 'K', 0x5A, 0x3C, 0xC0};
-  log_send_hex(empty_frame.data(), empty_frame.size());
-  log_send_text(empty_frame.data(), empty_frame.size());
-  log_recv_hex(answer.data(), answer.size());
-  log_recv_text(answer.data(), answer.size());
+  log_send_hex(dialog, empty_frame.data(), empty_frame.size());
+  log_send_text(dialog, empty_frame.data(), empty_frame.size());
+  log_recv_hex(dialog, answer.data(), answer.size());
+  log_recv_text(dialog, answer.data(), answer.size());
 
   EXPECT_EQ(list_lines(dialog, LOG_HEX_LIST),
             (std::vector<std::string>{"14:03:27.051 Rcv: 01 01 00 01 00 01 4B 5A 3C C0",
@@ -170,7 +176,7 @@ TEST_F(StatusCommandLog, FirstLineCreatesTheFolderAndTodaysFileEvenOnTheStartDat
 TEST_F(StatusCommandLog, TheLongestFrameIsWrittenWhole) {
   std::vector<uint8_t> frame(599);
   for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i * 7);
-  log_send_hex(frame.data(), frame.size());
+  log_send_hex(dialog, frame.data(), frame.size());
   std::string expected = "14:03:27.051 Snd:";
   char hex[4];
   for (uint8_t b : frame) {
@@ -205,7 +211,7 @@ TEST_F(StatusCommandLog, RotationDropsTheOldestDateWhateverTheDirectoryOrder) {
 }
 
 TEST_F(StatusCommandLog, OneFileGoesPerLineAndTodaysFileNeverGoes) {
-  shell::app_config.logfile_max = 0;  // taken as 1
+  set_file_max(0);  // taken as 1
   ASSERT_TRUE(platform::make_folders(logs));
   dir.write("logs/Clog20991231.txt", "from a clock set wrong\n");
   dir.write("logs/Clog20261205.txt", "yesterday\n");
@@ -224,7 +230,7 @@ TEST_F(StatusCommandLog, OneFileGoesPerLineAndTodaysFileNeverGoes) {
 }
 
 TEST_F(StatusCommandLog, ListBoxKeepsLoglineMaxMinusOneLines) {
-  shell::app_config.logline_max = 1000;
+  set_line_max(1000);
   for (int i = 0; i < 1005; ++i) {
     set_clock(2026, 12, 6, 10, i / 60000, (i / 1000) % 60, i % 1000);
     write_line("Snd: " + std::to_string(i));
@@ -236,7 +242,7 @@ TEST_F(StatusCommandLog, ListBoxKeepsLoglineMaxMinusOneLines) {
 }
 
 TEST_F(StatusCommandLog, ListBoxNeverHoldsMoreThan9999Lines) {
-  shell::app_config.logline_max = 20000;
+  set_line_max(20000);
   // No file for speed: the folder lies below a plain file and cannot be made.
   dir.write("plain", "");
   set_log_folder(dir.path() + "/plain/logs/");
@@ -250,7 +256,7 @@ TEST_F(StatusCommandLog, ListBoxNeverHoldsMoreThan9999Lines) {
 
 TEST_F(StatusCommandLog, LoglineMaxOfOneOrLessKeepsOneLine) {
   for (int32_t max : {1, 0, -7}) {
-    shell::app_config.logline_max = max;
+    set_line_max(max);
     for (int i = 0; i < 3; ++i) {
       set_clock(2026, 12, 6, 11, 0, max + 10, i);
       write_line("Snd: " + std::to_string(i));
@@ -262,7 +268,7 @@ TEST_F(StatusCommandLog, LoglineMaxOfOneOrLessKeepsOneLine) {
 }
 
 TEST_F(StatusCommandLog, AfterMidnightAFullBoxDropsTheNewDaysTopLine) {
-  shell::app_config.logline_max = 5;  // four lines
+  set_line_max(5);  // four lines
   for (int i = 0; i < 4; ++i) {
     set_clock(2026, 12, 6, 23, 59, 50 + i, 0);
     write_line("Snd: old " + std::to_string(i));
@@ -285,8 +291,8 @@ TEST_F(StatusCommandLog, AFolderThatCannotBeMadeLosesNothingFromTheListBox) {
   set_log_folder(dir.path() + "/plain/cmd_log/");
   for (int i = 0; i < 5; ++i) {
     set_clock(2026, 12, 6 + i, 12, 0, 0, 0);
-    log_send_hex(empty_frame.data(), empty_frame.size());
-    log_recv_text(empty_frame.data(), empty_frame.size());
+    log_send_hex(dialog, empty_frame.data(), empty_frame.size());
+    log_recv_text(dialog, empty_frame.data(), empty_frame.size());
   }
   EXPECT_EQ(platform::list_count(dialog, LOG_HEX_LIST), 5);
   EXPECT_EQ(platform::list_count(dialog, LOG_TEXT_LIST), 5);
@@ -301,7 +307,7 @@ TEST_F(StatusCommandLog, FolderWithBackslashesOrWithoutFinalSeparator) {
 
   // The folder value is a prefix of the names, as the file's users know it.
   set_log_folder(dir.path() + "/bare");
-  init_command_log();
+  init_command_log(test_settings);
   write_line("Snd: prefix");
   EXPECT_EQ(file_lines(dir.path() + "/bareClog20261206.txt"), std::vector<std::string>{"14:03:27.051 Snd: prefix"});
 }
@@ -311,7 +317,7 @@ TEST_F(StatusCommandLog, FolderPathsLongerThanEightyCharacters) {
   while (deep.size() < 230) deep += "/a_rather_long_folder_name";
   logs = deep + "/";
   set_log_folder(logs);
-  ASSERT_EQ(std::string(shell::app_config.cmd_log_folder), logs) << "fits the 260-byte field";
+  ASSERT_EQ(log_settings().folder, logs);
   ASSERT_TRUE(platform::make_folders(logs));
   for (int d = 1; d <= 8; ++d) dir.write(logs.substr(dir.path().size() + 1) + "Clog202611" + (d < 10 ? "0" : "") + std::to_string(d) + ".txt", "x\n");
 
@@ -324,7 +330,7 @@ TEST_F(StatusCommandLog, FolderPathsLongerThanEightyCharacters) {
 
 TEST_F(StatusCommandLog, AWriterWaitsForTheBusyMark) {
   log_busy.store(1);
-  std::thread writer([] { log_recv_hex(empty_frame.data(), empty_frame.size()); });
+  std::thread writer([this] { log_recv_hex(dialog, empty_frame.data(), empty_frame.size()); });
   // The list box is served outside the mark; the file waits for it.
   while (platform::list_count(dialog, LOG_HEX_LIST) == 0) std::this_thread::yield();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -339,10 +345,10 @@ TEST_F(StatusCommandLog, TwoThreadsWritingAtOnceNeverMixTheirLines) {
   constexpr int per_thread = 300;
   std::vector<uint8_t> big(200, 0xAB);
   std::vector<uint8_t> other(200, 0x5C);
-  auto writer = [](const std::vector<uint8_t>* bytes, bool send) {
+  auto writer = [this](const std::vector<uint8_t>* bytes, bool send) {
     for (int i = 0; i < per_thread; ++i) {
-      if (send) log_send_hex(bytes->data(), bytes->size());
-      else log_recv_hex(bytes->data(), bytes->size());
+      if (send) log_send_hex(dialog, bytes->data(), bytes->size());
+      else log_recv_hex(dialog, bytes->data(), bytes->size());
     }
   };
   std::thread a(writer, &big, true);

@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <string>
 
+#include "status/command_log.h"
+
 namespace tessaril::shell {
 
 struct AppConfig {
@@ -78,5 +80,10 @@ std::string config_path();
 // status::ST_INI_FILE_MISSING (0x10800001) when it is missing, unreadable or
 // no plain file; the fields are filled in either case.
 uint32_t read_config();
+
+// Hands the values read to the subsystems that keep their own copies: the
+// product identity of the builders and the command log's settings.
+void seed_product_id();
+status::LogSettings log_settings_from_config();
 
 }  // namespace tessaril::shell

@@ -1,7 +1,9 @@
-#include "shell/config/config.h"
+#include "shell/config.h"
 
 #include <cstdio>
+#include <cstring>
 
+#include "commands/product_id.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "status/status_codes.h"
@@ -55,6 +57,24 @@ uint32_t read_config() {
   c.logfile_max = read_int("logfile_max", default_logfile_max, path);
   c.logline_max = read_int("logline_max", default_logline_max, path);
   return status;
+}
+
+void seed_product_id() {
+  commands::ProductId& p = commands::product_id;
+  static_assert(sizeof p.bpn_text == sizeof app_config.bpn_text && sizeof p.mid_text == sizeof app_config.mid_text &&
+                sizeof p.bsn_text == sizeof app_config.bsn_text && sizeof p.fid_text == sizeof app_config.fid_text);
+  std::memcpy(p.bpn_text, app_config.bpn_text, sizeof p.bpn_text);
+  std::memcpy(p.mid_text, app_config.mid_text, sizeof p.mid_text);
+  std::memcpy(p.bsn_text, app_config.bsn_text, sizeof p.bsn_text);
+  std::memcpy(p.fid_text, app_config.fid_text, sizeof p.fid_text);
+}
+
+status::LogSettings log_settings_from_config() {
+  status::LogSettings s;
+  s.folder = app_config.cmd_log_folder;
+  s.file_max = app_config.logfile_max;
+  s.line_max = app_config.logline_max;
+  return s;
 }
 
 }  // namespace tessaril::shell
