@@ -1,10 +1,12 @@
 # One static library per subsystem folder: every .cpp of the folder belongs to it,
-# so adding a file needs no edit here.
+# so adding a file needs no edit here. A back end's entry (*_main.cpp) is the
+# executable's own source, not the library's.
 function(tessaril_subsystem name)
   cmake_parse_arguments(ARG "" "" "DIRS;DEPS" ${ARGN})
   set(sources)
   foreach(dir IN LISTS ARG_DIRS)
     file(GLOB dir_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+    list(FILTER dir_sources EXCLUDE REGEX "_main\\.cpp$")
     list(APPEND sources ${dir_sources})
   endforeach()
   if(sources)

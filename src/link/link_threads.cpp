@@ -19,18 +19,18 @@ constexpr int BETWEEN_STARTS_MS = 50;  // send thread first, then the receive th
 constexpr int STOP_GRACE_MS = 1000;
 constexpr int STOP_WAIT_EACH_MS = 6000;
 
-// The thread objects. At process exit a thread still running is stopped and
-// joined, so no joinable std::thread is ever destroyed.
+// The thread objects. The program stops and joins both threads on its way
+// out (shell::run_program); should a thread still run when the process
+// exits, it is let go rather than joined here: a destructor at exit must not
+// reach into the port or the words of other files, whose order of
+// destruction is not defined.
 struct Threads {
   std::mutex lock;
   std::thread send;
   std::thread receive;
   ~Threads() {
-    tx_run_state.store(TX_STOP_REQUEST);
-    rx_run_state.store(RX_STOP_REQUEST);
-    platform::serial_cancel(com_handle.load());
-    if (send.joinable()) send.join();
-    if (receive.joinable()) receive.join();
+    if (send.joinable()) send.detach();
+    if (receive.joinable()) receive.detach();
   }
 };
 Threads threads;

@@ -1,24 +1,19 @@
-// The program entry: what `main` does.
+// The program: its options and the run of its dialogs.
 //
-// How it works: `tessaril --headless [--script FILE] [--trace]` installs the
-// headless UI back end, starts the script player on a thread of its own and
-// runs the port-selection dialog (template 101) modally on the main thread,
-// which is the dialog thread from then on. The player reads its commands from
-// FILE or from standard input and, at the end of its input, closes the
-// dialogs as a user would ("Return to Menu", then the port dialog's close
-// box); the port dialog's end ends the program with exit code 0. A script
-// FILE is checked whole before anything runs; a malformed line exits 2 with a
-// message naming the line.
+// How it works: each UI back end has its own `main` (ui/headless/,
+// ui/qt/, ui/win32/). It reads the command line with
+// parse_program_options, installs its back end, and calls run_program on
+// the thread that is to be the dialog thread. run_program shows the
+// port-selection dialog (template 101) modally, which starts the link
+// threads and opens the command dialog on ENTER, and returns when the port
+// dialog has ended, with the link threads stopped and joined. A script, if
+// any, plays the dialogs from a thread of its own (ui/script/).
 //
 // --fast-timeouts is for the end-to-end tests: the total read time-outs of
 // the port shrink to 1/20 (a missing answer costs 1.9 s instead of 38.4 s).
 // Without it the program keeps the real time-outs.
-//
-// Without --headless the program would show the desktop GUI, which this
-// version does not contain: it says so, shows how to run headless, and exits 2.
 #pragma once
 
-#include <iosfwd>
 #include <string>
 
 namespace tessaril::shell {
@@ -31,7 +26,7 @@ struct ProgramOptions {
   std::string script_path;  // empty: standard input
 };
 
-// Exit codes besides the script player's (0, 1, 2).
+// Exit code of a bad command line (the script player's are 0, 1, 2).
 inline constexpr int exit_usage = 2;
 
 // Reads the command line. False with a message in error for an unknown
@@ -41,12 +36,9 @@ bool parse_program_options(int argc, const char* const* argv, ProgramOptions& op
 // The usage text.
 std::string usage_text();
 
-// Runs the dialogs headless with the script from options.script_path or from
-// `input`; returns the exit code. The link threads are stopped before it
-// returns, whatever ended the port dialog.
-int run_headless(const ProgramOptions& options, std::istream& input, std::ostream& out, std::ostream& err);
-
-// main: parses the command line and runs the program. Returns the exit code.
-int program_main(int argc, const char* const* argv);
+// Runs the port-selection dialog on the calling thread with the installed
+// back end until it ends; the link threads are stopped before it returns,
+// whatever ended the dialog. Returns 0.
+int run_program(const ProgramOptions& options);
 
 }  // namespace tessaril::shell

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "ui/headless/headless_program.h"
 #include "shell/program.h"
 #include "support/temp_folder.h"
 
@@ -20,7 +21,7 @@ std::string play(const std::string& script) {
   std::ostringstream out, err;
   ProgramOptions options;
   options.headless = true;
-  EXPECT_EQ(run_headless(options, in, out, err), 0) << err.str();
+  EXPECT_EQ(ui::run_headless(options, in, out, err), 0) << err.str();
   return out.str();
 }
 

@@ -1,5 +1,6 @@
 // The port-selection dialog on the headless back end, with the real link
 // threads, the real configuration file and a pseudo-terminal as the port.
+#include "ui/headless/headless_program.h"
 #include "shell/port_dialog.h"
 
 #include <gtest/gtest.h>
@@ -151,7 +152,7 @@ std::string run_script_headless(const std::string& script, int& code) {
   std::ostringstream out, err;
   ProgramOptions options;
   options.headless = true;
-  code = run_headless(options, in, out, err);
+  code = ui::run_headless(options, in, out, err);
   return out.str() + err.str();
 }
 

@@ -1,12 +1,12 @@
 // The fixed script grammar that tools outside the project write against.
-#include "ui/headless/script_parser.h"
+#include "ui/script/script_parser.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 
-#include "ui/headless/script_player.h"
+#include "ui/script/script_player.h"
 
 namespace tessaril::ui {
 namespace {

@@ -1,6 +1,6 @@
 // The script player driving real headless dialogs: the dialog thread is the
 // test's main thread, the player runs on its own thread as in the program.
-#include "ui/headless/script_player.h"
+#include "ui/script/script_player.h"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +101,7 @@ struct Outcome {
 
 ScriptOptions test_options(bool trace = false) {
   ScriptOptions o;
+  o.driver = &headless_driver();
   o.watched_ids = {LIST, RESULT};
   o.trace = trace;
   o.link_busy = [] { return link_busy_flag.load(); };

@@ -345,11 +345,32 @@ bool hl_open_file(DialogHandle, std::string_view, std::string_view, std::string&
   return true;
 }
 
+// Several entries share a signature: the names keep each in its place.
 const platform::UiBackend backend_table{
-    "headless",      hl_run_dialog,  hl_end_dialog,     hl_post_message,       hl_set_text,  hl_get_text,
-    hl_set_check,    hl_is_checked,  hl_list_add,       hl_list_delete,        hl_list_count, hl_list_set_selection,
-    hl_list_item,    hl_show_control, hl_is_shown,      hl_get_style,          hl_set_style, hl_invalidate,
-    hl_work_area,    hl_window_rect, hl_move_window,    hl_show_window,        hl_message_box, hl_open_file,
+    .name = "headless",
+    .run_dialog = hl_run_dialog,
+    .end_dialog = hl_end_dialog,
+    .post_message = hl_post_message,
+    .set_text = hl_set_text,
+    .get_text = hl_get_text,
+    .set_check = hl_set_check,
+    .is_checked = hl_is_checked,
+    .list_add = hl_list_add,
+    .list_delete = hl_list_delete,
+    .list_count = hl_list_count,
+    .list_set_selection = hl_list_set_selection,
+    .list_item = hl_list_item,
+    .show_control = hl_show_control,
+    .is_shown = hl_is_shown,
+    .get_style = hl_get_style,
+    .set_style = hl_set_style,
+    .invalidate = hl_invalidate,
+    .work_area = hl_work_area,
+    .window_rect = hl_window_rect,
+    .move_window = hl_move_window,
+    .show_window = hl_show_window,
+    .message_box = hl_message_box,
+    .open_file = hl_open_file,
 };
 
 }  // namespace
@@ -489,6 +510,26 @@ bool dialog_alive(DialogHandle dialog) {
   std::lock_guard lock(s.mutex);
   auto it = s.dialogs.find(dialog);
   return it != s.dialogs.end() && !it->second.ended;
+}
+
+const UiDriver& headless_driver() {
+  static const UiDriver driver{
+      .name = "headless",
+      .run_on_dialog_thread = run_on_dialog_thread,
+      .top_dialog = top_dialog,
+      .wait_for_dialog = wait_for_dialog,
+      .dialog_alive = dialog_alive,
+      .user_click = user_click,
+      .send_message = send_message,
+      .queued_items = queued_items,
+      .push_open_file_answer = push_open_file_answer,
+      .message_boxes = message_boxes,
+      .set_change_observer = set_change_observer,
+      .create_test_dialog = create_test_dialog,
+      .destroy_test_dialog = destroy_test_dialog,
+      .take_posted_messages = take_posted_messages,
+  };
+  return driver;
 }
 
 }  // namespace tessaril::ui

@@ -24,10 +24,13 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "ui/script/ui_driver.h"
 
 namespace tessaril::ui {
 
 const platform::UiBackend& headless_backend();
+// The driver table of this back end (ui/script/ui_driver.h).
+const UiDriver& headless_driver();
 // Installs it as the process's back end.
 void install_headless_backend();
 
@@ -62,20 +65,12 @@ size_t queued_items();
 // Answers are used in order; with none queued the dialog is cancelled.
 void push_open_file_answer(std::optional<std::string> path);
 
-struct MessageBoxRecord {
-  platform::DialogHandle owner;
-  std::string text;     // CP932
-  std::string caption;  // CP932
-  uint32_t flags;
-};
 // Every message box shown so far (each answered IDOK, or IDYES for yes/no).
 std::vector<MessageBoxRecord> message_boxes();
 
-enum class ChangeKind { Text, ListAdd };
 // Called after a control's text is set or a line is added to a list box,
 // outside the store's lock, from whichever thread made the change. One
 // observer; an empty function removes it.
-using ChangeObserver = std::function<void(platform::DialogHandle, int id, ChangeKind, std::string_view text)>;
 void set_change_observer(ChangeObserver observer);
 
 // A live dialog built from the layout with no procedure and no pump, for
@@ -84,11 +79,6 @@ void set_change_observer(ChangeObserver observer);
 platform::DialogHandle create_test_dialog(const platform::DialogTemplate& layout);
 void destroy_test_dialog(platform::DialogHandle dialog);
 
-struct PostedMessage {
-  uint32_t message;
-  uintptr_t wparam;
-  intptr_t lparam;
-};
 std::vector<PostedMessage> take_posted_messages(platform::DialogHandle dialog);
 
 // True while the dialog is live.

@@ -1,4 +1,4 @@
-#include "ui/headless/script_parser.h"
+#include "ui/script/script_parser.h"
 
 #include <array>
 

@@ -1,9 +1,9 @@
-// The headless script player: plays the user of the program's dialogs from a
-// script (script_parser.h has the grammar).
+// The script player: plays the user of the program's dialogs from a script
+// (script_parser.h has the grammar), on whichever UI back end runs them.
 //
 // How it works: the dialogs run on the program's main thread (the dialog
-// thread) under the headless back end; the player runs on a thread of its
-// own. It waits for the first dialog, then reads one line at a time and does
+// thread) under a UI back end, which the player reaches through its driver
+// table (ui_driver.h); the player runs on a thread of its own. It waits for the first dialog, then reads one line at a time and does
 // what the line says on the dialog thread, in order:
 // - A click or a close is handed to the dialog thread and the player goes on
 //   as soon as the dialog thread has taken it: a click may run for long (ENTER
@@ -35,11 +35,14 @@
 #include <string>
 #include <vector>
 
-#include "ui/headless/script_parser.h"
+#include "ui/script/script_parser.h"
+#include "ui/script/ui_driver.h"
 
 namespace tessaril::ui {
 
 struct ScriptOptions {
+  // The back end the dialogs run on. Required.
+  const UiDriver* driver = nullptr;
   // Controls whose changes wait's quiet time watches and trace prints.
   std::vector<int> watched_ids;
   bool trace = false;

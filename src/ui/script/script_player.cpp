@@ -1,4 +1,4 @@
-#include "ui/headless/script_player.h"
+#include "ui/script/script_player.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,13 +12,29 @@
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/controls.h"
-#include "ui/headless/headless_backend.h"
 
 namespace tessaril::ui {
 
 using platform::DialogHandle;
 
 namespace {
+
+// The back end's driver, for the one script that plays at a time.
+const UiDriver* driver = nullptr;
+
+platform::DialogHandle top_dialog() { return driver->top_dialog(); }
+bool run_on_dialog_thread(const std::function<void()>& fn, int timeout_ms) {
+  return driver->run_on_dialog_thread(fn, timeout_ms);
+}
+bool wait_for_dialog(int timeout_ms) { return driver->wait_for_dialog(timeout_ms); }
+bool dialog_alive(DialogHandle dialog) { return driver->dialog_alive(dialog); }
+void user_click(DialogHandle dialog, int id) { driver->user_click(dialog, id); }
+intptr_t send_message(DialogHandle dialog, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  return driver->send_message(dialog, message, wparam, lparam);
+}
+size_t queued_items() { return driver->queued_items(); }
+void push_open_file_answer(std::optional<std::string> path) { driver->push_open_file_answer(std::move(path)); }
+void set_change_observer(ChangeObserver observer) { driver->set_change_observer(std::move(observer)); }
 
 // A piece of work handed to the dialog thread without waiting for its end.
 struct Handover {
@@ -310,6 +326,7 @@ int check_script(std::istream& in, std::string& error) {
 }
 
 int run_script(std::istream& in, const ScriptOptions& options, std::ostream& out, std::ostream& err) {
+  driver = options.driver;
   Player player(options, out, err);
   return player.run(in);
 }

@@ -1,0 +1,28 @@
+// `tessaril` built with the headless back end only.
+#include <iostream>
+#include <string>
+
+#include "shell/program.h"
+#include "ui/headless/headless_program.h"
+
+int main(int argc, char** argv) {
+  using namespace tessaril;
+  shell::ProgramOptions options;
+  std::string error;
+  if (!shell::parse_program_options(argc, argv, options, error)) {
+    std::cerr << "tessaril: " << error << '\n' << shell::usage_text();
+    return shell::exit_usage;
+  }
+  if (options.help) {
+    std::cout << shell::usage_text();
+    return 0;
+  }
+  if (!options.headless) {
+    std::cerr << "tessaril: the desktop GUI is not built in this version.\n"
+                 "Run the dialogs headless, played by a script:\n"
+                 "  tessaril --headless --script FILE   (or the script on standard input)\n"
+              << shell::usage_text();
+    return shell::exit_usage;
+  }
+  return ui::run_headless(options, std::cin, std::cout, std::cerr);
+}

@@ -1,0 +1,108 @@
+#include "ui/script/script_host.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/link_state.h"
+#include "platform/clock.h"
+#include "shell/control_ids.h"
+#include "ui/script/script_player.h"
+
+namespace tessaril::ui {
+
+namespace {
+
+// After the port dialog has ended the player is either closing up or blocked
+// reading input that has not ended; this long it may take to finish.
+constexpr int player_finish_ms = 5000;
+
+bool read_whole_file(const std::string& path, std::string& text) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  std::ostringstream buffer;
+  buffer << file.rdbuf();
+  text = buffer.str();
+  return !file.bad();
+}
+
+}  // namespace
+
+const std::vector<int>& watched_controls() {
+  static const std::vector<int> ids = {shell::IDC_HEX_LIST,      shell::IDC_TEXT_LIST,     shell::IDC_RESULT_FRAME1,
+                                       shell::IDC_RESULT_FRAME2, shell::IDC_RESULT_FRAME3, shell::IDC_RESULT_KERMIT};
+  return ids;
+}
+
+int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver& driver, std::istream& input,
+                            std::ostream& out, std::ostream& err) {
+  std::istringstream file_script;
+  std::istream* script = &input;
+  if (!options.script_path.empty()) {
+    std::string text;
+    if (!read_whole_file(options.script_path, text)) {
+      err << "tessaril: cannot read the script " << options.script_path << '\n';
+      return shell::exit_usage;
+    }
+    // A typo at the end of a file must not leave a half-run test on the device.
+    std::istringstream check(text);
+    std::string error;
+    if (int line = check_script(check, error)) {
+      err << "tessaril: script line " << line << ": " << error << '\n';
+      return script_malformed;
+    }
+    file_script.str(text);
+    script = &file_script;
+  }
+
+  ScriptOptions player_options;
+  player_options.driver = &driver;
+  player_options.watched_ids = watched_controls();
+  player_options.trace = options.trace;
+  player_options.link_busy = [] {
+    return link::tx_command.load() != link::TX_IDLE || link::rx_command.load() != link::RX_IDLE;
+  };
+  player_options.leave_button = shell::IDC_RETURN_TO_MENU;
+
+  std::atomic<bool> player_done{false};
+  int code = script_ok;
+  std::thread player([&] {
+    code = run_script(*script, player_options, out, err);
+    player_done.store(true);
+    // The player closes every dialog before it ends. One that would not go
+    // holds the dialog thread, and the program could never end by itself.
+    const int64_t deadline = platform::monotonic_ms() + player_finish_ms;
+    while (driver.top_dialog() != platform::no_dialog && platform::monotonic_ms() < deadline) platform::sleep_ms(10);
+    if (driver.top_dialog() != platform::no_dialog) {
+      err << "tessaril: the dialogs did not close; ending the program\n";
+      out.flush();
+      err.flush();
+      std::_Exit(script_failed);
+    }
+  });
+
+  shell::run_program(options);
+
+  const int64_t deadline = platform::monotonic_ms() + player_finish_ms;
+  while (!player_done.load() && platform::monotonic_ms() < deadline) platform::sleep_ms(10);
+  if (!player_done.load()) {
+    // The dialogs are gone and the player waits for input that has not
+    // ended: nothing it could still read can act. End the process here, as
+    // the thread cannot be interrupted inside its read. The dialogs closed
+    // as they should, and nothing the script asked for failed so far.
+    // (Not fflush(nullptr): that would wait for the lock of stdin, which the
+    // player's read holds.)
+    out.flush();
+    err.flush();
+    std::_Exit(script_ok);
+  }
+  player.join();
+  return code;
+}
+
+}  // namespace tessaril::ui
