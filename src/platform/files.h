@@ -22,6 +22,13 @@ bool is_path_separator(char c);
 // (on Linux "C:\a\b\" stays as it is apart from the separators).
 std::string native_path(const std::string& path);
 
+// The folders buc_setup.ini's cfg_folder and cmd_log_folder name when the
+// file does not. Windows: "C:\buc_sim\buc_cfg\" and "C:\buc_sim\cmd_log\".
+// Linux, where those paths mean nothing: "buc_cfg/" and "cmd_log/", next to
+// buc_setup.ini in the current directory.
+const char* default_cfg_folder();
+const char* default_cmd_log_folder();
+
 // The names (not paths) of the plain files in folder whose names match the
 // Windows wildcard pattern ('*' any run, '?' one character, no case rules
 // beyond exact matching), in the order the directory search returns them.

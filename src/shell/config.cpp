@@ -52,8 +52,8 @@ uint32_t read_config() {
   read_text("bsn", default_bsn, c.bsn_text, path);
   read_text("fid", default_fid, c.fid_text, path);
   c.rty_tmr = read_int("rty_tmr", default_rty_tmr, path);
-  read_text("cfg_folder", default_cfg_folder, c.cfg_folder, path);
-  read_text("cmd_log_folder", default_cmd_log_folder, c.cmd_log_folder, path);
+  read_text("cfg_folder", platform::default_cfg_folder(), c.cfg_folder, path);
+  read_text("cmd_log_folder", platform::default_cmd_log_folder(), c.cmd_log_folder, path);
   c.logfile_max = read_int("logfile_max", default_logfile_max, path);
   c.logline_max = read_int("logline_max", default_logline_max, path);
   return status;

@@ -61,13 +61,8 @@ inline constexpr const char* default_mid = "000000";
 inline constexpr const char* default_bsn = "000000000";
 inline constexpr const char* default_fid = "000000";
 inline constexpr int32_t default_rty_tmr = 2500;
-#ifdef _WIN32
-inline constexpr const char* default_cfg_folder = "C:\\buc_sim\\buc_cfg\\";
-inline constexpr const char* default_cmd_log_folder = "C:\\buc_sim\\cmd_log\\";
-#else
-inline constexpr const char* default_cfg_folder = "buc_cfg/";
-inline constexpr const char* default_cmd_log_folder = "cmd_log/";
-#endif
+// cfg_folder and cmd_log_folder default to the folders of the platform
+// layer: platform::default_cfg_folder(), platform::default_cmd_log_folder().
 inline constexpr int32_t default_logfile_max = 7;
 inline constexpr int32_t default_logline_max = 1000;
 

@@ -62,6 +62,9 @@ char path_separator() { return '/'; }
 
 bool is_path_separator(char c) { return c == '/' || c == '\\'; }
 
+const char* default_cfg_folder() { return "buc_cfg/"; }
+const char* default_cmd_log_folder() { return "cmd_log/"; }
+
 std::string native_path(const std::string& path) {
   std::string out = path;
   for (char& c : out)
