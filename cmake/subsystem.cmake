@@ -21,10 +21,17 @@ function(tessaril_subsystem name)
   endif()
 endfunction()
 
-# One test program per tests/ folder, its cases registered with CTest one by one.
+# One test program per tests/ folder, its cases registered with CTest one by
+# one and labelled: `posix` (pseudo-terminals, child processes), `threads`
+# (real threads: ThreadSanitizer runs these), `e2e` (the real program against
+# the simulator). Files named *_pty_test.cpp need pseudo-terminals and are
+# left out where there are none.
 function(tessaril_test_folder folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_pty_test\\.cpp$")
+  endif()
   if(NOT sources)
     return()
   endif()
@@ -36,4 +43,12 @@ function(tessaril_test_folder folder)
     TESSARIL_BINARY_DIR="${PROJECT_BINARY_DIR}"
     TESSARIL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  # The labels are set once the cases are known: a list value cannot pass
+  # through the discovery's PROPERTIES whole.
+  set(label_script ${CMAKE_CURRENT_BINARY_DIR}/${target}_labels.cmake)
+  file(WRITE ${label_script}
+    "foreach(t IN LISTS ${target}_TESTS)\n"
+    "  set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${ARG_LABELS}\")\n"
+    "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
 endfunction()

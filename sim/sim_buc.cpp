@@ -77,22 +77,11 @@ void apply_fault(Reply& reply, const Rule& rule, uint8_t answer_code) {
 Bytes build_answer(uint8_t command, uint16_t seq, int rsp, const Bytes& data) {
   const uint8_t code = static_cast<uint8_t>(command | 0x80);
   const uint8_t status = static_cast<uint8_t>((rsp & 0x1F) << 3);
-  Bytes f;
   // The host finds the status byte by the answer's code: at offset 3 from
   // 0xF0 up (the extended form), so an unknown command 0xF0-0xFF is answered
   // in that form too.
-  if (code >= 0xF0) {
-    f = {code, 0x10, static_cast<uint8_t>(data.size() + 6), status};
-  } else {
-    f = {code, status, static_cast<uint8_t>(seq >> 8), static_cast<uint8_t>(seq)};
-  }
-  f.push_back(static_cast<uint8_t>(data.size() >> 8));
-  f.push_back(static_cast<uint8_t>(data.size()));
-  f.insert(f.end(), data.begin(), data.end());
-  const uint16_t fcs = link::frame_crc(f.data(), f.size()) ^ 0xFFFF;
-  f.push_back(static_cast<uint8_t>(fcs >> 8));
-  f.push_back(static_cast<uint8_t>(fcs));
-  f.push_back(link::END);
+  Bytes f(data.size() + link::FRAME_OVERHEAD);
+  link::build_frame(code, status, seq, code >= 0xF0, data.data(), data.size(), f.data());
   return f;
 }
 

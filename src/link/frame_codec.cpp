@@ -91,4 +91,30 @@ size_t rfc1055_decode(const uint8_t* encoded, size_t count, uint8_t* out) {
   return n;
 }
 
+size_t finish_frame(uint8_t* frame, size_t length) {
+  const uint16_t fcs = static_cast<uint16_t>(frame_crc(frame, length) ^ 0xFFFF);
+  frame[length] = static_cast<uint8_t>(fcs >> 8);
+  frame[length + 1] = static_cast<uint8_t>(fcs & 0xFF);
+  frame[length + 2] = END;
+  return length + 3;
+}
+
+size_t build_frame(uint8_t code, uint8_t status, uint16_t seq, bool extended, const uint8_t* data, size_t data_len,
+                   uint8_t* out) {
+  out[0] = code;
+  if (extended) {
+    out[1] = 0x10;
+    out[2] = static_cast<uint8_t>((data_len + 6) & 0xFF);
+    out[3] = status;
+  } else {
+    out[1] = status;
+    out[2] = static_cast<uint8_t>(seq >> 8);
+    out[3] = static_cast<uint8_t>(seq & 0xFF);
+  }
+  out[4] = static_cast<uint8_t>(data_len >> 8);
+  out[5] = static_cast<uint8_t>(data_len & 0xFF);
+  for (size_t i = 0; i < data_len; ++i) out[FRAME_HEADER + i] = data[i];
+  return finish_frame(out, FRAME_HEADER + data_len);
+}
+
 }  // namespace tessaril::link

@@ -38,6 +38,20 @@ uint16_t frame_crc(const uint8_t* bytes, size_t count);
 // CRC low and END code, carries a good CRC. Fewer than three bytes: false.
 bool frame_crc_ok(const uint8_t* frame, size_t total);
 
+// Appends the check value (high byte first) and the END code to the
+// `length` bytes of header and data in frame, which must hold length + 3
+// bytes; returns length + 3.
+size_t finish_frame(uint8_t* frame, size_t length);
+
+// Lays out a whole frame in out (data_len + 9 bytes): the standard header
+// (code, status, sequence number high and low) or, with `extended`, the
+// extended one (code, 0x10, low byte of data_len + 6, status); then the
+// 16-bit data length, the data, the check value and END. Requests take the
+// extended form for codes 0x70-0x7F, answers for codes from 0xF0 up.
+// Returns data_len + 9.
+size_t build_frame(uint8_t code, uint8_t status, uint16_t seq, bool extended, const uint8_t* data, size_t data_len,
+                   uint8_t* out);
+
 // Writes the wire form of `count` raw bytes to out, which must hold
 // 2 * (count - 1) + 1 bytes; returns the encoded length. count 0 writes
 // nothing and reads nothing.

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "link/frame_codec.h"
+#include "support/child_process.h"
 
 namespace tessaril::test {
 
@@ -23,43 +24,11 @@ using Clock = std::chrono::steady_clock;
 // Starts `argv[0]` in `folder` with stdout and stderr into the two files.
 pid_t spawn(const std::vector<std::string>& argv, const std::string& folder, const std::string& out_path,
             const std::string& err_path) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  // Child: only async-signal-safe calls from here on.
-  if (::chdir(folder.c_str()) != 0) ::_exit(126);
-  const int in = ::open("/dev/null", O_RDONLY);
-  const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (in < 0 || out < 0 || err < 0) ::_exit(126);
-  ::dup2(in, 0);
-  ::dup2(out, 1);
-  ::dup2(err, 2);
-  ::execv(args[0], args.data());
-  ::_exit(127);
-}
-
-// Waits for the child; kills it at the limit. Returns the exit code, -1 when
-// killed or ended by a signal.
-int wait_child(pid_t pid, int limit_ms, bool& timed_out) {
-  timed_out = false;
-  const auto end = Clock::now() + std::chrono::milliseconds(limit_ms);
-  int status = 0;
-  for (;;) {
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
-    if (done < 0) return -1;
-    if (Clock::now() > end) {
-      timed_out = true;
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ChildIo io;
+  io.folder = folder;
+  io.stdout_path = out_path;
+  io.stderr_path = err_path;
+  return spawn_child(argv, io);
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
@@ -184,28 +153,15 @@ bool program_has_fast_timeouts() {
 
 Bytes command_frame(uint8_t code, uint16_t seq, const char* data) {
   const size_t n = data ? std::char_traits<char>::length(data) + 1 : 0;
-  Bytes f;
-  f.push_back(code);
-  if (code >= 0x70 && code <= 0x7F) {
-    f.push_back(0x10);
-    f.push_back(static_cast<uint8_t>((n + 6) & 0xFF));
-    f.push_back(0x00);
-  } else {
-    f.push_back(0x00);
-    f.push_back(static_cast<uint8_t>(seq >> 8));
-    f.push_back(static_cast<uint8_t>(seq & 0xFF));
-  }
-  f.push_back(static_cast<uint8_t>(n >> 8));
-  f.push_back(static_cast<uint8_t>(n & 0xFF));
-  for (size_t i = 0; i < n; ++i) f.push_back(static_cast<uint8_t>(data[i]));
-  return seal(std::move(f));
+  Bytes f(n + link::FRAME_OVERHEAD);
+  link::build_frame(code, 0x00, seq, code >= 0x70 && code <= 0x7F, reinterpret_cast<const uint8_t*>(data), n, f.data());
+  return f;
 }
 
 Bytes seal(Bytes body) {
-  const uint16_t crc = static_cast<uint16_t>(~link::frame_crc(body.data(), body.size()));
-  body.push_back(static_cast<uint8_t>(crc >> 8));
-  body.push_back(static_cast<uint8_t>(crc & 0xFF));
-  body.push_back(0xC0);
+  const size_t length = body.size();
+  body.resize(length + 3);
+  link::finish_frame(body.data(), length);
   return body;
 }
 

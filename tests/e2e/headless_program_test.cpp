@@ -2,9 +2,6 @@
 // command line, scripts from a file or from standard input, what is printed,
 // the exit codes, and the closing at the end of the input.
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +11,7 @@
 #include <vector>
 
 #include "e2e/e2e_harness.h"
+#include "support/child_process.h"
 #include "platform/clock.h"
 
 namespace tessaril::test {
@@ -174,31 +172,21 @@ TEST(EndToEndHeadless, EndsWhenTheDialogsAreGoneThoughInputStaysOpen) {
   TempFolder folder;
   int in[2];
   ASSERT_EQ(pipe(in), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_addclose(&actions, in[1]);
-  posix_spawn_file_actions_addopen(&actions, 1, folder.file("out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const std::string binary = program_binary();
-  char* argv[] = {const_cast<char*>(binary.c_str()), const_cast<char*>("--headless"), nullptr};
-  pid_t pid = -1;
-  ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(fcntl(in[1], F_SETFD, FD_CLOEXEC), 0);
+  ChildIo io;
+  io.stdin_fd = in[0];
+  io.stdout_path = folder.file("out.txt");
+  const pid_t pid = spawn_child({program_binary(), "--headless"}, io);
+  ASSERT_GT(pid, 0);
   close(in[0]);
   const std::string script = "get 1001\nclose\n";
   ASSERT_EQ(write(in[1], script.data(), script.size()), static_cast<ssize_t>(script.size()));
 
-  int status = 0;
-  pid_t ended = 0;
-  const int64_t limit = platform::monotonic_ms() + 60000;
-  while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && platform::monotonic_ms() < limit) platform::sleep_ms(50);
-  if (ended == 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-  }
+  bool timed_out = false;
+  const int code = wait_child(pid, 60000, timed_out);
   close(in[1]);
-  ASSERT_EQ(ended, pid) << "the program kept waiting for input";
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_FALSE(timed_out) << "the program kept waiting for input";
+  EXPECT_EQ(code, 0);
   EXPECT_EQ(TempFolder::read(folder.file("out.txt")), "1001=1\n");
 }
 

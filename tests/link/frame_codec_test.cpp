@@ -28,10 +28,8 @@ Bytes decode(const Bytes& enc) {
 // the frame editor builds it.
 Bytes make_frame(const Bytes& header_and_data) {
   Bytes f = header_and_data;
-  uint16_t fcs = frame_crc(f.data(), f.size()) ^ 0xFFFF;
-  f.push_back(static_cast<uint8_t>(fcs >> 8));
-  f.push_back(static_cast<uint8_t>(fcs & 0xFF));
-  f.push_back(END);
+  f.resize(f.size() + 3);
+  finish_frame(f.data(), header_and_data.size());
   return f;
 }
 

@@ -39,34 +39,6 @@ std::vector<std::string> lines(platform::DialogHandle dialog, int id) {
 
 }  // namespace
 
-Bytes make_frame(uint8_t code, uint8_t status, uint16_t seq, const Bytes& data) {
-  Bytes f;
-  if (code >= 0x70 && code <= 0x7F) {
-    f = {code, 0x10, static_cast<uint8_t>(data.size() + 6), status};
-  } else {
-    f = {code, status, static_cast<uint8_t>(seq >> 8), static_cast<uint8_t>(seq)};
-  }
-  f.push_back(static_cast<uint8_t>(data.size() >> 8));
-  f.push_back(static_cast<uint8_t>(data.size()));
-  f.insert(f.end(), data.begin(), data.end());
-  uint16_t fcs = link::frame_crc(f.data(), f.size()) ^ 0xFFFF;
-  f.push_back(static_cast<uint8_t>(fcs >> 8));
-  f.push_back(static_cast<uint8_t>(fcs));
-  f.push_back(link::END);
-  return f;
-}
-
-Bytes with_bad_crc(Bytes frame) {
-  frame[frame.size() - 2] ^= 0x01;
-  return frame;
-}
-
-Bytes encode(const Bytes& raw) {
-  Bytes out(raw.empty() ? 0 : 2 * raw.size());
-  out.resize(link::rfc1055_encode(raw.data(), raw.size(), out.data()));
-  return out;
-}
-
 void LinkTest::SetUp() {
   ui::install_headless_backend();
   dialog = ui::create_test_dialog(command_layout);

@@ -11,19 +11,11 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "support/frames.h"
 #include "support/temp_folder.h"
 #include "ui/headless/headless_backend.h"
 
 namespace tessaril::test {
-
-using Bytes = std::vector<uint8_t>;
-
-// A raw frame: header (standard form, or the extended form for codes
-// 0x70-0x7F), data, CRC high byte first, END.
-Bytes make_frame(uint8_t code, uint8_t status, uint16_t seq, const Bytes& data);
-// The same frame with its CRC spoiled.
-Bytes with_bad_crc(Bytes frame);
-Bytes encode(const Bytes& raw);
 
 class LinkTest : public ::testing::Test {
  protected:

@@ -6,7 +6,7 @@
 #include "link/link_state.h"
 #include "link/link_threads.h"
 #include "link/serial_port.h"
-#include "link/sim_process.h"
+#include "support/sim_process.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 

@@ -1,15 +1,14 @@
-#include "link/sim_process.h"
+#include "support/sim_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 
-extern char** environ;
+#include "support/child_process.h"
 
 namespace tessaril::test {
 
@@ -18,17 +17,10 @@ namespace {
 pid_t spawn(const std::vector<std::string>& args, int out_fd, int err_fd) {
   std::vector<std::string> all = {SimProcess::binary()};
   all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
-  if (err_fd >= 0) posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
+  ChildIo io;
+  io.stdout_fd = out_fd;
+  io.stderr_fd = err_fd;
+  return spawn_child(all, io);
 }
 
 // Reads until the pipe closes or timeout_ms pass without data.

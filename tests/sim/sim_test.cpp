@@ -7,11 +7,11 @@
 
 #include "link/answer_check.h"
 #include "link/frame_codec.h"
-#include "link/link_fixture.h"
-#include "link/sim_process.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/serial.h"
+#include "support/frames.h"
+#include "support/sim_process.h"
 #include "support/temp_folder.h"
 
 namespace tessaril::test {
@@ -54,12 +54,6 @@ class Host {
   SerialHandle port_ = invalid_serial;
 };
 
-Bytes decode(const Bytes& wire) {
-  Bytes out(wire.size());
-  out.resize(link::rfc1055_decode(wire.data(), wire.size(), out.data()));
-  return out;
-}
-
 std::string data_text(const Bytes& answer) {
   std::string text;
   for (size_t i = 6; i + 3 < answer.size() && answer[i] != 0; ++i) text += static_cast<char>(answer[i]);
@@ -72,7 +66,7 @@ Bytes text(const std::string& s) {
   return b;
 }
 
-TEST(LinkSim, EveryCatalogueCommandSucceedsInItsHeaderForm) {
+TEST(Sim, EveryCatalogueCommandSucceedsInItsHeaderForm) {
   TempFolder folder;
   folder.write("cal_b.xml", std::string(1234, 'x'));
   SimProcess sim({"--folder", folder.path()});
@@ -117,7 +111,7 @@ TEST(LinkSim, EveryCatalogueCommandSucceedsInItsHeaderForm) {
   EXPECT_EQ(data_text(ex), "cal_b.xml,1234");
 }
 
-TEST(LinkSim, TheDeviceChecksWhatItReceives) {
+TEST(Sim, TheDeviceChecksWhatItReceives) {
   TempFolder empty;
   SimProcess sim({"--folder", empty.path(), "--gap", "50"});
   ASSERT_TRUE(sim.started()) << sim.first_line();
@@ -146,7 +140,7 @@ TEST(LinkSim, TheDeviceChecksWhatItReceives) {
   EXPECT_EQ(code_of(host.exchange(no_end)), 0x07);
 }
 
-TEST(LinkSim, ScenarioFaultsAppearOnTheWire) {
+TEST(Sim, ScenarioFaultsAppearOnTheWire) {
   TempFolder folder;
   std::string scenario = folder.write("faults.txt",
                                       "# every fault once\n"
@@ -195,7 +189,7 @@ TEST(LinkSim, ScenarioFaultsAppearOnTheWire) {
   EXPECT_TRUE(link::frame_crc_ok(raw_data.data(), raw_data.size()));
 }
 
-TEST(LinkSim, PacesItsAnswersToABaudRate) {
+TEST(Sim, PacesItsAnswersToABaudRate) {
   SimProcess sim({"--baud", "1200"});
   ASSERT_TRUE(sim.started()) << sim.first_line();
   Host host(sim.device());
@@ -205,7 +199,7 @@ TEST(LinkSim, PacesItsAnswersToABaudRate) {
   EXPECT_GE(monotonic_ms() - start, 150);
 }
 
-TEST(LinkSim, CommandLine) {
+TEST(Sim, CommandLine) {
   SimRun help = run_sim({"--help"});
   EXPECT_EQ(help.exit_status, 0);
   EXPECT_NE(help.out.find("--scenario FILE"), std::string::npos);
@@ -222,7 +216,7 @@ TEST(LinkSim, CommandLine) {
   EXPECT_NE(absent.err.find("No such file or directory"), std::string::npos) << absent.err;
 }
 
-TEST(LinkSim, LinkPathPointsAtTheDeviceAndGoesAway) {
+TEST(Sim, LinkPathPointsAtTheDeviceAndGoesAway) {
   TempFolder folder;
   const std::string link = folder.file("buc");
   {

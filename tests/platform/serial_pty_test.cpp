@@ -36,7 +36,7 @@ SerialTimeouts windows_timeouts(int interval, int multiplier, int constant) {
   return t;
 }
 
-TEST(LinkSerial, OpenFailureNamesTheSystemReason) {
+TEST(PlatformSerial, OpenFailureNamesTheSystemReason) {
   std::string error;
   EXPECT_EQ(serial_open("/dev/tessaril-no-such-port", error), invalid_serial);
   EXPECT_EQ(error, "No such file or directory");
@@ -46,7 +46,7 @@ TEST(LinkSerial, OpenFailureNamesTheSystemReason) {
   EXPECT_FALSE(error.empty());
 }
 
-TEST(LinkSerial, SecondOpenOfTheSamePortIsRefused) {
+TEST(PlatformSerial, SecondOpenOfTheSamePortIsRefused) {
   PtyPair pty;
   OpenPort first(pty.slave_path());
   std::string error;
@@ -56,7 +56,7 @@ TEST(LinkSerial, SecondOpenOfTheSamePortIsRefused) {
   serial_close(second);
 }
 
-TEST(LinkSerial, ConfiguresStandardAndNonStandardRatesAndByteSizes) {
+TEST(PlatformSerial, ConfiguresStandardAndNonStandardRatesAndByteSizes) {
   PtyPair pty;
   OpenPort port(pty.slave_path());
   std::string error;
@@ -77,7 +77,7 @@ TEST(LinkSerial, ConfiguresStandardAndNonStandardRatesAndByteSizes) {
   EXPECT_FALSE(serial_configure(port.handle, 0, 8, error));
 }
 
-TEST(LinkSerial, ReadWithNoDataEndsAfterTheTotalTimeout) {
+TEST(PlatformSerial, ReadWithNoDataEndsAfterTheTotalTimeout) {
   PtyPair pty;
   OpenPort port(pty.slave_path());
   serial_set_timeouts(port.handle, windows_timeouts(10, 2, 100));
@@ -89,7 +89,7 @@ TEST(LinkSerial, ReadWithNoDataEndsAfterTheTotalTimeout) {
   EXPECT_LT(took, 1000);
 }
 
-TEST(LinkSerial, ReadEndsOnAQuietLineAfterTheFirstByteOrWhenFull) {
+TEST(PlatformSerial, ReadEndsOnAQuietLineAfterTheFirstByteOrWhenFull) {
   PtyPair pty;
   OpenPort port(pty.slave_path());
   serial_set_timeouts(port.handle, windows_timeouts(10, 150, 150));
@@ -106,7 +106,7 @@ TEST(LinkSerial, ReadEndsOnAQuietLineAfterTheFirstByteOrWhenFull) {
   EXPECT_EQ(buffer[0], 6);
 }
 
-TEST(LinkSerial, ScaleShortensTheTotalTimeoutOnly) {
+TEST(PlatformSerial, ScaleShortensTheTotalTimeoutOnly) {
   PtyPair pty;
   OpenPort port(pty.slave_path());
   serial_set_timeouts(port.handle, windows_timeouts(10, 150, 150));
@@ -120,7 +120,7 @@ TEST(LinkSerial, ScaleShortensTheTotalTimeoutOnly) {
   EXPECT_LT(took, 3000);
 }
 
-TEST(LinkSerial, WrittenBytesReachTheDevice) {
+TEST(PlatformSerial, WrittenBytesReachTheDevice) {
   PtyPair pty;
   OpenPort port(pty.slave_path());
   const uint8_t frame[] = {0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xA9, 0x78, 0xC0, 0x11, 0x13};
@@ -129,7 +129,7 @@ TEST(LinkSerial, WrittenBytesReachTheDevice) {
   EXPECT_EQ(got, std::vector<uint8_t>(frame, frame + sizeof frame));  // XON/XOFF bytes pass as data
 }
 
-TEST(LinkSerial, CancelWakesABlockedReadAndFailsLaterCalls) {
+TEST(PlatformSerial, CancelWakesABlockedReadAndFailsLaterCalls) {
   PtyPair pty;
   OpenPort port(pty.slave_path());
   serial_set_timeouts(port.handle, windows_timeouts(10, 150, 150));  // 38 s for 255 bytes
@@ -149,7 +149,7 @@ TEST(LinkSerial, CancelWakesABlockedReadAndFailsLaterCalls) {
   EXPECT_EQ(serial_write(port.handle, &byte, 1), -1);
 }
 
-TEST(LinkSerial, CloseUnderABlockedReadNeverLetsTheOldHandleReachANewFile) {
+TEST(PlatformSerial, CloseUnderABlockedReadNeverLetsTheOldHandleReachANewFile) {
   PtyPair pty;
   TempFolder folder;
   std::string error;
@@ -184,7 +184,7 @@ TEST(LinkSerial, CloseUnderABlockedReadNeverLetsTheOldHandleReachANewFile) {
   serial_close(handle);  // a second close does nothing
 }
 
-TEST(LinkSerial, AVanishedDeviceFailsReadsAndWritesAtOnce) {
+TEST(PlatformSerial, AVanishedDeviceFailsReadsAndWritesAtOnce) {
   PtyPair pty;
   OpenPort port(pty.slave_path());
   serial_set_timeouts(port.handle, windows_timeouts(10, 150, 150));
@@ -196,7 +196,7 @@ TEST(LinkSerial, AVanishedDeviceFailsReadsAndWritesAtOnce) {
   EXPECT_LT(monotonic_ms() - start, 1000);
 }
 
-TEST(LinkSerial, DeviceNamesComeFromThePortsSectionOrTheDefault) {
+TEST(PlatformSerial, DeviceNamesComeFromThePortsSectionOrTheDefault) {
   TempFolder folder;
   std::string ini = folder.write("buc_setup.ini", "[section1]\nsio_port=3\n[Ports]\ncom3 = /dev/ttyUSB0\nCOM12=/dev/serial/by-id/x\n");
   EXPECT_EQ(serial_device_name(3, ini), "/dev/ttyUSB0");
