@@ -75,15 +75,17 @@ uint32_t size_field_value(std::string_view text) {
   return static_cast<uint32_t>(0u - d.value);
 }
 
-int32_t wait_field_ms(std::string_view text) {
+int32_t decimal_value(std::string_view text) {
   size_t pos = 0;
   const bool negative = skip_blanks_and_sign(text, pos);
   int64_t value = 0;
   for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
     value = value * 10 + (text[pos] - '0');
-    if (value > INT32_MAX) value = INT32_MAX;
+    if (value > int64_t{INT32_MAX} + 1) value = int64_t{INT32_MAX} + 1;  // clamped below
   }
-  return static_cast<int32_t>(negative ? -value : value);
+  if (negative) value = -value;
+  if (value > INT32_MAX) return INT32_MAX;
+  return static_cast<int32_t>(value);
 }
 
 }  // namespace tessaril::commands

@@ -29,7 +29,9 @@ EntryText entry_text(uint8_t byte);
 // 32-bit number, base by prefix, leading blanks skipped.
 uint32_t size_field_value(std::string_view text);
 
-// A signed decimal wait in ms, leading blanks skipped ("" and " " read 0).
-int32_t wait_field_ms(std::string_view text);
+// A signed decimal number as the dialog's number fields are read (waits in
+// ms, "Cycle", the port number): leading blanks and a sign skipped, digits up
+// to the first other character, clamped to the 32-bit range; "" reads 0.
+int32_t decimal_value(std::string_view text);
 
 }  // namespace tessaril::commands

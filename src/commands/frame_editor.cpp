@@ -150,7 +150,7 @@ void on_send(DialogHandle dialog) {
   link::tmo_test_rx.store(tmo_test);
 
   // A negative wait counts as 0.
-  auto wait_ms = [&](int id) { return std::max<int32_t>(0, wait_field_ms(read_control_text(dialog, id, SEND_FIELD_CHARS))); };
+  auto wait_ms = [&](int id) { return std::max<int32_t>(0, decimal_value(read_control_text(dialog, id, SEND_FIELD_CHARS))); };
   link::step_wait_ticks(1).store(wait_ms(ID_WAIT_FRAME1) / link::TICK_MS);
   link::step_wait_ticks(2).store(5);
   link::step_wait_ticks(3).store(wait_ms(ID_WAIT_KERMIT) / link::TICK_MS);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands/builders.h"
+#include "commands/entry_text.h"
 #include "kermit/kermit_line.h"
 #include "link/link_state.h"
 #include "link/link_threads.h"
@@ -78,10 +79,7 @@ intptr_t on_port_dialog_init(platform::DialogHandle dialog) {
 }
 
 int port_number_from_text(const char* text) {
-  // strtol, unlike atoi, has a defined result for every text; three
-  // characters cannot overflow it anyway.
-  const long value = std::strtol(text, nullptr, 10);
-  return static_cast<int>(static_cast<unsigned long>(value) & 0xFFu);
+  return static_cast<int>(static_cast<uint32_t>(commands::decimal_value(text)) & 0xFFu);
 }
 
 bool command_dialog_running() { return command_dialog_up.load(); }

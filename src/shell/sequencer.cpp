@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "commands/entry_text.h"
 #include "commands/sequence_builders.h"
 #include "link/transfer_file.h"
 #include "link/link_state.h"
@@ -95,7 +96,7 @@ void report_transfer(platform::DialogHandle dialog, uint32_t code, const char* f
 void on_latch_reset_answer(platform::DialogHandle dialog) {
   char text[32] = {};
   platform::get_control_text(dialog, IDC_LATCH_CYCLE, text, sizeof text);
-  const int n = read_decimal(text);
+  const int n = commands::decimal_value(text);
   if (n <= 0) {
     link::tx_command.store(link::TX_IDLE);
   } else if (link::rsp_ok.load() == 0) {
@@ -211,22 +212,6 @@ bool is_kermit_receive_ending(uint32_t code) {
 }  // namespace
 
 void set_sequencer_sleep(SequencerSleep sleep) { sleep_fn.store(sleep); }
-
-int read_decimal(const char* text) {
-  const char* p = text;
-  while (*p == ' ' || *p == '\t') ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  long long value = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    value = value * 10 + (*p - '0');
-    if (value > INT_MAX) value = static_cast<long long>(INT_MAX) + 1;  // clamped below
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
-}
 
 intptr_t on_link_event(platform::DialogHandle dialog, uint32_t code) {
   // After "Return to Menu" the port is closed; what the threads reported

@@ -41,9 +41,4 @@ constexpr int SEND_IDLE_WAIT_LIMIT_MS = 3000;
 using SequencerSleep = void (*)(int64_t ms);
 void set_sequencer_sleep(SequencerSleep sleep);
 
-// Reads a control's text as a decimal integer the way the "Cycle" edit is
-// read: leading blanks, an optional sign, digits up to the first non-digit;
-// no digits read as 0, and values beyond the int range are clamped.
-int read_decimal(const char* text);
-
 }  // namespace tessaril::shell

@@ -59,13 +59,16 @@ TEST(CommandsEntryText, NegativeAndHugeSizesBecomeHugeUnsignedValues) {
 }
 
 TEST(CommandsEntryText, WaitFieldsAreSignedDecimal) {
-  EXPECT_EQ(wait_field_ms(" "), 0);
-  EXPECT_EQ(wait_field_ms(""), 0);
-  EXPECT_EQ(wait_field_ms("6000"), 6000);
-  EXPECT_EQ(wait_field_ms("  19"), 19);
-  EXPECT_EQ(wait_field_ms("-20"), -20);
-  EXPECT_EQ(wait_field_ms("0x20"), 0);
-  EXPECT_EQ(wait_field_ms("99999999999"), 2147483647);
+  EXPECT_EQ(decimal_value(" "), 0);
+  EXPECT_EQ(decimal_value(""), 0);
+  EXPECT_EQ(decimal_value("6000"), 6000);
+  EXPECT_EQ(decimal_value("  19"), 19);
+  EXPECT_EQ(decimal_value("-20"), -20);
+  EXPECT_EQ(decimal_value("0x20"), 0);
+  EXPECT_EQ(decimal_value("99999999999"), 2147483647);
+  EXPECT_EQ(decimal_value("-99999999999"), -2147483647 - 1);
+  EXPECT_EQ(decimal_value("  +42x"), 42);
+  EXPECT_EQ(decimal_value("x1"), 0);
 }
 
 }  // namespace

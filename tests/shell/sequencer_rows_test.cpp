@@ -176,9 +176,6 @@ TEST_F(ShellSequencer, AnOverlongCycleCountIsClampedNotOverflowed) {
   event(0x89);
   EXPECT_EQ(text(IDC_LATCH_CYCLE), "2147483646");
   EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
-  EXPECT_EQ(read_decimal("  +42x"), 42);
-  EXPECT_EQ(read_decimal("-17"), -17);
-  EXPECT_EQ(read_decimal("x1"), 0);
 }
 
 TEST_F(ShellSequencer, StartFileTransferAnswerChoosesKermitOrStatusFrame) {
