@@ -35,12 +35,6 @@ constexpr const char* response_texts[32] = {
     "RSP=unrecognized cmd(0x1F)",
 };
 
-// Answers whose code is 0xF0 or more answer extended-form commands and carry
-// their status byte at offset 3.
-constexpr uint8_t EXTENDED_ANSWER_FIRST = 0xF0;
-constexpr uint8_t ANSWER_GET_CAL_FILE = 0x8E;
-constexpr uint8_t ANSWER_GET_CAL_FILE_EX = 0xF9;
-
 bool ends_with(const char* name, int length, const char* suffix) {
   int n = static_cast<int>(std::strlen(suffix));
   return length >= n && std::memcmp(name + length - n, suffix, static_cast<size_t>(n)) == 0;
@@ -51,7 +45,7 @@ bool ends_with(const char* name, int length, const char* suffix) {
 const char* response_text(int code) { return response_texts[code & 0x1F]; }
 
 int response_code(const uint8_t* frame) {
-  uint8_t status = frame[0] >= EXTENDED_ANSWER_FIRST ? frame[3] : frame[1];
+  uint8_t status = frame[0] >= ANSWER_EXTENDED_FIRST ? frame[3] : frame[1];
   return status >> 3;
 }
 
@@ -76,6 +70,7 @@ bool parse_file_announcement(const uint8_t* data, int data_len, char* name, int3
   int k = 0;
   while (i < data_len && k < ANNOUNCED_NAME_MAX && data[i] != ',') {
     uint8_t c = data[i++];
+    if (c < 0x20 || c == 0x7F) ok = false;  // a zero byte would end the name early
     name[k++] = static_cast<char>(c >= 0x60 ? c - 0x20 : c);
   }
   name[k] = '\0';
@@ -109,28 +104,35 @@ bool parse_file_announcement(const uint8_t* data, int data_len, char* name, int3
   return ok;
 }
 
-void validate_answer(const uint8_t* frame, int length) {
-  const platform::DialogHandle dialog = command_dialog.load();
-  const char* text;
-  int32_t ok;
+AnswerVerdict judge_answer(const uint8_t* frame, int length, int32_t known_size) {
+  AnswerVerdict v;
+  v.file_size = known_size;
   if (length < static_cast<int>(FRAME_OVERHEAD) || !frame_crc_ok(frame, static_cast<size_t>(length))) {
-    text = CRC_NG_TEXT;
-    ok = 0;
+    v.text = CRC_NG_TEXT;
   } else {
-    int code = response_code(frame);
-    text = response_text(code);
-    ok = code == RESPONSE_SUCCESS ? 1 : 0;
+    const int code = response_code(frame);
+    v.text = response_text(code);
+    v.ok = code == RESPONSE_SUCCESS;
   }
-  const int step = frame_slot.load();
-  if (step >= STEP_FIRST && step <= STEP_LAST) platform::set_control_text(dialog, result_field_id(step), text);
   if (length >= static_cast<int>(FRAME_OVERHEAD) &&
       (frame[0] == ANSWER_GET_CAL_FILE || frame[0] == ANSWER_GET_CAL_FILE_EX)) {
-    int32_t size = rx_file_size.load();
+    v.announces_file = true;
     const int data_len = length - static_cast<int>(FRAME_OVERHEAD);
-    if (!parse_file_announcement(frame + FRAME_HEADER, data_len, rx_file_name, size)) ok = 0;
-    rx_file_size.store(size);
+    if (!parse_file_announcement(frame + FRAME_HEADER, data_len, v.file_name, v.file_size)) v.ok = false;
   }
-  rsp_ok.store(ok);
+  return v;
+}
+
+void validate_answer(const uint8_t* frame, int length) {
+  const platform::DialogHandle dialog = command_dialog.load();
+  const AnswerVerdict v = judge_answer(frame, length, rx_file_size.load());
+  const int step = frame_slot.load();
+  if (step >= STEP_FIRST && step <= STEP_LAST) platform::set_control_text(dialog, result_field_id(step), v.text);
+  if (v.announces_file) {
+    std::memcpy(rx_file_name, v.file_name, sizeof rx_file_name);
+    rx_file_size.store(v.file_size);
+  }
+  rsp_ok.store(v.ok ? 1 : 0);
   clear_command(rx_command, RX_AWAIT_ANSWER);
   platform::post_message(dialog, WM_LINK_EVENT, length > 0 ? frame[0] : 0, LINK_ANSWER_VALIDATED);
 }

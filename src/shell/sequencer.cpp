@@ -9,6 +9,7 @@
 #include "commands/entry_text.h"
 #include "commands/sequence_builders.h"
 #include "link/transfer_file.h"
+#include "link/answer_check.h"
 #include "link/link_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
@@ -225,19 +226,19 @@ intptr_t on_link_event(platform::DialogHandle dialog, uint32_t code) {
     // A short write: Frame 1 again, from the start of the sequence.
     link::frame_slot.store(1);
     send_step();
-  } else if (code == 0x89) {
+  } else if (code == link::ANSWER_RESET_STATUS_LATCH) {
     on_latch_reset_answer(dialog);
     pause_ms = LATCH_RESET_PAUSE_MS;
-  } else if (code == 0x8A) {
+  } else if (code == link::ANSWER_START_FILE_TRANSFER) {
     on_transfer_start_answer(dialog);
-  } else if (code == 0x8B) {
+  } else if (code == link::ANSWER_KERMIT_STATUS) {
     end_sequence();
-  } else if (code == 0x8C) {
+  } else if (code == link::ANSWER_RECEIVE_FILE) {
     on_receive_file_answer(dialog);
-  } else if (code == 0x8E || code == 0xF9) {
-    on_calibration_announce(dialog, code == 0x8E ? IDC_CHAIN_GET_CAL : IDC_CHAIN_GET_CAL_EX);
-  } else if (code == 0x8F || code == 0x90) {
-    on_file_announce_answer(dialog, code == 0x8F ? IDC_CHAIN_SET_CAL : IDC_CHAIN_UPGRADE);
+  } else if (code == link::ANSWER_GET_CAL_FILE || code == link::ANSWER_GET_CAL_FILE_EX) {
+    on_calibration_announce(dialog, code == link::ANSWER_GET_CAL_FILE ? IDC_CHAIN_GET_CAL : IDC_CHAIN_GET_CAL_EX);
+  } else if (code == link::ANSWER_SET_CAL_FILE || code == link::ANSWER_START_UPGRADE) {
+    on_file_announce_answer(dialog, code == link::ANSWER_SET_CAL_FILE ? IDC_CHAIN_SET_CAL : IDC_CHAIN_UPGRADE);
   } else if (code >= 0x80 && code <= 0xFF) {
     // 0xFD (Write Product Id) and every single-frame command.
     end_sequence();
