@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "commands/builders.h"
@@ -57,98 +58,106 @@ void return_to_menu(platform::DialogHandle dialog) {
   platform::post_message(dialog, link::WM_END_COMMAND_DIALOG, 0, 0);
 }
 
+// The values a new command dialog starts with: a text for an edit or a
+// static, or a check state when text is null. In the order the controls are
+// set; the product identity, the editor's byte fields and the dialog's
+// shared words are set around this table.
+struct InitialValue {
+  int id;
+  const char* text;
+  bool checked;
+};
+constexpr InitialValue initial_values[] = {
+    {IDC_HIGHBAND, nullptr, true},
+    {IDC_LOWBAND, nullptr, false},
+    {IDC_PA_ENABLED, nullptr, true},
+    {IDC_PA_DISABLED, nullptr, false},
+    {IDC_RHAND, nullptr, true},
+    {IDC_LHAND, nullptr, false},
+    {IDC_CAL_XML, nullptr, false},
+    {IDC_CAL_GZ, nullptr, true},
+    {IDC_LO_FREQUENCY, "28.050", false},
+    {IDC_LATCH_CYCLE, "0", false},
+    {IDC_TRANSFER_FILE_NAME, "*", false},
+    {IDC_TRANSFER_FILE_SIZE, "*", false},
+    {IDC_CHAIN_KERMIT_SEND, nullptr, true},
+    {IDC_STATUS_FILE_NAME, "*", false},
+    {IDC_RECV_FILE_NAME, "*", false},
+    {IDC_RECV_FILE_SIZE, "*", false},
+    {IDC_CHAIN_KERMIT_RECV, nullptr, true},
+    {IDC_CHAIN_GET_CAL, nullptr, true},
+    {IDC_CAL_FILE_NAME, "*", false},
+    {IDC_CAL_FILE_SIZE, "*", false},
+    {IDC_CHAIN_SET_CAL, nullptr, true},
+    {IDC_UPGRADE_FILE_NAME, "*", false},
+    {IDC_UPGRADE_FILE_SIZE, "*", false},
+    {IDC_CHAIN_UPGRADE, nullptr, true},
+    {IDC_RESTART_NEW, nullptr, true},
+    {IDC_RESTART_OLD, nullptr, false},
+    {IDC_CAL_EX_FILE_1, nullptr, true},
+    {IDC_CAL_EX_FILE_2, nullptr, false},
+    {IDC_CHAIN_GET_CAL_EX, nullptr, true},
+    {IDC_FAN_TEMP, "30.0", false},
+    {IDC_FAN_HIGH_TEMP, "20.0", false},
+    {IDC_FAN_NORMAL, nullptr, true},
+    {IDC_FAN_ON, nullptr, false},
+    {IDC_FAN_OFF, nullptr, false},
+    {IDC_OVERTEMP, "85.0", false},
+    {IDC_SEND_FRAME2, nullptr, false},
+    {IDC_SEND_FRAME3, nullptr, false},
+    {IDC_KERMIT_TRNS, nullptr, true},
+    {IDC_TRNS_TMO_ERR, nullptr, false},
+};
+constexpr InitialValue initial_editor_values[] = {
+    {IDC_CRC_HIGH, "00", false},
+    {IDC_CRC_LOW, "00", false},
+    {IDC_END_CODE, "C0", false},
+    {IDC_HEADER_SIZE, "6", false},
+    {IDC_HEADER_DATA_WAIT, "0", false},
+    {IDC_DATA_SIZE, "0", false},
+    {IDC_CRC_ENABLE, nullptr, true},
+    {IDC_END_ENABLE, nullptr, true},
+    {IDC_WAIT_FRAME1, "100", false},
+    {IDC_WAIT_KERMIT, "100", false},
+    {IDC_KERMIT_TMO, "100", false},
+    {IDC_RESULT_FRAME1, "*", false},
+    {IDC_RESULT_FRAME2, "*", false},
+    {IDC_RESULT_FRAME3, "*", false},
+    {IDC_RESULT_KERMIT, "*", false},
+};
+
+void apply(platform::DialogHandle dialog, const InitialValue* values, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (values[i].text) {
+      text(dialog, values[i].id, values[i].text);
+    } else {
+      tick(dialog, values[i].id, values[i].checked);
+    }
+  }
+}
+
 }  // namespace
 
 bool command_dialog_closing() { return closing.load(); }
 
 intptr_t on_command_dialog_init(platform::DialogHandle dialog) {
   closing.store(false);
-  // 1
   link::command_dialog.store(dialog);
-  // 2
   center_window(dialog);
-  // 3
   commands::seq_no.store(1);
   link::frame_slot.store(1);
-  // 4
-  tick(dialog, IDC_HIGHBAND, true);
-  tick(dialog, IDC_LOWBAND, false);
-  tick(dialog, IDC_PA_ENABLED, true);
-  tick(dialog, IDC_PA_DISABLED, false);
-  tick(dialog, IDC_RHAND, true);
-  tick(dialog, IDC_LHAND, false);
-  tick(dialog, IDC_CAL_XML, false);
-  tick(dialog, IDC_CAL_GZ, true);
-  // 5
-  text(dialog, IDC_LO_FREQUENCY, "28.050");
-  text(dialog, IDC_LATCH_CYCLE, "0");
-  text(dialog, IDC_TRANSFER_FILE_NAME, "*");
-  text(dialog, IDC_TRANSFER_FILE_SIZE, "*");
-  tick(dialog, IDC_CHAIN_KERMIT_SEND, true);
-  // 6
-  text(dialog, IDC_STATUS_FILE_NAME, "*");
-  text(dialog, IDC_RECV_FILE_NAME, "*");
-  text(dialog, IDC_RECV_FILE_SIZE, "*");
-  tick(dialog, IDC_CHAIN_KERMIT_RECV, true);
-  tick(dialog, IDC_CHAIN_GET_CAL, true);
-  // 7
-  text(dialog, IDC_CAL_FILE_NAME, "*");
-  text(dialog, IDC_CAL_FILE_SIZE, "*");
-  tick(dialog, IDC_CHAIN_SET_CAL, true);
-  text(dialog, IDC_UPGRADE_FILE_NAME, "*");
-  text(dialog, IDC_UPGRADE_FILE_SIZE, "*");
-  tick(dialog, IDC_CHAIN_UPGRADE, true);
-  // 8
-  tick(dialog, IDC_RESTART_NEW, true);
-  tick(dialog, IDC_RESTART_OLD, false);
-  // 9: the product identity keeps what an earlier Write Product Id left.
+  apply(dialog, initial_values, std::size(initial_values));
+  // The product identity keeps what an earlier Write Product Id left.
   text(dialog, IDC_BPN, id_text(commands::product_id.bpn_text));
   text(dialog, IDC_MID, id_text(commands::product_id.mid_text));
   text(dialog, IDC_BSN, id_text(commands::product_id.bsn_text));
   text(dialog, IDC_FID, id_text(commands::product_id.fid_text));
-  // 10
-  tick(dialog, IDC_CAL_EX_FILE_1, true);
-  tick(dialog, IDC_CAL_EX_FILE_2, false);
-  tick(dialog, IDC_CHAIN_GET_CAL_EX, true);
-  // 11
-  text(dialog, IDC_FAN_TEMP, "30.0");
-  text(dialog, IDC_FAN_HIGH_TEMP, "20.0");
-  tick(dialog, IDC_FAN_NORMAL, true);
-  tick(dialog, IDC_FAN_ON, false);
-  tick(dialog, IDC_FAN_OFF, false);
-  text(dialog, IDC_OVERTEMP, "85.0");
-  // 12
-  tick(dialog, IDC_SEND_FRAME2, false);
-  tick(dialog, IDC_SEND_FRAME3, false);
-  tick(dialog, IDC_KERMIT_TRNS, true);
-  tick(dialog, IDC_TRNS_TMO_ERR, false);
-  // 13
+  // The frame editor: an empty frame of header "00"s, no data, CRC 00 00, END C0.
   for (int id = IDC_HEADER_FIRST; id <= IDC_HEADER_LAST; ++id) text(dialog, id, "00");
-  // 14
   commands::clear_frame_text();
   for (int id = IDC_DATA_FIRST; id <= IDC_DATA_LAST; ++id) text(dialog, id, "*");
-  // 15
-  text(dialog, IDC_CRC_HIGH, "00");
-  text(dialog, IDC_CRC_LOW, "00");
-  text(dialog, IDC_END_CODE, "C0");
-  // 16
-  text(dialog, IDC_HEADER_SIZE, "6");
-  text(dialog, IDC_HEADER_DATA_WAIT, "0");
-  text(dialog, IDC_DATA_SIZE, "0");
-  tick(dialog, IDC_CRC_ENABLE, true);
-  tick(dialog, IDC_END_ENABLE, true);
-  // 17
-  text(dialog, IDC_WAIT_FRAME1, "100");
-  text(dialog, IDC_WAIT_KERMIT, "100");
-  text(dialog, IDC_KERMIT_TMO, "100");
-  // 18
-  text(dialog, IDC_RESULT_FRAME1, "*");
-  text(dialog, IDC_RESULT_FRAME2, "*");
-  text(dialog, IDC_RESULT_FRAME3, "*");
-  text(dialog, IDC_RESULT_KERMIT, "*");
-  // 19
+  apply(dialog, initial_editor_values, std::size(initial_editor_values));
   platform::set_style(dialog, IDC_RETURN_TO_MENU, return_to_menu_style);
-  // 20
   return 1;
 }
 
