@@ -175,7 +175,9 @@ int decode_data(KermitState* k, KermitResult* r, int mode, const char* data) {
       ch = *p++;
     }
     bool high = false;
-    if (k->line_parity && ch == static_cast<uint8_t>(k->ebq)) {
+    // Only a prefix in force is one: with none agreed the QBIN character
+    // ('N', say) is an ordinary byte of the data.
+    if (k->ebqflg && ch == static_cast<uint8_t>(k->ebq)) {
       if (!*p) break;
       ch = *p++ & 127;
       high = true;

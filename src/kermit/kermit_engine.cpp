@@ -190,8 +190,7 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
   switch (k->state) {
     case R_AWAIT_INIT:
       if (type != 'S') break;
-      peer_params(k, data, data_len);
-      if (rpar(k, 'Y') != 0) return KR_FAIL;
+      if (answer_send_init(k, data, data_len) != 0) return KR_FAIL;
       set_state(k, r, R_FILE);
       return KR_OK;
 

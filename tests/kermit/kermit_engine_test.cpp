@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "kermit/kermit_files.h"
@@ -36,6 +37,17 @@ class KermitEngineTest : public ::testing::Test {
     test::current_line = nullptr;
   }
   Sent last(int port, int chk = 1) { return parse_sent(line.sent[port].back(), chk); }
+  // The device sends R.TXT as 'F', one 'D' and 'Z' with check chk: the file
+  // as it arrived, every packet acknowledged.
+  std::string receive_file(Engine& e, const char* data, int chk = 1) {
+    platform::remove_file("R.TXT");
+    int seq = 1;
+    for (auto [type, field] : {std::pair{'F', "R.TXT"}, {'D', data}, {'Z', ""}}) {
+      EXPECT_EQ(deliver(e, build_packet(type, seq++, field, chk)), KR_OK) << type;
+      EXPECT_EQ(last(2, chk).type, 'Y') << type;
+    }
+    return TempFolder::read("R.TXT");
+  }
   std::vector<char> types(int port) {
     std::vector<char> t;
     for (const auto& p : line.sent[port]) t.push_back(p[3]);
@@ -111,6 +123,32 @@ TEST_F(KermitEngineTest, RepeatedHeaderIsAnsweredAgainWithoutReopening) {
   EXPECT_EQ(line.sent[2].back(), first_ack);
   EXPECT_EQ(e->k.state, R_ATTR);
   EXPECT_FALSE(output_file_open());
+}
+
+// A peer with short packets sees only part of our answer to its send-init;
+// what it did not see is not in force, whatever its own send-init offered.
+TEST_F(KermitEngineTest, CutSendInitAnswerPutsOnlyWhatWentOutInForce) {
+  // MAXL 10: neither check 3 nor '~'; MAXL 11: check 3, still no '~'.
+  for (auto [init, answer, chk] : {std::tuple{"*! @-#Y3~,?", "~! @-#Y", 1}, {"+! @-#Y3~,?", "~! @-#Y3", 3}}) {
+    auto e = make_engine(2);
+    ASSERT_EQ(deliver(*e, build_packet('S', 0, init)), KR_OK);
+    EXPECT_EQ(last(2).data, answer);
+    EXPECT_EQ(receive_file(*e, "x~~y", chk), "x~~y") << init;
+  }
+}
+
+// An 8th-bit prefix the protocol does not allow, or one that clashes with the
+// control or repeat prefix, means none; our answer never echoes it raw.
+TEST_F(KermitEngineTest, UnusableEighthBitPrefixMeansNone) {
+  for (auto [qbin, asked] : {std::pair{'#', 0}, {'~', 0}, {'\x01', 0}, {'\0', 0}, {'A', 0}, {'N', 1}}) {
+    auto e = make_engine(2);
+    e->k.line_parity = static_cast<int16_t>(asked);  // this side asks for 8th-bit prefixing
+    std::string init = device_init;
+    init[6] = qbin;
+    ASSERT_EQ(deliver(*e, build_packet('S', 0, init)), KR_OK);
+    EXPECT_EQ(last(2).data, "~! @-#N1~,?") << int(qbin);
+    EXPECT_EQ(receive_file(*e, "N#M#J"), "N\r\n") << int(qbin);
+  }
 }
 
 TEST_F(KermitEngineTest, PacketTwoAheadIsNakedForTheExpectedOne) {
@@ -325,14 +363,12 @@ TEST_F(KermitEngineSend, EmptyFileListGoesStraightToEndOfTransmission) {
 }
 
 TEST_F(KermitEngineSend, NamesTheSameBlockCheckOrFallsBackToType1) {
-  for (auto [peer, want] : {std::pair{'3', 3}, {'1', 1}, {'2', 1}}) {
+  for (auto [init, want] : {std::pair{"~! @-#Y3~,?", 3}, {"~! @-#Y1~,?", 1}, {"~! @-#Y2~,?", 1}, {"~! @-#Y", 1}}) {
     auto e = make_engine(1, "A.BIN", folder.write("a.bin", "abc").c_str());
     e->k.bct = 3;
     kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
-    std::string init = device_init;
-    init[7] = peer;
     ASSERT_EQ(deliver(*e, build_packet('Y', 0, init)), KR_OK);
-    EXPECT_EQ(e->k.bct, want) << peer;
+    EXPECT_EQ(e->k.bct, want) << init;
     EXPECT_EQ(unchar(line.sent[1].back()[1]), 5 + want + 2);  // 'F' "A.BIN" with that check
   }
 }
