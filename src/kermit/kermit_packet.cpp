@@ -138,17 +138,29 @@ int ack(KermitState* k, int seq, const char* text) {
   int len = text ? static_cast<int>(std::strlen(text)) : 0;
   len = std::min(len, max_data_for_peer(k));
   int result = spkt('Y', seq, len, text, k);
+  std::memcpy(k->last_ack, k->out_packet, sizeof k->last_ack);
+  k->last_ack_len = k->out_packet_len;
   if (result == 0) k->recv_seq = static_cast<int16_t>((k->recv_seq + 1) % 64);
   return result;
 }
 
+int resend_ack(KermitState* k) {
+  if (k->last_ack_len <= 0) return 0;
+  if (!k->tx_data) return -1;
+  return k->tx_data(k, k->last_ack, k->last_ack_len);
+}
+
+bool count_retry(KermitState* k, int slot) {
+  if (slot < 0 || slot >= RSLOT_COUNT) return false;
+  RecvSlot& s = k->rslots[slot];
+  const int before = s.retries;
+  if (s.retries < INT16_MAX) ++s.retries;
+  return before > k->retry_limit;
+}
+
 int send_nak(KermitState* k, int seq, int slot) {
   int result = spkt('N', seq, 0, nullptr, k);
-  if (slot < 0 || slot >= RSLOT_COUNT) return result;
-  RecvSlot& s = k->rslots[slot];
-  int before = s.retries;
-  if (s.retries < INT16_MAX) ++s.retries;
-  return before > k->retry_limit ? -1 : result;
+  return count_retry(k, slot) ? -1 : result;
 }
 
 int send_error(const char* text, KermitState* k) {

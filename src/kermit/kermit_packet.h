@@ -57,8 +57,17 @@ int init_fields_for_peer(const KermitState* k);
 int spkt(char type, int seq, int len, const char* data, KermitState* k);
 
 // 'Y' with sequence seq; text may be null. A text longer than the peer's
-// MAXL allows is cut. On success recv_seq advances. Returns spkt's result.
+// MAXL allows is cut. On success recv_seq advances. The packet is kept
+// (last_ack) for resend_ack. Returns spkt's result.
 int ack(KermitState* k, int seq, const char* text);
+
+// Sends the last acknowledgement again, whatever was sent after it (a NAK);
+// 0 without sending when none was.
+int resend_ack(KermitState* k);
+
+// Counts one more repetition on receive slot `slot`; true when the slot had
+// already gone above retry_limit before it, i.e. this one is too many.
+bool count_retry(KermitState* k, int slot);
 
 // 'N' with sequence seq, then one more retry counted on the slot. Returns -1
 // when the slot had already gone above retry_limit (the NAK is sent anyway),

@@ -121,6 +121,10 @@ TEST_F(KermitEngineTest, RepeatedHeaderIsAnsweredAgainWithoutReopening) {
   std::string first_ack = line.sent[2].back();
   ASSERT_EQ(deliver(*e, build_packet('F', 1, "A.GZ")), KR_OK);
   EXPECT_EQ(line.sent[2].back(), first_ack);
+  deliver_body(*e, "ab");  // a NAK in between is not what the repeat gets
+  ASSERT_EQ(last(2).type, 'N');
+  ASSERT_EQ(deliver(*e, build_packet('F', 1, "A.GZ")), KR_OK);
+  EXPECT_EQ(line.sent[2].back(), first_ack);
   EXPECT_EQ(e->k.state, R_ATTR);
   EXPECT_FALSE(output_file_open());
 }
@@ -250,16 +254,28 @@ TEST_F(KermitEngineTest, RepeatsBeyondTheLimitEndWithTooManyRetries) {
   EXPECT_EQ(last(2).data, "Too many retries");
 }
 
-TEST_F(KermitEngineTest, TooShortPacketsAreNakedUntilTheLimit) {
-  auto e = make_engine(2);
-  for (int i = 1; i <= 4; ++i) {
-    ASSERT_EQ(deliver_body(*e, "ab"), 0) << i;
-    EXPECT_EQ(last(2).type, 'N');
+// Too short or damaged, in a row: the receiver NAKs and the sender repeats
+// its packet four times; the fifth ends the transfer (the receiver's NAK still
+// goes out, the sender says why).
+TEST_F(KermitEngineTest, BadPacketsAreAnsweredUntilTheLimit) {
+  auto damaged = [](char type) {
+    std::string body = build_packet(type, 0, device_init).substr(1, 15);
+    body[5] ^= 4;
+    return body;
+  };
+  for (auto [port, bad, answer, last_answer] : {std::tuple{2, std::string("ab"), 'N', 'N'}, {2, damaged('S'), 'N', 'N'},
+                                                {1, std::string("ab"), 'S', 'E'}, {1, damaged('Y'), 'S', 'E'}}) {
+    auto e = make_engine(port, "A.BIN", folder.write("a.bin", "abc").c_str());
+    if (port == 1) kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
+    for (int i = 1; i <= 4; ++i) {
+      ASSERT_EQ(deliver_body(*e, bad), KR_OK) << port << bad << i;
+      EXPECT_EQ(last(port).type, answer);
+    }
+    size_t before = line.sent[port].size();
+    EXPECT_EQ(deliver_body(*e, bad), KR_FAIL) << port << bad;
+    EXPECT_EQ(line.sent[port].size(), before + 1);
+    EXPECT_EQ(last(port).type, last_answer);
   }
-  size_t before = line.sent[2].size();
-  EXPECT_EQ(deliver_body(*e, "ab"), KR_FAIL);
-  EXPECT_EQ(line.sent[2].size(), before + 1);  // the NAK still goes out
-  EXPECT_EQ(last(2).type, 'N');
 }
 
 TEST_F(KermitEngineTest, InitialisationResetsTheRetryCounts) {
@@ -386,6 +402,22 @@ TEST_F(KermitEngineSend, AnythingButTheAcknowledgementRepeatsTheLastPacket) {
   ASSERT_EQ(deliver(*e, damaged), KR_OK);
   EXPECT_EQ(line.sent[1].back(), f);
   EXPECT_EQ(e->k.state, S_AWAIT_FILE_ACK);
+}
+
+TEST_F(KermitEngineSend, DuplicatedAcknowledgementIsNotAnsweredWithARepeat) {
+  std::string content;
+  for (int i = 0; i < 40; ++i) content += "0123456789";
+  auto e = sender(content);
+  ack(*e, device_init);
+  ack(*e, "DATA.BIN");
+  ack(*e, "Y");
+  ASSERT_EQ(last(1).type, 'D');
+  const size_t before = line.sent[1].size();
+  EXPECT_EQ(deliver(*e, build_packet('Y', e->k.send_seq - 1, "Y")), KR_OK);  // the attributes' again
+  EXPECT_EQ(line.sent[1].size(), before);
+  ack(*e);
+  ack(*e);
+  EXPECT_EQ(line.sent[1].size(), before + 2);  // one packet per acknowledgement, not two
 }
 
 TEST_F(KermitEngineSend, ReceiverRefusesTheFile) {
