@@ -156,9 +156,15 @@ int send_next_file(KermitState* k, KermitResult* r) {
   k->cur_file_name = name;
   r->file_outcome = KO_NONE;
   k->pending_outcome = KO_NONE;
+  // The name goes whole or not at all: a cut name would have the file stored,
+  // and reported, under another name.
+  int n = encode_name(name, k, r);
+  if (n < 0) {
+    send_error("File name too long", k);
+    return KR_FAIL;
+  }
   int result = k->openfile ? k->openfile(k, name, 1) : -1;
   if (result != 0) return result;
-  int n = encode_name(name, k, r);
   result = spkt('F', k->send_seq, n, k->xdata, k);
   r->bytes_done = 0;
   if (result != 0) return result;

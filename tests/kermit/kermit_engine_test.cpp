@@ -420,6 +420,25 @@ TEST_F(KermitEngineSend, DuplicatedAcknowledgementIsNotAnsweredWithARepeat) {
   EXPECT_EQ(line.sent[1].size(), before + 2);  // one packet per acknowledgement, not two
 }
 
+// A name is never cut to fit the peer's packets: it goes whole or not at all.
+TEST_F(KermitEngineSend, NameThatCannotGoWholeEndsTheTransferBeforeAnyData) {
+  // MAXL 10 ('*') leaves 6 characters for the name, MAXL 40 ('H') 36; the file
+  // that fits comes last, as the input stream is the program's one.
+  for (auto [maxl, name, fits] : {std::tuple{'*', "DATA.BIN", false},
+                                  {'H', "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.GZ", false}, {'*', "A.BIN", true}}) {
+    auto e = make_engine(1, name, folder.write("n.bin", "abc").c_str());
+    kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
+    std::string init = device_init;
+    init[0] = maxl;
+    EXPECT_EQ(deliver(*e, build_packet('Y', 0, init)), fits ? KR_OK : KR_FAIL) << name;
+    EXPECT_EQ(last(1).type, fits ? 'F' : 'E') << name;
+    if (fits) {
+      EXPECT_EQ(last(1).data, name);
+    }
+    EXPECT_EQ(input_file_open(), fits) << name;
+  }
+}
+
 TEST_F(KermitEngineSend, ReceiverRefusesTheFile) {
   auto e = sender("abc");
   ack(*e, device_init);
