@@ -68,6 +68,7 @@ int init_engine(KermitState* k, KermitResult* r) {
   r->filesize = 0;
   r->bytes_done = 0;
   r->file_outcome = KO_NONE;
+  r->peer_error = 0;
   for (int i = 0; i < RSLOT_COUNT; ++i) {
     rslot_free(k, i);
     // A new transfer does not inherit the repeats counted by the last one.
@@ -352,6 +353,7 @@ int packet_action(KermitState* k, int r_slot, int len, const char* msg, KermitRe
       return KR_OK;
     case PacketCheck::peer_error:
       rslot_free(k, r_slot);
+      r->peer_error = 1;
       return KR_FAIL;
     case PacketCheck::ok:
       break;

@@ -110,6 +110,9 @@ struct KermitResult {
   int32_t filesize = 0;
   int32_t bytes_done = 0;
   int16_t file_outcome = KO_NONE;
+  // 1 once the peer sent an error packet in this transfer: it broke the
+  // transfer off, whatever file_outcome says of a file finished before.
+  int16_t peer_error = 0;
 };
 
 struct KermitState {

@@ -507,6 +507,7 @@ TEST_F(KermitEngineSend, ErrorPacketsBothWays) {
   size_t before = line.sent[1].size();
   EXPECT_EQ(deliver(*e, build_packet('E', 0, "No space")), KR_FAIL);
   EXPECT_EQ(line.sent[1].size(), before);
+  EXPECT_EQ(e->r.peer_error, 1);
 
   auto f = sender("abc");
   ack(*f, device_init);
@@ -517,6 +518,7 @@ TEST_F(KermitEngineSend, ErrorPacketsBothWays) {
   EXPECT_EQ(last(1).type, 'E');
   EXPECT_EQ(last(1).data, "Operator stop");
   EXPECT_FALSE(input_file_open());
+  EXPECT_EQ(f->r.peer_error, 0);  // our own error packet is not the peer's
 }
 
 TEST_F(KermitEngineSend, QuitSendsNothing) {
