@@ -156,6 +156,9 @@ int encode_name(const char* text, KermitState* k, KermitResult* r) {
   k->name_source = text ? text : "";
   k->s_first = 1;
   int n = getpkt(k, r);
+  // Whole: the text is exhausted and nothing was carried over.
+  if (k->s_first != -1 || k->s_remain[0] != '\0') n = -1;
+  k->s_remain[0] = '\0';
   k->s_first = 1;
   k->name_source = nullptr;
   k->rpt_count = 0;  // a run cut off at the field's end must not spill into the file
@@ -175,7 +178,9 @@ int decode_data(KermitState* k, KermitResult* r, int mode, const char* data) {
       ch = *p++;
     }
     bool high = false;
-    if (k->line_parity && ch == static_cast<uint8_t>(k->ebq)) {
+    // Only a prefix in force is one: with none agreed the QBIN character
+    // ('N', say) is an ordinary byte of the data.
+    if (k->ebqflg && ch == static_cast<uint8_t>(k->ebq)) {
       if (!*p) break;
       ch = *p++ & 127;
       high = true;

@@ -35,8 +35,9 @@ int getpkt(KermitState* k, KermitResult* r);
 // the data field at fill_len.
 void encode_char(int a, int next, KermitState* k);
 
-// Encodes text into the data field for the 'F' packet (cut at the field's
-// capacity) and returns the field's length; the next getpkt starts on the file.
+// Encodes text into the data field for the 'F' packet and returns the field's
+// length, or -1 when the text does not fit one field whole (a name is never
+// cut). Either way the next getpkt starts on the file.
 int encode_name(const char* text, KermitState* k, KermitResult* r);
 
 // Decodes the terminated data field. Mode 0: into r->file_name as a text

@@ -5,7 +5,9 @@
 // strays, and the state switch answers the in-sequence packet. The receiving
 // side acknowledges every packet it takes; the sending side sends the next
 // packet when the acknowledgement of the last one comes, and repeats the last
-// one when anything else comes. One packet is in flight at a time, whatever
+// one when anything else comes, except a repeated acknowledgement of the
+// packet before, which it lets pass. Repeats, damaged packets and NAKs sent
+// count against the retry limit. One packet is in flight at a time, whatever
 // window the peer offered.
 #include <cstring>
 
@@ -66,6 +68,7 @@ int init_engine(KermitState* k, KermitResult* r) {
   r->filesize = 0;
   r->bytes_done = 0;
   r->file_outcome = KO_NONE;
+  r->peer_error = 0;
   for (int i = 0; i < RSLOT_COUNT; ++i) {
     rslot_free(k, i);
     // A new transfer does not inherit the repeats counted by the last one.
@@ -94,6 +97,7 @@ int init_engine(KermitState* k, KermitResult* r) {
   k->capability_bits = 12;
   k->out_packet[0] = '\0';
   k->out_packet_len = 0;
+  k->last_ack_len = 0;
   k->xdata = k->xdata_area;
   k->xdata[0] = '\0';
   k->next_char = -1;
@@ -153,9 +157,15 @@ int send_next_file(KermitState* k, KermitResult* r) {
   k->cur_file_name = name;
   r->file_outcome = KO_NONE;
   k->pending_outcome = KO_NONE;
+  // The name goes whole or not at all: a cut name would have the file stored,
+  // and reported, under another name.
+  int n = encode_name(name, k, r);
+  if (n < 0) {
+    send_error("File name too long", k);
+    return KR_FAIL;
+  }
   int result = k->openfile ? k->openfile(k, name, 1) : -1;
   if (result != 0) return result;
-  int n = encode_name(name, k, r);
   result = spkt('F', k->send_seq, n, k->xdata, k);
   r->bytes_done = 0;
   if (result != 0) return result;
@@ -190,8 +200,7 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
   switch (k->state) {
     case R_AWAIT_INIT:
       if (type != 'S') break;
-      peer_params(k, data, data_len);
-      if (rpar(k, 'Y') != 0) return KR_FAIL;
+      if (answer_send_init(k, data, data_len) != 0) return KR_FAIL;
       set_state(k, r, R_FILE);
       return KR_OK;
 
@@ -313,6 +322,21 @@ int send_packet(KermitState* k, KermitResult* r, const char* data, int data_len,
   }
 }
 
+int too_many_retries(KermitState* k) {
+  send_error("Too many retries", k);
+  return KR_FAIL;
+}
+
+// A packet too short or damaged: the receiver NAKs the packet it expects, the
+// sender repeats its last one. Either counts as a repetition, so a peer whose
+// every packet is damaged (a block check the two sides disagree on) ends the
+// transfer at the retry limit instead of holding it.
+int answer_bad_packet(KermitState* k, int r_slot, bool sending) {
+  if (!sending) return send_nak(k, k->recv_seq, r_slot);
+  if (count_retry(k, r_slot)) return too_many_retries(k);
+  return resend_last(k);
+}
+
 int packet_action(KermitState* k, int r_slot, int len, const char* msg, KermitResult* r) {
   if (k->state == K_IDLE) return KR_OK;
   if (r_slot < 0 || r_slot >= RSLOT_COUNT) return KR_NOSLOT;
@@ -321,20 +345,15 @@ int packet_action(KermitState* k, int r_slot, int len, const char* msg, KermitRe
 
   switch (verify_packet(k, r_slot, len)) {
     case PacketCheck::too_short:
-      rslot_free(k, r_slot);
-      return sending ? resend_last(k) : send_nak(k, k->recv_seq, r_slot);
     case PacketCheck::damaged:
       rslot_free(k, r_slot);
-      if (sending)
-        resend_last(k);
-      else
-        send_nak(k, k->recv_seq, r_slot);
-      return KR_OK;
+      return answer_bad_packet(k, r_slot, sending);
     case PacketCheck::ignored:
       rslot_free(k, r_slot);
       return KR_OK;
     case PacketCheck::peer_error:
       rslot_free(k, r_slot);
+      r->peer_error = 1;
       return KR_FAIL;
     case PacketCheck::ok:
       break;
@@ -343,14 +362,13 @@ int packet_action(KermitState* k, int r_slot, int len, const char* msg, KermitRe
   if (slot.seq != k->recv_seq) {
     rslot_free(k, r_slot);
     if (slot.seq == previous_seq(k)) {
-      // Our last packet went astray: send it again, up to the limit.
-      int before = slot.retries;
-      if (slot.retries < INT16_MAX) ++slot.retries;
-      if (before > k->retry_limit) {
-        send_error("Too many retries", k);
-        return KR_FAIL;
-      }
-      return resend_last(k);
+      if (count_retry(k, r_slot)) return too_many_retries(k);
+      // The receiver's acknowledgement went astray: it gets it again. The
+      // sender leaves a repeated acknowledgement of the packet before
+      // unanswered: another copy of its last packet would draw a second
+      // acknowledgement, and every packet from then on would go out twice.
+      if (!sending) return resend_ack(k);
+      return slot.type == 'Y' ? KR_OK : resend_last(k);
     }
     return sending ? resend_last(k) : send_nak(k, k->recv_seq, r_slot);
   }

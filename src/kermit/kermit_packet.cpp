@@ -16,6 +16,13 @@ bool valid_prefix(char c) {
   return (u >= 33 && u <= 62) || (u >= 96 && u <= 126);
 }
 
+// The peer's MAXL field.
+int maxl_field(char c) {
+  int maxl = unchar(c);
+  if (maxl == 0) maxl = 80;  // blank: the protocol's default
+  return std::clamp(maxl, 10, MAX_PACKET);
+}
+
 uint16_t sum_of(const char* text, int count) {
   uint16_t s = 0;
   for (int i = 0; i < count; ++i) s = static_cast<uint16_t>(s + static_cast<uint8_t>(text[i]));
@@ -80,6 +87,11 @@ int max_data_for_peer(const KermitState* k) {
   return maxl - check_length(k) - 2;
 }
 
+int init_fields_for_peer(const KermitState* k) {
+  const int chk = k->force_crc ? 3 : 1;  // init packets travel with check 1
+  return std::clamp(std::clamp<int>(k->send_maxlen, 10, MAX_PACKET) - chk - 2, 0, PARAM_TEXT_SIZE - 1);
+}
+
 int spkt(char type, int seq, int len, const char* data, KermitState* k) {
   if (len < 0) len = data ? static_cast<int>(std::strlen(data)) : 0;
   if (!data) len = 0;
@@ -126,17 +138,29 @@ int ack(KermitState* k, int seq, const char* text) {
   int len = text ? static_cast<int>(std::strlen(text)) : 0;
   len = std::min(len, max_data_for_peer(k));
   int result = spkt('Y', seq, len, text, k);
+  std::memcpy(k->last_ack, k->out_packet, sizeof k->last_ack);
+  k->last_ack_len = k->out_packet_len;
   if (result == 0) k->recv_seq = static_cast<int16_t>((k->recv_seq + 1) % 64);
   return result;
 }
 
+int resend_ack(KermitState* k) {
+  if (k->last_ack_len <= 0) return 0;
+  if (!k->tx_data) return -1;
+  return k->tx_data(k, k->last_ack, k->last_ack_len);
+}
+
+bool count_retry(KermitState* k, int slot) {
+  if (slot < 0 || slot >= RSLOT_COUNT) return false;
+  RecvSlot& s = k->rslots[slot];
+  const int before = s.retries;
+  if (s.retries < INT16_MAX) ++s.retries;
+  return before > k->retry_limit;
+}
+
 int send_nak(KermitState* k, int seq, int slot) {
   int result = spkt('N', seq, 0, nullptr, k);
-  if (slot < 0 || slot >= RSLOT_COUNT) return result;
-  RecvSlot& s = k->rslots[slot];
-  int before = s.retries;
-  if (s.retries < INT16_MAX) ++s.retries;
-  return before > k->retry_limit ? -1 : result;
+  return count_retry(k, slot) ? -1 : result;
 }
 
 int send_error(const char* text, KermitState* k) {
@@ -173,21 +197,20 @@ int rpar(KermitState* k, char type) {
   t[8] = k->rpt_prefix;
   t[9] = tochar(k->capability_bits);
   t[10] = tochar(k->window_size);
-  t[11] = '\0';
+  // What does not fit the peer's packets does not go out (and is not in
+  // force: answer_send_init).
+  const int n = init_fields_for_peer(k);
+  t[n] = '\0';
 
   int16_t saved = k->bct;
   if (!k->force_crc) k->bct = 1;
-  int result = type == 'S' ? spkt('S', 0, 11, t, k) : ack(k, 0, t);
+  int result = type == 'S' ? spkt('S', 0, n, t, k) : ack(k, 0, t);
   k->bct = saved;
   return result;
 }
 
 void peer_params(KermitState* k, const char* p, int len) {
-  if (len > 0) {
-    int maxl = unchar(p[0]);
-    if (maxl == 0) maxl = 80;  // blank: the protocol's default
-    k->send_maxlen = std::clamp(maxl, 10, MAX_PACKET);
-  }
+  if (len > 0) k->send_maxlen = maxl_field(p[0]);
   if (len > 1) k->peer_timeout = unchar(p[1]);
   if (len > 4) {
     // The peer's end of packet must be a control character other than our mark.
@@ -195,21 +218,25 @@ void peer_params(KermitState* k, const char* p, int len) {
     k->send_eol = static_cast<int16_t>((eol == 0 || eol > 31 || eol == k->send_mark) ? 13 : eol);
   }
   if (len > 5) k->recv_ctl_prefix = valid_prefix(p[5]) ? p[5] : '#';
+  // 8th-bit prefixing is in force only with a prefix that cannot be taken for
+  // the control or the repeat prefix; any other QBIN means none, and is
+  // never echoed: our answer then says 'N'.
+  k->ebqflg = 0;
   if (len > 6) {
+    const char rept = len > 8 ? p[8] : '\0';
     char q = p[6];
-    k->ebq = q;
-    if (valid_prefix(q)) {
-      if (!k->line_parity) k->line_parity = 1;
+    if (q == 'Y' && k->line_parity) q = '&';  // the peer is willing and we asked
+    if (valid_prefix(q) && q != k->recv_ctl_prefix && q != k->send_ctl_prefix && q != rept) {
+      k->ebq = q;
+      k->line_parity = 1;
       k->ebqflg = 1;
-    } else if (q == 'Y' && k->line_parity) {
-      k->ebq = '&';
-      k->ebqflg = 1;
+    } else {
+      k->ebq = q == 'Y' ? 'Y' : 'N';
     }
   }
-  if (len > 7) {
-    int b = p[7] - '0';
-    k->bct = static_cast<int16_t>(k->force_crc ? 3 : (b >= 1 && b <= 3) ? b : 1);
-  }
+  int b = len > 7 ? p[7] - '0' : 1;
+  k->bct = static_cast<int16_t>(k->force_crc ? 3 : (b >= 1 && b <= 3) ? b : 1);
+  k->rpt_on = 0;
   if (len > 8) {
     char rp = p[8];
     // A repeat prefix equal to a quoting prefix could not be told apart.
@@ -239,6 +266,13 @@ void peer_params(KermitState* k, const char* p, int len) {
     k->window_size = static_cast<int16_t>(w);
     if (w > 1 && w > k->retry_limit) k->retry_limit = static_cast<int16_t>(w + 1);
   }
+}
+
+int answer_send_init(KermitState* k, const char* p, int len) {
+  // The peer's MAXL first: it decides how much of our answer the peer gets.
+  if (len > 0) k->send_maxlen = maxl_field(p[0]);
+  peer_params(k, p, std::min(len, init_fields_for_peer(k)));
+  return rpar(k, 'Y');
 }
 
 PacketCheck verify_packet(KermitState* k, int r_slot, int n) {

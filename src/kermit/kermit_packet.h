@@ -11,7 +11,8 @@
 // the data field where the check begins. The send-init ('S') and its
 // acknowledgement always travel with block check 1 so that two sides that have
 // not agreed on anything yet can read them; the check they agree on is used
-// from the next packet on.
+// from the next packet on. A peer with short packets gets only the parameters
+// that fit, and a parameter whose field one side never saw is not in force.
 //
 // The packet layer owns no memory: every buffer is a field of the record.
 #pragma once
@@ -46,14 +47,27 @@ int check_length(const KermitState* k);
 // data, check and two: the peer's MAXL minus the check and two.
 int max_data_for_peer(const KermitState* k);
 
+// Parameters of our send-init (at most eleven) that one packet to the peer
+// carries whole: its MAXL less the check of an init packet and two.
+int init_fields_for_peer(const KermitState* k);
+
 // Builds and sends a packet. len < 0: data is a terminated text. A data field
 // longer than the packet buffer allows is cut to fit (LEN never exceeds 94).
 // Returns tx_data's result: 0 sent, -1 failed.
 int spkt(char type, int seq, int len, const char* data, KermitState* k);
 
 // 'Y' with sequence seq; text may be null. A text longer than the peer's
-// MAXL allows is cut. On success recv_seq advances. Returns spkt's result.
+// MAXL allows is cut. On success recv_seq advances. The packet is kept
+// (last_ack) for resend_ack. Returns spkt's result.
 int ack(KermitState* k, int seq, const char* text);
+
+// Sends the last acknowledgement again, whatever was sent after it (a NAK);
+// 0 without sending when none was.
+int resend_ack(KermitState* k);
+
+// Counts one more repetition on receive slot `slot`; true when the slot had
+// already gone above retry_limit before it, i.e. this one is too many.
+bool count_retry(KermitState* k, int slot);
 
 // 'N' with sequence seq, then one more retry counted on the slot. Returns -1
 // when the slot had already gone above retry_limit (the NAK is sent anyway),
@@ -71,12 +85,22 @@ int resend_last(KermitState* k);
 int next_seq(KermitState* k);
 
 // Sends this side's parameters: as 'S' (type 'S') or as the acknowledgement of
-// the peer's 'S' (type 'Y'). -1 for any other type, else spkt's result.
+// the peer's 'S' (type 'Y'), as many fields as fit the peer's packets
+// (init_fields_for_peer). -1 for any other type, else spkt's result.
 int rpar(KermitState* k, char type);
 
 // Adopts the peer's parameters from the data field of its 'S' or of the
-// acknowledgement of ours. Blank or absurd fields take the protocol's defaults.
+// acknowledgement of ours. Blank or absurd fields take the protocol's
+// defaults, and so do the 8th-bit prefix, block check and repeat prefix when
+// their fields are missing (none, type 1, none).
 void peer_params(KermitState* k, const char* data, int len);
+
+// The receiving side's answer to the peer's 'S': adopts the peer's
+// parameters and acknowledges with ours. A peer whose MAXL is too small for
+// all eleven fields gets our answer cut, and a parameter whose field it did not
+// get from us is not in force: it is adopted as if the peer had not sent it
+// either. Returns rpar's result.
+int answer_send_init(KermitState* k, const char* data, int len);
 
 // Outcome of taking a received packet apart.
 enum class PacketCheck {

@@ -22,7 +22,8 @@
 //
 // The fields follow the order the transfer's documents give them; the ones
 // after `force_crc` are this system's own additions (the port, the full path
-// of the file to send, the encoder's look-ahead byte).
+// of the file to send, the encoder's look-ahead byte, the last
+// acknowledgement).
 #pragma once
 
 #include <cstdint>
@@ -109,6 +110,9 @@ struct KermitResult {
   int32_t filesize = 0;
   int32_t bytes_done = 0;
   int16_t file_outcome = KO_NONE;
+  // 1 once the peer sent an error packet in this transfer: it broke the
+  // transfer off, whatever file_outcome says of a file finished before.
+  int16_t peer_error = 0;
 };
 
 struct KermitState {
@@ -174,6 +178,10 @@ struct KermitState {
   int next_char = -1;
   // What the file being sent comes to once its 'Z' is acknowledged.
   int16_t pending_outcome = KO_NONE;
+  // The last acknowledgement sent: a repeat of the packet it answered gets
+  // it again, even when a NAK went out after it.
+  char last_ack[OUT_PACKET_SIZE] = {};
+  int32_t last_ack_len = 0;
 };
 
 // The single entry point: action code, record, receive slot and packet length

@@ -183,22 +183,27 @@ TEST(KermitEncode, RunOfTwoMaySplitBetweenItsCopies) {
   EXPECT_EQ(fs[1], "#Az");
 }
 
-TEST(KermitEncode, NameIsCutAtTheFieldAndTheFileStartsAfresh) {
-  Coder c;
+TEST(KermitEncode, NameGoesWholeOrNotAtAllAndTheFileStartsAfresh) {
   std::string name;
   for (int i = 0; i < 120; ++i) name += static_cast<char>('A' + i % 26);
-  std::string file = "DATA";
-  c.source = file;
-  c.k.in_buf = c.source.data();
-  c.k.zinptr = c.source.data();
-  c.k.zincnt = 4;
-  int n = encode_name(name.c_str(), &c.k, &c.r);
-  EXPECT_EQ(n, field_capacity(&c.k));
-  EXPECT_EQ(std::string(c.k.xdata, static_cast<size_t>(n)), name.substr(0, static_cast<size_t>(n)));
-  EXPECT_EQ(c.k.s_first, 1);
-  EXPECT_EQ(c.k.name_source, nullptr);
-  n = getpkt(&c.k, &c.r);
-  EXPECT_EQ(std::string(c.k.xdata, static_cast<size_t>(n)), "DATA");
+  for (size_t length : {size_t{88}, size_t{89}, size_t{120}}) {  // the field holds 88 characters
+    Coder c;
+    c.k.bct = 3;
+    c.source = "DATA";
+    c.k.in_buf = c.source.data();
+    c.k.zinptr = c.source.data();
+    c.k.zincnt = 4;
+    int n = encode_name(name.substr(0, length).c_str(), &c.k, &c.r);
+    if (length <= static_cast<size_t>(field_capacity(&c.k))) {
+      EXPECT_EQ(std::string(c.k.xdata, static_cast<size_t>(n)), name.substr(0, length));
+    } else {
+      EXPECT_EQ(n, -1) << length;
+    }
+    EXPECT_EQ(c.k.s_first, 1);
+    EXPECT_EQ(c.k.name_source, nullptr);
+    n = getpkt(&c.k, &c.r);
+    EXPECT_EQ(std::string(c.k.xdata, static_cast<size_t>(n)), "DATA") << length;
+  }
 }
 
 // Every field stays within the capacity the peer's MAXL leaves, and the

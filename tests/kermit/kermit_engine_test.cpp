@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "kermit/kermit_files.h"
@@ -36,6 +37,17 @@ class KermitEngineTest : public ::testing::Test {
     test::current_line = nullptr;
   }
   Sent last(int port, int chk = 1) { return parse_sent(line.sent[port].back(), chk); }
+  // The device sends R.TXT as 'F', one 'D' and 'Z' with check chk: the file
+  // as it arrived, every packet acknowledged.
+  std::string receive_file(Engine& e, const char* data, int chk = 1) {
+    platform::remove_file("R.TXT");
+    int seq = 1;
+    for (auto [type, field] : {std::pair{'F', "R.TXT"}, {'D', data}, {'Z', ""}}) {
+      EXPECT_EQ(deliver(e, build_packet(type, seq++, field, chk)), KR_OK) << type;
+      EXPECT_EQ(last(2, chk).type, 'Y') << type;
+    }
+    return TempFolder::read("R.TXT");
+  }
   std::vector<char> types(int port) {
     std::vector<char> t;
     for (const auto& p : line.sent[port]) t.push_back(p[3]);
@@ -109,8 +121,38 @@ TEST_F(KermitEngineTest, RepeatedHeaderIsAnsweredAgainWithoutReopening) {
   std::string first_ack = line.sent[2].back();
   ASSERT_EQ(deliver(*e, build_packet('F', 1, "A.GZ")), KR_OK);
   EXPECT_EQ(line.sent[2].back(), first_ack);
+  deliver_body(*e, "ab");  // a NAK in between is not what the repeat gets
+  ASSERT_EQ(last(2).type, 'N');
+  ASSERT_EQ(deliver(*e, build_packet('F', 1, "A.GZ")), KR_OK);
+  EXPECT_EQ(line.sent[2].back(), first_ack);
   EXPECT_EQ(e->k.state, R_ATTR);
   EXPECT_FALSE(output_file_open());
+}
+
+// A peer with short packets sees only part of our answer to its send-init;
+// what it did not see is not in force, whatever its own send-init offered.
+TEST_F(KermitEngineTest, CutSendInitAnswerPutsOnlyWhatWentOutInForce) {
+  // MAXL 10: neither check 3 nor '~'; MAXL 11: check 3, still no '~'.
+  for (auto [init, answer, chk] : {std::tuple{"*! @-#Y3~,?", "~! @-#Y", 1}, {"+! @-#Y3~,?", "~! @-#Y3", 3}}) {
+    auto e = make_engine(2);
+    ASSERT_EQ(deliver(*e, build_packet('S', 0, init)), KR_OK);
+    EXPECT_EQ(last(2).data, answer);
+    EXPECT_EQ(receive_file(*e, "x~~y", chk), "x~~y") << init;
+  }
+}
+
+// An 8th-bit prefix the protocol does not allow, or one that clashes with the
+// control or repeat prefix, means none; our answer never echoes it raw.
+TEST_F(KermitEngineTest, UnusableEighthBitPrefixMeansNone) {
+  for (auto [qbin, asked] : {std::pair{'#', 0}, {'~', 0}, {'\x01', 0}, {'\0', 0}, {'A', 0}, {'N', 1}}) {
+    auto e = make_engine(2);
+    e->k.line_parity = static_cast<int16_t>(asked);  // this side asks for 8th-bit prefixing
+    std::string init = device_init;
+    init[6] = qbin;
+    ASSERT_EQ(deliver(*e, build_packet('S', 0, init)), KR_OK);
+    EXPECT_EQ(last(2).data, "~! @-#N1~,?") << int(qbin);
+    EXPECT_EQ(receive_file(*e, "N#M#J"), "N\r\n") << int(qbin);
+  }
 }
 
 TEST_F(KermitEngineTest, PacketTwoAheadIsNakedForTheExpectedOne) {
@@ -212,16 +254,28 @@ TEST_F(KermitEngineTest, RepeatsBeyondTheLimitEndWithTooManyRetries) {
   EXPECT_EQ(last(2).data, "Too many retries");
 }
 
-TEST_F(KermitEngineTest, TooShortPacketsAreNakedUntilTheLimit) {
-  auto e = make_engine(2);
-  for (int i = 1; i <= 4; ++i) {
-    ASSERT_EQ(deliver_body(*e, "ab"), 0) << i;
-    EXPECT_EQ(last(2).type, 'N');
+// Too short or damaged, in a row: the receiver NAKs and the sender repeats
+// its packet four times; the fifth ends the transfer (the receiver's NAK still
+// goes out, the sender says why).
+TEST_F(KermitEngineTest, BadPacketsAreAnsweredUntilTheLimit) {
+  auto damaged = [](char type) {
+    std::string body = build_packet(type, 0, device_init).substr(1, 15);
+    body[5] ^= 4;
+    return body;
+  };
+  for (auto [port, bad, answer, last_answer] : {std::tuple{2, std::string("ab"), 'N', 'N'}, {2, damaged('S'), 'N', 'N'},
+                                                {1, std::string("ab"), 'S', 'E'}, {1, damaged('Y'), 'S', 'E'}}) {
+    auto e = make_engine(port, "A.BIN", folder.write("a.bin", "abc").c_str());
+    if (port == 1) kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
+    for (int i = 1; i <= 4; ++i) {
+      ASSERT_EQ(deliver_body(*e, bad), KR_OK) << port << bad << i;
+      EXPECT_EQ(last(port).type, answer);
+    }
+    size_t before = line.sent[port].size();
+    EXPECT_EQ(deliver_body(*e, bad), KR_FAIL) << port << bad;
+    EXPECT_EQ(line.sent[port].size(), before + 1);
+    EXPECT_EQ(last(port).type, last_answer);
   }
-  size_t before = line.sent[2].size();
-  EXPECT_EQ(deliver_body(*e, "ab"), KR_FAIL);
-  EXPECT_EQ(line.sent[2].size(), before + 1);  // the NAK still goes out
-  EXPECT_EQ(last(2).type, 'N');
 }
 
 TEST_F(KermitEngineTest, InitialisationResetsTheRetryCounts) {
@@ -325,14 +379,12 @@ TEST_F(KermitEngineSend, EmptyFileListGoesStraightToEndOfTransmission) {
 }
 
 TEST_F(KermitEngineSend, NamesTheSameBlockCheckOrFallsBackToType1) {
-  for (auto [peer, want] : {std::pair{'3', 3}, {'1', 1}, {'2', 1}}) {
+  for (auto [init, want] : {std::pair{"~! @-#Y3~,?", 3}, {"~! @-#Y1~,?", 1}, {"~! @-#Y2~,?", 1}, {"~! @-#Y", 1}}) {
     auto e = make_engine(1, "A.BIN", folder.write("a.bin", "abc").c_str());
     e->k.bct = 3;
     kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
-    std::string init = device_init;
-    init[7] = peer;
     ASSERT_EQ(deliver(*e, build_packet('Y', 0, init)), KR_OK);
-    EXPECT_EQ(e->k.bct, want) << peer;
+    EXPECT_EQ(e->k.bct, want) << init;
     EXPECT_EQ(unchar(line.sent[1].back()[1]), 5 + want + 2);  // 'F' "A.BIN" with that check
   }
 }
@@ -350,6 +402,41 @@ TEST_F(KermitEngineSend, AnythingButTheAcknowledgementRepeatsTheLastPacket) {
   ASSERT_EQ(deliver(*e, damaged), KR_OK);
   EXPECT_EQ(line.sent[1].back(), f);
   EXPECT_EQ(e->k.state, S_AWAIT_FILE_ACK);
+}
+
+TEST_F(KermitEngineSend, DuplicatedAcknowledgementIsNotAnsweredWithARepeat) {
+  std::string content;
+  for (int i = 0; i < 40; ++i) content += "0123456789";
+  auto e = sender(content);
+  ack(*e, device_init);
+  ack(*e, "DATA.BIN");
+  ack(*e, "Y");
+  ASSERT_EQ(last(1).type, 'D');
+  const size_t before = line.sent[1].size();
+  EXPECT_EQ(deliver(*e, build_packet('Y', e->k.send_seq - 1, "Y")), KR_OK);  // the attributes' again
+  EXPECT_EQ(line.sent[1].size(), before);
+  ack(*e);
+  ack(*e);
+  EXPECT_EQ(line.sent[1].size(), before + 2);  // one packet per acknowledgement, not two
+}
+
+// A name is never cut to fit the peer's packets: it goes whole or not at all.
+TEST_F(KermitEngineSend, NameThatCannotGoWholeEndsTheTransferBeforeAnyData) {
+  // MAXL 10 ('*') leaves 6 characters for the name, MAXL 40 ('H') 36; the file
+  // that fits comes last, as the input stream is the program's one.
+  for (auto [maxl, name, fits] : {std::tuple{'*', "DATA.BIN", false},
+                                  {'H', "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.GZ", false}, {'*', "A.BIN", true}}) {
+    auto e = make_engine(1, name, folder.write("n.bin", "abc").c_str());
+    kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
+    std::string init = device_init;
+    init[0] = maxl;
+    EXPECT_EQ(deliver(*e, build_packet('Y', 0, init)), fits ? KR_OK : KR_FAIL) << name;
+    EXPECT_EQ(last(1).type, fits ? 'F' : 'E') << name;
+    if (fits) {
+      EXPECT_EQ(last(1).data, name);
+    }
+    EXPECT_EQ(input_file_open(), fits) << name;
+  }
 }
 
 TEST_F(KermitEngineSend, ReceiverRefusesTheFile) {
@@ -420,6 +507,7 @@ TEST_F(KermitEngineSend, ErrorPacketsBothWays) {
   size_t before = line.sent[1].size();
   EXPECT_EQ(deliver(*e, build_packet('E', 0, "No space")), KR_FAIL);
   EXPECT_EQ(line.sent[1].size(), before);
+  EXPECT_EQ(e->r.peer_error, 1);
 
   auto f = sender("abc");
   ack(*f, device_init);
@@ -430,6 +518,7 @@ TEST_F(KermitEngineSend, ErrorPacketsBothWays) {
   EXPECT_EQ(last(1).type, 'E');
   EXPECT_EQ(last(1).data, "Operator stop");
   EXPECT_FALSE(input_file_open());
+  EXPECT_EQ(f->r.peer_error, 0);  // our own error packet is not the peer's
 }
 
 TEST_F(KermitEngineSend, QuitSendsNothing) {
