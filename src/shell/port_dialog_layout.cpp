@@ -1,5 +1,5 @@
-// Template 101, the port-selection dialog, and the look-up shared by both
-// layouts. Template 103 is in layout_103.cpp.
+// Template 101, the port-selection dialog. Template 103 is in
+// command_dialog_layout.cpp.
 #include "shell/layout_tables.h"
 
 #include <iterator>
@@ -26,12 +26,5 @@ const ControlSpec port_controls[] = {
 const platform::DialogTemplate port_dialog_template{
     IDD_PORT_DIALOG, "Tessaril Program V 3.0.8", 0, 0, 211, 101, port_controls, std::size(port_controls),
 };
-
-const platform::ControlSpec* find_control_spec(const platform::DialogTemplate& layout, int id) {
-  if (id == IDC_STATIC) return nullptr;
-  for (size_t i = 0; i < layout.control_count; ++i)
-    if (layout.controls[i].id == id) return &layout.controls[i];
-  return nullptr;
-}
 
 }  // namespace tessaril::shell
