@@ -8,6 +8,9 @@
 // (builders.h) read the row; the dialog layout takes the button texts from
 // here, so each text lives in one place. Rows are in the order of the
 // catalogue; look-ups by button id are constexpr.
+//
+// Include order: platform < status < kermit < link < commands < shell < ui.
+// This folder is commands: it includes platform, status, kermit and link only.
 #pragma once
 
 #include <cstddef>

@@ -24,6 +24,9 @@
 // after `force_crc` are this system's own additions (the port, the full path
 // of the file to send, the encoder's look-ahead byte, the last
 // acknowledgement).
+//
+// Include order: platform < status < kermit < link < commands < shell < ui.
+// This folder is kermit: it includes platform and status only.
 #pragma once
 
 #include <cstdint>

@@ -23,6 +23,11 @@
 // `rx_frame_raw`, `rx_file_name` are written only by the receive thread; the
 // dialog reads `rx_file_name` after the 1034 message that follows the answer
 // (posting a message orders the writes before it).
+//
+// Include order: platform < status < kermit < link < commands < shell < ui.
+// This folder is link: it includes platform, status and kermit only. What it
+// needs from above (the dialog its events go to, the Kermit runners) is handed
+// to it.
 #pragma once
 
 #include <atomic>

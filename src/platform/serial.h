@@ -31,6 +31,10 @@
 // Tests shorten the total read time-outs of every port through
 // set_serial_timeout_scale; the program never calls it and keeps the values
 // it sets.
+//
+// Include order: platform < status < kermit < link < commands < shell < ui.
+// This folder is platform, the lowest layer: it includes nothing of the other
+// folders.
 #pragma once
 
 #include <cstdint>

@@ -12,6 +12,10 @@
 // --fast-timeouts is for the end-to-end tests: the total read time-outs of
 // the port shrink to 1/20 (a missing answer costs 1.9 s instead of 38.4 s).
 // Without it the program keeps the real time-outs.
+//
+// Include order: platform < status < kermit < link < commands < shell < ui.
+// This folder is shell: it includes every folder but ui; it knows no UI back
+// end.
 #pragma once
 
 #include <string>

@@ -15,6 +15,9 @@
 //
 // fatal_notice_shown makes the fatal-error notice (message 1037) appear once
 // even when both dialogs receive it.
+//
+// Include order: platform < status < kermit < link < commands < shell < ui.
+// This folder is status: it includes platform only.
 #pragma once
 
 #include <atomic>

@@ -15,6 +15,9 @@
 // - user_click, send_message are called on the dialog thread.
 // - The observer is called after a change, outside any lock of the back end,
 //   from whichever thread made the change.
+//
+// Include order: platform < status < kermit < link < commands < shell < ui.
+// This folder is ui, the top: it may include every other folder.
 #pragma once
 
 #include <cstddef>
