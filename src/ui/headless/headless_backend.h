@@ -71,10 +71,10 @@ struct MessageBoxRecord {
 // Every message box shown so far (each answered IDOK, or IDYES for yes/no).
 std::vector<MessageBoxRecord> message_boxes();
 
-enum class ChangeKind { Text, ListAdd };
-// Called after a control's text is set or a line is added to a list box,
-// outside the store's lock, from whichever thread made the change. One
-// observer; an empty function removes it.
+enum class ChangeKind { Text, ListAdd, Caption };
+// Called after a control's text is set, a line is added to a list box or a
+// dialog's caption is set (id 0), outside the store's lock, from whichever
+// thread made the change. One observer; an empty function removes it.
 using ChangeObserver = std::function<void(platform::DialogHandle, int id, ChangeKind, std::string_view text)>;
 void set_change_observer(ChangeObserver observer);
 
