@@ -63,8 +63,8 @@ Ending run_receive(Transfer& t) {
   // An announced name that fills the whole field has no terminator: set-up refuses it.
   if (!t.owns_engine || kermit::setup_kermit(announced.name, "", t.port) != kermit::KR_OK)
     return {status::ST_KERMIT_RECV_INIT_ERR};
-  begin_progress(t.progress, t.dialog, false, std::string_view(announced.name, strnlen(announced.name, FILE_NAME_CAPACITY)),
-                 announced.size);
+  const std::string_view name(announced.name, strnlen(announced.name, FILE_NAME_CAPACITY));
+  begin_progress(t.progress, t.dialog, false, name, announced.size);
   const LoopEnd end = run_packet_loop(t);
   if (end == LoopEnd::LetGo || must_let_go(t)) return {};
   if (end == LoopEnd::Finished) return {receive_verdict(t, announced), true};
