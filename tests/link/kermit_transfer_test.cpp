@@ -239,15 +239,15 @@ TEST_F(KermitTransferTest, TimeOutTestAndQuitEndMidwayAndDrainTheLine) {
     bool send;
     bool tmo_test;
     int quit_at;     // the peer's packet at which "KerTrns Quit" is pressed
-    int resend_max;  // the peer's repeats once the host stops answering
+    int resend_max;  // the peer's repeats on a silent line (which may also come early)
     uint32_t status;
   } rows[] = {
-      {"send, time-out test", true, true, 0, 3, 0x104000},
-      {"receive, time-out test", false, true, 0, 3, 0x204000},
+      {"send, time-out test", true, true, 0, 0, 0x104000},
+      {"receive, time-out test", false, true, 0, 0, 0x204000},
       {"send, quit", true, false, 3, 3, 0x108000},
       {"receive, quit", false, false, 3, 3, 0x208000},
-      {"send, both at the fifth packet", true, true, 5, 3, 0x104000},
-      {"receive, both at the fifth packet", false, true, 4, 3, 0x208000},
+      {"send, both at the fifth packet", true, true, 5, 0, 0x104000},
+      {"receive, both at the fifth packet", false, true, 4, 0, 0x208000},
       {"receive, a peer that never falls silent", false, true, 0, 1000, 0x204000},
   };
   for (const Row& row : rows) {
@@ -264,8 +264,10 @@ TEST_F(KermitTransferTest, TimeOutTestAndQuitEndMidwayAndDrainTheLine) {
     EXPECT_EQ(result(4), "*");
     EXPECT_LT(platform::file_size("CAL_A.XML"), 0);  // a received file is not put in place
     // The fifth packet is not processed: the peer has its answer to the fourth.
-    if (row.tmo_test && row.quit_at == 0) { EXPECT_EQ(peer->packets.load(), row.send ? 5 : 4); }
-    EXPECT_GT(hex_lines().size(), lines_before);  // the peer's repeats were drained and logged
+    if (row.tmo_test && row.quit_at == 0 && row.resend_max == 0) {
+      EXPECT_EQ(peer->packets.load(), row.send ? 5 : 4);
+    }
+    if (row.resend_max > 0) { EXPECT_GT(hex_lines().size(), lines_before); }  // repeats drained and logged
     if (row.resend_max > 3) {
       EXPECT_GE(drained_bytes() - bytes_before, static_cast<size_t>(DRAIN_BYTES_MAX));
       EXPECT_LT(drained_bytes() - bytes_before, static_cast<size_t>(DRAIN_BYTES_MAX + 20));
