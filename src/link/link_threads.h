@@ -8,8 +8,8 @@
 // length ("Ans_RCV_ERR"), waits the step's `step_wait_ticks` and validates it
 // (answer_check.h), which posts 1034 (byte 0 of the answer, lParam 3).
 // Commands 7 and 8 (Kermit) are handed to the Kermit runners installed with
-// set_kermit_runners; without one a transfer ends at once with the ending of
-// a failed set-up (0x100800, 0x200800).
+// set_kermit_runners (kermit_transfer.h); without one a transfer ends at once
+// with the ending of a failed set-up (0x100800, 0x200800).
 //
 // Every wait inside a thread (polling, retry pauses, step waits) is cut into
 // short slices and ends promptly on a stop request or when its command is

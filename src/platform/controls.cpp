@@ -107,5 +107,12 @@ bool open_file(DialogHandle owner, std::string_view filter, std::string_view tit
   const UiBackend* b = ui_backend();
   return b ? b->open_file(owner, filter, title, path) : false;
 }
+void set_window_text(DialogHandle dialog, std::string_view text) {
+  if (const UiBackend* b = ui_backend()) b->set_window_text(dialog, text);
+}
+std::string window_text(DialogHandle dialog) {
+  const UiBackend* b = ui_backend();
+  return b ? b->window_text(dialog) : std::string();
+}
 
 }  // namespace tessaril::platform

@@ -143,6 +143,13 @@ struct UiBackend {
   // leaves the working folder as it was. True with the full path chosen,
   // false when cancelled.
   bool (*open_file)(DialogHandle owner, std::string_view filter, std::string_view title, std::string& path);
+
+  // The dialog's own caption (SetWindowTextA and GetWindowTextA on the
+  // dialog rather than a control). It starts as the template's caption. Any
+  // thread may set it, as with control texts; on a dialog that has ended the
+  // set does nothing and the caption reads as empty.
+  void (*set_window_text)(DialogHandle dialog, std::string_view text);
+  std::string (*window_text)(DialogHandle dialog);
 };
 
 // Installs the back end every call below goes to. Done once, before any dialog.
@@ -174,5 +181,7 @@ void move_window(DialogHandle dialog, const Rect& rect);
 void show_window(DialogHandle dialog);
 int message_box(DialogHandle owner, std::string_view text, std::string_view caption, uint32_t flags);
 bool open_file(DialogHandle owner, std::string_view filter, std::string_view title, std::string& path);
+void set_window_text(DialogHandle dialog, std::string_view text);
+std::string window_text(DialogHandle dialog);
 
 }  // namespace tessaril::platform

@@ -8,6 +8,7 @@
 #include "commands/builders.h"
 #include "commands/entry_text.h"
 #include "kermit/kermit_line.h"
+#include "link/kermit_transfer.h"
 #include "link/link_state.h"
 #include "link/link_threads.h"
 #include "link/serial_port.h"
@@ -74,6 +75,7 @@ intptr_t on_port_dialog_init(platform::DialogHandle dialog) {
   status::reset_fatal_notice();
   status::init_command_log(log_settings_from_config());
   for (int k = 0; k < 5; ++k) link::step_wait_ticks(k).store(0);
+  link::install_kermit_transfers();
   link::start_link_threads();
   return 1;
 }

@@ -131,6 +131,11 @@ TEST(HeadlessBackend, ControlsBehaveAsWindowsControls) {
   EXPECT_TRUE(is_shown(d, 51));
   EXPECT_TRUE(get_style(d, 51) & WS_VISIBLE);
 
+  // The caption starts as the template's and changes as a whole.
+  EXPECT_EQ(window_text(d), "outer");
+  set_window_text(d, "outer \x81\x5C sending");
+  EXPECT_EQ(window_text(d), "outer \x81\x5C sending");
+
   // Without a pump, posts collect for the test to take.
   EXPECT_TRUE(post_message(d, 1034, 0x100001, 1));
   auto posted = take_posted_messages(d);
@@ -140,6 +145,8 @@ TEST(HeadlessBackend, ControlsBehaveAsWindowsControls) {
   EXPECT_FALSE(post_message(d, 1034, 0, 0));
   set_control_text(d, 10, "gone");  // no effect, no crash
   EXPECT_EQ(control_text(d, 10), "");
+  set_window_text(d, "gone");
+  EXPECT_EQ(window_text(d), "");
 }
 
 TEST(HeadlessBackend, WorkersWriteWhileTheDialogThreadReads) {

@@ -77,10 +77,11 @@ intptr_t root_proc(DialogHandle d, uint32_t msg, uintptr_t w, intptr_t) {
         set_control_text(d, EDIT, open_file(d, std::string_view("all\0*.*\0\0", 9), "", path) ? path : "cancelled");
       }
       if (w == START_WORK) {
-        // A link-like worker: busy at once, then ten traffic lines 60 ms
-        // apart written from its own thread, then idle.
+        // A link-like worker: busy at once, a caption, then ten traffic
+        // lines 60 ms apart written from its own thread, then idle.
         link_busy_flag = true;
         workers.emplace_back([d] {
+          set_window_text(d, "root working");
           for (int i = 0; i < 10; ++i) {
             sleep_ms(60);
             list_add(d, LIST, "traffic " + std::to_string(i));
@@ -208,6 +209,7 @@ TEST(HeadlessScriptPlayer, TraceOnlyPrintsWatchedControls) {
   Outcome traced = play("click 80\nwait 10000\nset 10 typed\n", test_options(true));
   EXPECT_EQ(traced.out.find("10="), std::string::npos);  // the edit is not watched
   EXPECT_NE(traced.out.find("40:traffic 0\n"), std::string::npos);
+  EXPECT_NE(traced.out.find("caption=root working\n"), std::string::npos) << traced.out;  // progress lines
 }
 
 TEST(HeadlessScriptPlayer, ChooseAnswersTheNextOpenFileDialog) {

@@ -38,6 +38,7 @@ struct Control {
 struct Dialog {
   DialogHandle owner = platform::no_dialog;
   DialogProc proc = nullptr;
+  std::string caption;  // CP932
   std::vector<Control> controls;  // in layout order, so radio groups follow it
   Rect rect;
   bool ended = false;
@@ -103,6 +104,7 @@ DialogHandle create_dialog(const DialogTemplate& layout, DialogHandle owner, Dia
   Dialog d;
   d.owner = owner;
   d.proc = proc;
+  d.caption = platform::utf8_to_cp932(layout.caption ? layout.caption : "");
   d.rect = Rect{dlu_x(layout.x), dlu_y(layout.y), dlu_x(layout.x + layout.width), dlu_y(layout.y + layout.height)};
   for (size_t i = 0; i < layout.control_count; ++i) {
     const platform::ControlSpec& item = layout.controls[i];
@@ -345,6 +347,24 @@ bool hl_open_file(DialogHandle, std::string_view, std::string_view, std::string&
   return true;
 }
 
+void hl_set_window_text(DialogHandle dialog, std::string_view text) {
+  Store& s = store();
+  {
+    std::lock_guard lock(s.mutex);
+    auto it = s.dialogs.find(dialog);
+    if (it == s.dialogs.end() || it->second.ended) return;
+    it->second.caption.assign(text.data(), text.size());
+  }
+  notify(dialog, 0, ChangeKind::Caption, text);
+}
+
+std::string hl_window_text(DialogHandle dialog) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  auto it = s.dialogs.find(dialog);
+  return (it == s.dialogs.end() || it->second.ended) ? std::string() : it->second.caption;
+}
+
 // Several entries share a signature: the names keep each in its place.
 const platform::UiBackend backend_table{
     .name = "headless",
@@ -371,6 +391,8 @@ const platform::UiBackend backend_table{
     .show_window = hl_show_window,
     .message_box = hl_message_box,
     .open_file = hl_open_file,
+    .set_window_text = hl_set_window_text,
+    .window_text = hl_window_text,
 };
 
 }  // namespace

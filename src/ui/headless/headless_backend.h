@@ -68,9 +68,9 @@ void push_open_file_answer(std::optional<std::string> path);
 // Every message box shown so far (each answered IDOK, or IDYES for yes/no).
 std::vector<MessageBoxRecord> message_boxes();
 
-// Called after a control's text is set or a line is added to a list box,
-// outside the store's lock, from whichever thread made the change. One
-// observer; an empty function removes it.
+// Called after a control's text is set, a line is added to a list box or a
+// dialog's caption is set (id 0), outside the store's lock, from whichever
+// thread made the change. One observer; an empty function removes it.
 void set_change_observer(ChangeObserver observer);
 
 // A live dialog built from the layout with no procedure and no pump, for

@@ -95,10 +95,11 @@ void Player::report(int line_number, const std::string& message) {
 
 void Player::watch_changes() {
   set_change_observer([this](DialogHandle, int id, ChangeKind kind, std::string_view text) {
-    if (!watched(id)) return;
+    if (kind != ChangeKind::Caption && !watched(id)) return;
     last_change_.store(platform::monotonic_ms());
     if (!options_.trace) return;
-    print_line(std::to_string(id) + (kind == ChangeKind::ListAdd ? ":" : "=") + platform::cp932_to_utf8(text));
+    const std::string what = kind == ChangeKind::Caption ? "caption" : std::to_string(id);
+    print_line(what + (kind == ChangeKind::ListAdd ? ":" : "=") + platform::cp932_to_utf8(text));
   });
 }
 

@@ -18,7 +18,8 @@
 //   lists, result fields) changed for 300 ms, confirmed by a round trip
 //   through the dialog thread (which may be inside a handler's sleep).
 // With trace on, every line added to a watched list box and every change of
-// a watched text control is printed as it happens ("ID:LINE", "ID=TEXT"),
+// a watched text control is printed as it happens ("ID:LINE", "ID=TEXT"), as
+// is every change of a dialog's caption ("caption=TEXT", transfer progress),
 // from whichever thread made it. Output lines are whole and flushed.
 //
 // At the end of the input the player closes what is open as a user would:

@@ -39,8 +39,9 @@ struct MessageBoxRecord {
   uint32_t flags;
 };
 
-enum class ChangeKind { Text, ListAdd };
-// Called after a control's text is set or a line is added to a list box.
+enum class ChangeKind { Text, ListAdd, Caption };
+// Called after a control's text is set, a line is added to a list box, or a
+// dialog's caption is set (id 0).
 using ChangeObserver = std::function<void(platform::DialogHandle, int id, ChangeKind, std::string_view text)>;
 
 struct PostedMessage {

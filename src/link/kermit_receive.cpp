@@ -1,0 +1,90 @@
+// The Kermit receive: the file the device announced (`rx_command` 8).
+#include <cstring>
+#include <string_view>
+
+#include "kermit/kermit_setup.h"
+#include "kermit/kermit_state.h"
+#include "link/kermit_transfer.h"
+#include "link/kermit_transfer_parts.h"
+#include "link/link_state.h"
+#include "platform/files.h"
+#include "status/status_codes.h"
+
+namespace tessaril::link {
+
+namespace detail {
+
+const KermitSide receive_side{
+    .sending = false,
+    .drain_read = 20,
+    .quit_drain_pause_ms = 0,
+    .silent_read_pause_ms = 20,
+    .quit_before_tmo_test = true,
+    .closefile_mode = 2,
+    .lparam = LINK_KERMIT_RECEIVED,
+    .engine_error = status::ST_KERMIT_RECV_ERR,
+    .timeout = status::ST_KERMIT_RECV_TIMEOUT,
+    .tmo_test = status::ST_KERMIT_RECV_CANCEL,
+    .quit = status::ST_KERMIT_RECV_BREAK,
+};
+
+namespace {
+
+struct Announced {
+  char name[FILE_NAME_CAPACITY];
+  int32_t size;
+};
+
+uint32_t receive_verdict(const Transfer& t, const Announced& announced) {
+  const kermit::KermitResult& r = *t.r;
+  const bool fits = name_fits(r.file_name);
+  if (fits) std::memcpy(rx_file_name, r.file_name, std::strlen(r.file_name) + 1);
+  if (t.engine_failed) return status::ST_KERMIT_RECV_ERR;
+  // Complete means put in place under its real name; the file there must
+  // hold the announced size, as must the size reported and the bytes written.
+  const bool in_place = r.file_outcome == kermit::KO_COMPLETE && platform::file_size(r.file_name) == announced.size;
+  const bool moved = in_place && r.filesize == announced.size && r.bytes_done == announced.size;
+  if (!moved) return status::ST_KERMIT_RECV_SIZE_MISMATCH;
+  if (!fits || std::strncmp(r.file_name, announced.name, FILE_NAME_CAPACITY) != 0)
+    return status::ST_KERMIT_RECV_NAME_MISMATCH;
+  return status::ST_KERMIT_RECV_OK;
+}
+
+struct Ending {
+  uint32_t status = 0;  // 0: let go
+  bool finished = false;
+  bool cancel_device = false;
+};
+
+Ending run_receive(Transfer& t) {
+  Announced announced{};
+  std::memcpy(announced.name, rx_file_name, sizeof announced.name);
+  announced.size = rx_file_size.load();
+  // An announced name that fills the whole field has no terminator: set-up refuses it.
+  if (!t.owns_engine || kermit::setup_kermit(announced.name, "", t.port) != kermit::KR_OK)
+    return {status::ST_KERMIT_RECV_INIT_ERR};
+  const std::string_view name(announced.name, strnlen(announced.name, FILE_NAME_CAPACITY));
+  begin_progress(t.progress, t.dialog, false, name, announced.size);
+  const LoopEnd end = run_packet_loop(t);
+  if (end == LoopEnd::LetGo || must_let_go(t)) return {};
+  if (end == LoopEnd::Finished) return {receive_verdict(t, announced), true};
+  // The device is still in its transfer: the cancel sequence makes it give up.
+  return {ending_status(t, end), false, end == LoopEnd::Silence || end == LoopEnd::Stalled};
+}
+
+}  // namespace
+
+}  // namespace detail
+
+void kermit_receive_transfer() {
+  using namespace detail;
+  Transfer t = begin_transfer(receive_side);
+  const Ending ending = t.abandoned ? Ending{} : run_receive(t);
+  close_transfer(t);
+  if (ending.cancel_device) write_cancel_sequence(t);
+  if (ending.finished && ending.status != status::ST_KERMIT_RECV_ERR) wait_after_step(t);
+  clear_command(rx_command, RX_KERMIT_RECEIVE);
+  if (ending.status != 0) post_ending(t, ending.status);
+}
+
+}  // namespace tessaril::link

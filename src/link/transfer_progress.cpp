@@ -1,0 +1,66 @@
+#include "link/transfer_progress.h"
+
+#include "platform/clock.h"
+#include "platform/codepage.h"
+
+namespace tessaril::link {
+
+namespace {
+
+// 65536 -> "65,536".
+std::string grouped(int64_t n) {
+  std::string digits = std::to_string(n < 0 ? -n : n);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return n < 0 ? "-" + out : out;
+}
+
+const std::string& dash() {
+  static const std::string text = platform::utf8_to_cp932(" \u2014 ");
+  return text;
+}
+
+}  // namespace
+
+std::string progress_caption(std::string_view original, bool sending, std::string_view name, int64_t bytes,
+                             int64_t size) {
+  std::string text(original);
+  text += dash();
+  text += sending ? "sending " : "receiving ";
+  text += name;
+  text += ' ' + grouped(bytes) + " / " + grouped(size) + " bytes";
+  if (size > 0) text += " (" + std::to_string(bytes * 100 / size) + "%)";
+  return text;
+}
+
+void begin_progress(TransferProgress& p, platform::DialogHandle dialog, bool sending, std::string_view name,
+                    int64_t size) {
+  p.dialog = dialog;
+  p.original = platform::window_text(dialog);
+  p.name.assign(name);
+  p.sending = sending;
+  p.size = size;
+  p.shown_bytes = -1;
+  p.shown_at = platform::monotonic_ms() - PROGRESS_INTERVAL_MS;
+  update_progress(p, 0);
+}
+
+void update_progress(TransferProgress& p, int64_t bytes) {
+  if (p.dialog == platform::no_dialog || bytes == p.shown_bytes) return;
+  const int64_t now = platform::monotonic_ms();
+  if (now - p.shown_at < PROGRESS_INTERVAL_MS) return;
+  p.shown_bytes = bytes;
+  p.shown_at = now;
+  platform::set_window_text(p.dialog, progress_caption(p.original, p.sending, p.name, bytes, p.size));
+}
+
+void end_progress(TransferProgress& p) {
+  if (p.dialog == platform::no_dialog || p.shown_bytes < 0) return;
+  platform::set_window_text(p.dialog, p.original);
+  p.shown_bytes = -1;
+}
+
+}  // namespace tessaril::link

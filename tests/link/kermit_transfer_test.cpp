@@ -1,0 +1,369 @@
+// Kermit transfers in the link threads against a peer engine on a real
+// pseudo-terminal: whole files both ways, the endings that are not a success,
+// the silence limit, the time-out test and quit with their drains, engine
+// failures, chattering peers, and letting go when the port closes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <random>
+
+#include "link/kermit_peer.h"
+#include "link/kermit_switches.h"
+#include "link/kermit_transfer.h"
+#include "link/link_fixture.h"
+#include "link/link_state.h"
+#include "link/link_threads.h"
+#include "link/serial_port.h"
+#include "link/transfer_file.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "support/pty_pair.h"
+
+namespace tessaril::test {
+namespace {
+
+using namespace tessaril::link;
+
+constexpr int64_t SILENT_READ_MS = 60;  // one byte's read time-out at the 20 % scale
+const std::string DASH = " \x81\x5C ";    // " — " in CP932
+
+PeerScript file_of(size_t n, bool peer_sends) {
+  PeerScript s;
+  s.sends = peer_sends;
+  std::mt19937 rng(static_cast<unsigned>(n));
+  s.data.resize(n);
+  for (auto& x : s.data) x = static_cast<uint8_t>(rng());
+  return s;
+}
+
+size_t open_descriptors() {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+bool wait_until(const std::function<bool()>& done, int64_t ms) {
+  const int64_t end = platform::monotonic_ms() + ms;
+  while (!done() && platform::monotonic_ms() < end) platform::sleep_ms(1);
+  return done();
+}
+
+// The button's rule: a quit request only while a transfer runs.
+void press_quit() {
+  if (tx_command == TX_KERMIT_SEND || rx_command == RX_KERMIT_RECEIVE) kermit_quit_request = 1;
+}
+
+class KermitTransferTest : public LinkTest {
+ protected:
+  void SetUp() override {
+    LinkTest::SetUp();
+    cwd = std::make_unique<ScopedCurrentFolder>(folder.path());
+    platform::set_serial_timeout_scale(20);
+    ini = folder.write("buc_setup.ini", "[ports]\nCOM5=" + pty.slave_path() + "\n");
+    std::string error;
+    ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
+    kermit_tmo_count = 20;
+    tmo_test_tx = tmo_test_rx = 0;
+    install_kermit_transfers();
+    ASSERT_TRUE(start_link_threads());
+    descriptors = open_descriptors();
+    ui::set_change_observer([this](platform::DialogHandle, int id, ui::ChangeKind kind, std::string_view text) {
+      std::lock_guard lock(seen_lock);
+      if (kind == ui::ChangeKind::Caption) captions.emplace_back(text), caption_at.push_back(platform::monotonic_ms());
+      if (id == result_field_id(4)) result_at = platform::monotonic_ms();
+    });
+  }
+  void TearDown() override {
+    ui::set_change_observer({});
+    peer.reset();
+    LinkTest::TearDown();
+    set_kermit_runners(nullptr, nullptr);
+    cwd.reset();
+  }
+
+  // Starts a transfer of script.data: sent as the chosen CAL_DATA.XML, or
+  // received as the announced CAL_A.XML; `announced` is the size the device
+  // was told or told us (-1: the data's size).
+  void start_transfer(bool send, PeerScript script, int32_t announced = -1) {
+    if (announced < 0) announced = static_cast<int32_t>(script.data.size());
+    if (send) {
+      set_transfer_file("CAL_DATA.XML", announced,
+                        folder.write("cal_data.xml", std::string(script.data.begin(), script.data.end())));
+    } else {
+      std::memset(rx_file_name, 0, sizeof rx_file_name);
+      std::memcpy(rx_file_name, "CAL_A.XML", 10);
+      rx_file_size = announced;
+    }
+    peer.reset();
+    peer = std::make_unique<KermitPeer>(pty, std::move(script));
+    start = platform::monotonic_ms();
+    (send ? tx_command : rx_command) = send ? TX_KERMIT_SEND : RX_KERMIT_RECEIVE;
+  }
+
+  // Runs a transfer to its ending and checks what every ending leaves: the
+  // command words at rest, the quit request cleared, the caption back, no
+  // descriptor left open. `during` runs while it goes on.
+  uint32_t transfer(bool send, PeerScript script, int32_t announced = -1, const std::function<void()>& during = {}) {
+    start_transfer(send, std::move(script), announced);
+    if (during) during();
+    ui::PostedMessage m{};
+    EXPECT_TRUE(next_post(m, 20000));
+    ended_at = platform::monotonic_ms();
+    EXPECT_EQ(m.lparam, send ? LINK_KERMIT_SENT : LINK_KERMIT_RECEIVED);
+    EXPECT_TRUE(wait_until([] { return tx_command == TX_IDLE; }, 500));
+    EXPECT_EQ(rx_command.load(), RX_IDLE);
+    EXPECT_EQ(kermit_quit_request.load(), 0);
+    EXPECT_EQ(platform::window_text(dialog), "test");
+    EXPECT_EQ(open_descriptors(), descriptors);
+    peer->join();
+    return static_cast<uint32_t>(m.wparam);
+  }
+
+  // Bytes of the "Rcv:" lines the drains logged.
+  size_t drained_bytes() {
+    size_t n = 0;
+    for (const std::string& line : hex_lines()) n += (line.size() - line.find("Rcv:") - 4) / 3;
+    return n;
+  }
+
+  PtyPair pty;
+  std::string ini;
+  std::unique_ptr<ScopedCurrentFolder> cwd;
+  std::unique_ptr<KermitPeer> peer;
+  size_t descriptors = 0;
+  int64_t start = 0, ended_at = 0, result_at = 0;
+  std::mutex seen_lock;
+  std::vector<std::string> captions;
+  std::vector<int64_t> caption_at;
+};
+
+TEST_F(KermitTransferTest, FilesMoveWholeBothWaysWithTheirProgressInTheCaption) {
+  struct Row {
+    bool send;
+    size_t size;
+    bool stale_quit;  // a press left over from before must not break the transfer
+    const char* first_caption;
+  } rows[] = {
+      {true, 10000, true, "sending CAL_DATA.XML 0 / 10,000 bytes (0%)"},
+      {false, 10000, false, "receiving CAL_A.XML 0 / 10,000 bytes (0%)"},
+      {true, 0, false, "sending CAL_DATA.XML 0 / 0 bytes"},
+      {false, 0, true, "receiving CAL_A.XML 0 / 0 bytes"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.first_caption);
+    captions.clear();
+    kermit_quit_request = row.stale_quit ? 1 : 0;
+    const PeerScript file = file_of(row.size, !row.send);
+    EXPECT_EQ(transfer(row.send, file), row.send ? 0x100040u : 0x200040u);
+    if (row.send) {
+      EXPECT_EQ(result(4), "SND_OK");
+      EXPECT_EQ(peer->received, file.data);
+      EXPECT_EQ(peer->received_name, "CAL_DATA.XML");
+    } else {
+      EXPECT_EQ(TempFolder::read("CAL_A.XML"), std::string(file.data.begin(), file.data.end()));
+      EXPECT_LT(platform::file_size("CAL_A.XML.part"), 0);
+      EXPECT_STREQ(rx_file_name, "CAL_A.XML");
+    }
+    ASSERT_GE(captions.size(), 2u);
+    EXPECT_EQ(captions.front(), "test" + DASH + row.first_caption);
+    EXPECT_EQ(captions.back(), "test");
+  }
+}
+
+TEST_F(KermitTransferTest, ProgressIsShownAtMostFourTimesASecond) {
+  PeerScript file = file_of(30000, true);
+  file.delay_ms = 3;
+  EXPECT_EQ(transfer(false, file), 0x200040u);
+  std::lock_guard lock(seen_lock);
+  ASSERT_GE(captions.size(), 4u);
+  for (size_t i = 1; i + 1 < caption_at.size(); ++i) EXPECT_GE(caption_at[i] - caption_at[i - 1], 240) << captions[i];
+}
+
+TEST_F(KermitTransferTest, OnlyAWholeFileUnderItsAnnouncedNameIsASuccess) {
+  struct Row {
+    const char* label;
+    bool send;
+    int32_t announced;
+    size_t bytes;
+    int32_t size_attribute;
+    std::string name;
+    char refuse_type;
+    const char* refuse_text;
+    uint32_t status;
+    const char* rx_name_after;
+  } rows[] = {
+      {"send, other size", true, 999, 1000, -1, "", 0, "", 0x102000, ""},
+      {"send refused", true, 1000, 1000, -1, "", 'A', "N", 0x102000, ""},
+      {"send cancelled", true, 1000, 1000, -1, "", 'D', "X", 0x102000, ""},
+      {"receive, other size", false, 999, 1000, -1, "CAL_A.XML", 0, "", 0x202000, "CAL_A.XML"},
+      {"receive, fewer bytes than said", false, 1000, 900, 1000, "CAL_A.XML", 0, "", 0x202000, "CAL_A.XML"},
+      {"receive, other name", false, 1000, 1000, -1, "OTHER.XML", 0, "", 0x201000, "OTHER.XML"},
+      {"receive, name too long", false, 1000, 1000, -1, std::string(45, 'L'), 0, "", 0x201000, "CAL_A.XML"},
+      {"receive, other name and size", false, 999, 1000, -1, "OTHER.XML", 0, "", 0x202000, "OTHER.XML"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    PeerScript script = file_of(row.bytes, !row.send);
+    script.size_attribute = row.size_attribute;
+    script.name = row.name;
+    script.refuse_type = row.refuse_type;
+    script.refuse_text = row.refuse_text;
+    EXPECT_EQ(transfer(row.send, script, row.announced), row.status);
+    if (!row.send) { EXPECT_STREQ(rx_file_name, row.rx_name_after); }
+    EXPECT_EQ(result(4), "*");
+  }
+}
+
+TEST_F(KermitTransferTest, TheSilenceLimitCountsConsecutiveSilentReads) {
+  for (int row = 0; row < 4; ++row) {
+    const bool send = row < 2;
+    const int count = row % 2 ? 5 : 0;
+    SCOPED_TRACE(row);
+    kermit_tmo_count = count;
+    PeerScript mute = file_of(100, !send);
+    mute.mute_after = 0;
+    EXPECT_EQ(transfer(send, mute), send ? 0x100200u : 0x200200u);
+    const int64_t took = ended_at - start;
+    EXPECT_GE(took, (count + 1) * SILENT_READ_MS + (send ? 0 : count * 20));
+    if (count == 0) { EXPECT_LT(took, 5 * SILENT_READ_MS); }
+    // Only the receiving side tells the device to give up.
+    EXPECT_EQ(peer->saw_cancel, !send);
+  }
+}
+
+TEST_F(KermitTransferTest, TimeOutTestAndQuitEndMidwayAndDrainTheLine) {
+  struct Row {
+    const char* label;
+    bool send;
+    bool tmo_test;
+    int quit_at;     // the peer's packet at which "KerTrns Quit" is pressed
+    int resend_max;  // the peer's repeats on a silent line (which may also come early)
+    uint32_t status;
+  } rows[] = {
+      {"send, time-out test", true, true, 0, 0, 0x104000},
+      {"receive, time-out test", false, true, 0, 0, 0x204000},
+      {"send, quit", true, false, 3, 3, 0x108000},
+      {"receive, quit", false, false, 3, 3, 0x208000},
+      {"send, both at the fifth packet", true, true, 5, 0, 0x104000},
+      {"receive, both at the fifth packet", false, true, 4, 0, 0x208000},
+      {"receive, a peer that never falls silent", false, true, 0, 1000, 0x204000},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    tmo_test_tx = tmo_test_rx = row.tmo_test ? 1 : 0;
+    PeerScript script = file_of(5000, !row.send);
+    script.resend_ms = 50;
+    script.resend_max = row.resend_max;
+    script.on_packet = [&](int n) {
+      if (n == row.quit_at) press_quit();
+    };
+    const size_t lines_before = hex_lines().size(), bytes_before = drained_bytes();
+    EXPECT_EQ(transfer(row.send, script), row.status);
+    EXPECT_EQ(result(4), "*");
+    EXPECT_LT(platform::file_size("CAL_A.XML"), 0);  // a received file is not put in place
+    // The fifth packet is not processed: the peer has its answer to the fourth.
+    if (row.tmo_test && row.quit_at == 0 && row.resend_max == 0) {
+      EXPECT_EQ(peer->packets.load(), row.send ? 5 : 4);
+    }
+    if (row.resend_max > 0) { EXPECT_GT(hex_lines().size(), lines_before); }  // repeats drained and logged
+    if (row.resend_max > 3) {
+      EXPECT_GE(drained_bytes() - bytes_before, static_cast<size_t>(DRAIN_BYTES_MAX));
+      EXPECT_LT(drained_bytes() - bytes_before, static_cast<size_t>(DRAIN_BYTES_MAX + 20));
+    }
+  }
+}
+
+TEST_F(KermitTransferTest, AnEngineFailureKeepsTheCommandWordUntilTheTransferEnds) {
+  kermit_tmo_count = 10;
+  for (int row = 0; row < 4; ++row) {
+    const bool send = row % 2 == 0, quit = row >= 2;
+    SCOPED_TRACE(row);
+    PeerScript script = file_of(5000, !send);
+    script.error_after = 3;  // then it falls silent
+    int32_t word = -1;
+    const uint32_t status = transfer(send, script, -1, [&] {
+      EXPECT_TRUE(wait_until([&] { return peer->error_sent.load(); }, 5000));
+      platform::sleep_ms(250);  // the engine has failed on the error packet
+      word = send ? tx_command.load() : rx_command.load();
+      if (quit) press_quit();
+    });
+    EXPECT_EQ(status, quit ? (send ? 0x108000u : 0x208000u) : (send ? 0x100200u : 0x200200u));
+    EXPECT_EQ(word, send ? TX_KERMIT_SEND : RX_KERMIT_RECEIVE);
+    EXPECT_LT(platform::file_size("CAL_A.XML"), 0);
+  }
+}
+
+TEST_F(KermitTransferTest, APeerThatOnlySendsDamagedPacketsEndsAsAnEngineFailure) {
+  for (bool send : {true, false}) {
+    PeerScript script = file_of(5000, !send);
+    script.garble_after = 3;
+    EXPECT_EQ(transfer(send, script), send ? 0x100080u : 0x200080u);
+    EXPECT_EQ(peer->saw_cancel, !send);
+  }
+}
+
+TEST_F(KermitTransferTest, ClosingThePortOrStoppingTheThreadsLetsTheTransferGoAtOnce) {
+  for (int row = 0; row < 4; ++row) {
+    const bool send = row % 2 == 0, close = row < 2;
+    SCOPED_TRACE(row);
+    PeerScript script = file_of(60000, !send);
+    script.delay_ms = 5;
+    start_transfer(send, script);
+    ASSERT_TRUE(wait_until([&] { return peer->packets >= 10; }, 5000));
+    const int64_t begin = platform::monotonic_ms();
+    if (close) {
+      close_serial_port();  // "Return to Menu"
+      EXPECT_FALSE(send_thread_busy() || receive_thread_busy());
+    } else {
+      stop_link_threads(port_dialog);
+      EXPECT_FALSE(send_thread_running() || receive_thread_running());
+    }
+    EXPECT_LT(platform::monotonic_ms() - begin, 1000);
+    ui::PostedMessage m{};
+    EXPECT_FALSE(next_post(m, 200)) << m.wparam;
+    EXPECT_EQ(platform::window_text(dialog), "test");
+    EXPECT_EQ(kermit_quit_request.load(), 0);
+    EXPECT_LT(platform::file_size("CAL_A.XML"), 0);
+    // Stopping cancels the port's I/O for good as well.
+    std::string error;
+    ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
+    if (!close) { ASSERT_TRUE(start_link_threads()); }
+    EXPECT_EQ(open_descriptors(), descriptors);  // the file closed, the port's own descriptors alone
+  }
+}
+
+TEST_F(KermitTransferTest, FailedSetUpsEndBeforeAnythingGoesOnTheLine) {
+  PeerScript mute;
+  mute.mute_after = 0;
+  set_transfer_file("", 0, "");  // nothing chosen
+  rx_command = 0;
+  peer = std::make_unique<KermitPeer>(pty, mute);
+  tx_command = TX_KERMIT_SEND;
+  ui::PostedMessage m{};
+  ASSERT_TRUE(next_post(m, 2000));
+  EXPECT_EQ(m.wparam, 0x100800u);
+  std::memset(rx_file_name, 'N', sizeof rx_file_name);  // fills the field: no terminator
+  rx_command = RX_KERMIT_RECEIVE;
+  ASSERT_TRUE(next_post(m, 2000));
+  EXPECT_EQ(m.wparam, 0x200800u);
+  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  peer->join();
+  EXPECT_EQ(peer->packets.load(), 0);
+}
+
+TEST_F(KermitTransferTest, TheWaitAfterAFinishedSendIsThatOfTheNextStepAndNoneAfterStepFour) {
+  for (int k = 0; k < 5; ++k) step_wait_ticks(k) = 25;  // 500 ms each
+  for (int step : {3, 4}) {
+    SCOPED_TRACE(step);
+    frame_slot = step;
+    EXPECT_EQ(transfer(true, file_of(100, false)), 0x100040u);
+    const int64_t waited = ended_at - result_at;
+    if (step == 3) { EXPECT_GE(waited, 500); }
+    if (step == 4) { EXPECT_LT(waited, 300); }
+  }
+}
+
+}  // namespace
+}  // namespace tessaril::test
