@@ -31,13 +31,13 @@ struct Session {
     if (peer.out.empty()) return;
     if (!write_line(line, peer.out.data(), static_cast<int>(peer.out.size())))
       std::fprintf(stderr, "tessaril-bucsim: write failed\n");
-    if (verbose) print_hex(">", peer.out.data(), peer.out.size());
+    if (verbose) print_hex("k>", peer.out.data(), peer.out.size());
     peer.out.clear();
   }
 
   // Takes the host's bytes; stops at a command frame and keeps what follows.
   void take(const uint8_t* bytes, size_t count) {
-    if (verbose && count) print_hex("<", bytes, count);
+    if (verbose && count) print_hex("k<", bytes, count);
     size_t i = 0;
     while (i < count) {
       const uint8_t* end_code = std::find(bytes + i, bytes + count, link::END);
