@@ -1,6 +1,4 @@
 // The sending role of the Kermit peer: the device sends a file of its folder.
-#include <algorithm>
-
 #include "sim_kermit_attr.h"
 #include "sim_kermit_codec.h"
 #include "sim_kermit_roles.h"
@@ -9,11 +7,9 @@ namespace tessaril::sim::peer::detail {
 
 namespace {
 
-// Data characters one packet may carry: the shorter of the two MAXLs, less
-// SEQ, TYPE and the check.
-size_t capacity(const Peer& p) {
-  return static_cast<size_t>(std::min(p.agreed.their_maxl, p.mine.maxl) - 2 - p.agreed.check);
-}
+// Data characters one packet may carry: the host's MAXL less SEQ, TYPE and
+// the check.
+size_t capacity(const Peer& p) { return static_cast<size_t>(p.agreed.their_maxl - 2 - p.agreed.check); }
 
 void next_packet(Peer& p, char type, const Bytes& data, State state) {
   p.seq = next_seq(p.seq);

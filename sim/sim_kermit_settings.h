@@ -27,7 +27,7 @@ enum class Refusal {
 struct KermitSettings {
   bool off = false;  // no transfer: the device goes on answering frames
   // The send-init it announces.
-  int maxl = 94;         // the longest packet it takes, and the longest it sends
+  int maxl = 94;         // the longest packet it takes
   int time = 5;          // TIME: seconds after which it wants the host to time out
   int check = 0;         // 1-3; 0: the host's proposal when receiving, 1 when sending
   int qbin = -1;         // -1 'Y' (willing), 0 'N', 1 '&' (asks for 8th-bit prefixing)
