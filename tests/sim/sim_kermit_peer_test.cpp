@@ -2,6 +2,7 @@
 // for byte, each step the host's bytes at a time and the device's answer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "platform/files.h"
@@ -156,6 +157,52 @@ TEST(SimKermitPeer, SendsAFileOnePacketAtATime) {
       EXPECT_EQ(peer_report(p),
                 "kermit send cal.xml: 10 bytes, 8 packets in, 7 out, 1 retries, 1 repeated by the host, complete");
     }
+  }
+}
+
+// Two peers against each other on a virtual clock, through faults on both
+// sides: many laps of the sequence numbers, recovery by NAK and by time-out.
+TEST(SimKermitPeer, TwoPeersMoveAFileWholeThroughLineFaults) {
+  std::string data;
+  for (int i = 0; i < 3000; ++i) data += static_cast<char>(i % 7 == 0 ? 0xFF : (i * 37) & 0xFF);
+  const struct {
+    const char *sender, *receiver;
+    int packets, retries;  // at least, sent by the sender
+  } rows[] = {{"", "", 50, 0},
+              {"check=3 qbin=on rept=off", "qbin=on maxl=10", 1000, 0},
+              {"drop=3,40 corrupt=5,50 duplicate=7 lose=20", "drop=4 corrupt=9 duplicate=11 lose=13,14", 50, 5}};
+  for (const auto& r : rows) {
+    test::TempFolder from, to;
+    from.write("d.bin", data);  // a name that fits the smallest packets
+    PeerSetup send, receive;
+    send.role = Role::Send;
+    send.folder = from.path();
+    send.file = "D.BIN";
+    receive.folder = to.path();
+    std::string error;
+    for (auto [text, settings] : {std::pair{r.sender, &send.settings}, std::pair{r.receiver, &receive.settings}}) {
+      std::istringstream words(text);
+      for (std::string word; words >> word;) ASSERT_TRUE(parse_kermit_setting(word, *settings, error)) << error;
+    }
+    Peer a, b;
+    peer_start(a, send, 0);
+    peer_start(b, receive, 0);
+    int64_t now = 0;
+    while (!(peer_done(a) && peer_done(b)) && now < 3600000) {
+      if (a.out.empty() && b.out.empty()) now = std::max(now, std::min(peer_deadline(a), peer_deadline(b)));
+      Bytes to_b, to_a;
+      to_b.swap(a.out);
+      to_a.swap(b.out);
+      peer_feed(b, to_b.data(), to_b.size(), now);
+      peer_feed(a, to_a.data(), to_a.size(), now);
+      peer_tick(a, now);
+      peer_tick(b, now);
+    }
+    EXPECT_EQ(a.outcome, Outcome::Complete) << r.sender << ": " << peer_report(a);
+    EXPECT_EQ(b.outcome, Outcome::Complete) << r.receiver << ": " << peer_report(b);
+    EXPECT_TRUE(test::TempFolder::read(to.file("d.bin")) == data) << r.sender;
+    EXPECT_GE(a.stats.packets_out, r.packets) << r.sender;
+    EXPECT_GE(a.stats.retries, r.retries) << r.sender;
   }
 }
 
