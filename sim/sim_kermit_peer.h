@@ -10,7 +10,8 @@
 //     that becomes the real one when the file is complete and its size is the
 //     one the attribute packet announced.
 //   - Send (after the answer to Recieve File, 0x0C): after a pause it sends
-//     'S', then 'F', the 'A' packets when both sides take attributes, 'D'
+//     'S', then 'F' with the name the host asked for (the file itself is found
+//     ignoring case), the 'A' packets when both sides take attributes, 'D'
 //     packets, 'Z' and 'B', one packet at a time, each waiting for its 'Y'.
 // Sequence numbers run modulo 64. Receiving, a damaged packet, or one out of
 // order, is answered with a NAK for the packet expected, and a repeat of the

@@ -109,7 +109,9 @@ void send_start(Peer& p) {
     finish(p, Outcome::NoTransfer, "no file of that name in the folder");
     return;
   }
-  p.name = p.setup.settings.name.value_or(real_name);
+  // The name as the host asked for it: the host compares the name in the 'F'
+  // packet with the one it asked for, and asks in upper case.
+  p.name = p.setup.settings.name.value_or(p.setup.file);
   p.state = State::SendStart;
   p.deadline = p.now + p.setup.settings.delay_ms;
 }

@@ -103,7 +103,7 @@ TEST(SimKermitLine, AFileGoesIntoTheFolderAndComesBackThenFramesAreAnsweredAgain
   EXPECT_EQ(host.answer(command(0x0C, 4, "cal.xml,101")), SUCCESS);
   const std::pair<std::string, std::string> send[] = {
       {"", "\001- S~% @-#Y1~(C\015"},
-      {"\001. Y~! @-#Y1~,?J\015", "\001*!FCAL.XML\"\015"},
+      {"\001. Y~! @-#Y1~,?J\015", "\001*!Fcal.xml!\015"},  // the name as asked
       {"\001#!Y?\015", "\001,\"A\"\"B81#101S\015"},
       {"\001#\"Y@\015", "\001/#DHi#M#J~&x~{a<\015"},
       {"\001##YA\015", "\001#$ZC\015"},

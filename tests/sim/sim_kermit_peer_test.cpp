@@ -126,11 +126,11 @@ TEST(SimKermitPeer, ReceivesAndStoresOnlyWholeFiles) {
 TEST(SimKermitPeer, SendsAFileOnePacketAtATime) {
   const Conversation conversations[] = {
       {"the whole file; a repeated Y ignored, a NAK answered, a NAK for the next packet taken as its Y", Role::Send, "",
-       {{0, "", ""}, {499, "", ""}, {500, "", S_DEV}, {510, ACK_S_HOST, "\001*!Fcal.xml!\015"}, {520, Y1, A_10},
+       {{0, "", ""}, {499, "", ""}, {500, "", S_DEV}, {510, ACK_S_HOST, F_CAL}, {520, Y1, A_10},
         {530, Y2, D3}, {540, Y2, ""}, {550, "\001##N6\015", D3}, {560, "\001#$N7\015", Z4}, {570, Y4, B5}, {580, Y5, ""}},
        Outcome::Complete, nullptr},
       {"refused in the attributes", Role::Send, "",
-       {{500, "", S_DEV}, {510, ACK_S_HOST, "\001*!Fcal.xml!\015"}, {520, Y1, A_10}, {530, "\001$\"YNP\015", "\001$#ZDH\015"},
+       {{500, "", S_DEV}, {510, ACK_S_HOST, F_CAL}, {520, Y1, A_10}, {530, "\001$\"YNP\015", "\001$#ZDH\015"},
         {540, Y3, "\001#$B+\015"}, {550, Y4, ""}},
        Outcome::Refused, nullptr},
       {"another name and size", Role::Send, "name=OTHER.XML size=99",
@@ -155,7 +155,7 @@ TEST(SimKermitPeer, SendsAFileOnePacketAtATime) {
       EXPECT_EQ(p.stats.repeats, 1);
       EXPECT_EQ(p.stats.retries, 1);
       EXPECT_EQ(peer_report(p),
-                "kermit send cal.xml: 10 bytes, 8 packets in, 7 out, 1 retries, 1 repeated by the host, complete");
+                "kermit send CAL.XML: 10 bytes, 8 packets in, 7 out, 1 retries, 1 repeated by the host, complete");
     }
   }
 }
@@ -200,7 +200,7 @@ TEST(SimKermitPeer, TwoPeersMoveAFileWholeThroughLineFaults) {
     }
     EXPECT_EQ(a.outcome, Outcome::Complete) << r.sender << ": " << peer_report(a);
     EXPECT_EQ(b.outcome, Outcome::Complete) << r.receiver << ": " << peer_report(b);
-    EXPECT_TRUE(test::TempFolder::read(to.file("d.bin")) == data) << r.sender;
+    EXPECT_TRUE(test::TempFolder::read(to.file("D.BIN")) == data) << r.sender;
     EXPECT_GE(a.stats.packets_out, r.packets) << r.sender;
     EXPECT_GE(a.stats.retries, r.retries) << r.sender;
   }
