@@ -139,8 +139,7 @@ void take_packet(Peer& p) {
 }  // namespace
 
 void peer_start(Peer& p, const PeerSetup& setup, int64_t now_ms) {
-  incoming_discard(p.incoming);
-  p = Peer{};
+  p = Peer{};  // a file still open from before is removed
   p.setup = setup;
   p.now = now_ms;
   if (setup.role == Role::Receive) {

@@ -29,7 +29,8 @@
 // peer_tick whenever peer_deadline has come; after each call take `out` and
 // put it on the line. The transfer has ended when peer_done is true; then
 // `outcome`, `detail`, `name` and `stats` say how, and peer_report gives the
-// one line for the log.
+// one line for the log. A Peer owns the file it is receiving: it can be
+// moved but not copied, and one dropped while running leaves no file behind.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -19,6 +20,25 @@ bool safe_file_name(const std::string& name) {
   }
   return true;
 }
+
+IncomingFile::IncomingFile(IncomingFile&& other) noexcept
+    : path(std::move(other.path)), temp_path(std::move(other.temp_path)), file(other.file), bytes(other.bytes) {
+  other.file = nullptr;
+}
+
+IncomingFile& IncomingFile::operator=(IncomingFile&& other) noexcept {
+  if (this != &other) {
+    incoming_discard(*this);
+    path = std::move(other.path);
+    temp_path = std::move(other.temp_path);
+    file = other.file;
+    bytes = other.bytes;
+    other.file = nullptr;
+  }
+  return *this;
+}
+
+IncomingFile::~IncomingFile() { incoming_discard(*this); }
 
 bool incoming_open(IncomingFile& in, const std::string& folder, const std::string& name, std::string& error) {
   incoming_discard(in);

@@ -21,11 +21,20 @@ namespace tessaril::sim::peer {
 
 bool safe_file_name(const std::string& name);
 
+// Owns its open file: moved, never copied, and an unfinished file is removed
+// when the record goes away.
 struct IncomingFile {
   std::string path;       // where it goes when complete
   std::string temp_path;  // where it is written meanwhile
   std::FILE* file = nullptr;
   int64_t bytes = 0;
+
+  IncomingFile() = default;
+  IncomingFile(IncomingFile&& other) noexcept;
+  IncomingFile& operator=(IncomingFile&& other) noexcept;
+  IncomingFile(const IncomingFile&) = delete;
+  IncomingFile& operator=(const IncomingFile&) = delete;
+  ~IncomingFile();
 };
 
 // Creates the temporary file for `name` in folder; false with the reason.
