@@ -50,6 +50,9 @@ size_t encode_field(const Agreement& a, const Bytes& bytes, size_t from, size_t 
 }
 
 bool decode_field(const Agreement& a, const Bytes& field, Bytes& out) {
+  // Control characters travel prefixed; one in the field itself was never encoded.
+  for (uint8_t c : field)
+    if ((c & 0x7F) < 32 || (c & 0x7F) == 127) return false;
   size_t i = 0;
   const size_t n = field.size();
   while (i < n) {

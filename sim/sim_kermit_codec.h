@@ -10,7 +10,7 @@
 // most 94, travels as the repeat prefix, tochar(count) and the unit, when
 // repeat prefixing is in force. A unit is never split between two packets.
 // Decoding takes the same steps back and refuses a field that ends inside a
-// unit or carries a repeat count below 1.
+// unit, carries a repeat count below 1, or holds a control character as it is.
 #pragma once
 
 #include "sim_kermit_params.h"

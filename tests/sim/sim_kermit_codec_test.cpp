@@ -63,7 +63,7 @@ TEST(SimKermitCodec, AFieldIsNeverCutInsideAUnitAndMalformedFieldsAreRefused) {
   EXPECT_EQ(s(field), "a#M");
   EXPECT_EQ(encode_field(prefixes(true, true), b("\x81\x81\x81z"), 0, 5, field), 3u);
   EXPECT_EQ(s(field), "~#&#A");
-  for (const char* bad : {"ab#", "~", "~#", "~ x", "&"}) {
+  for (const char* bad : {"ab#", "~", "~#", "~ x", "&", "a\rb", "\x81"}) {
     Bytes out;
     EXPECT_FALSE(decode_field(prefixes(true, true), b(bad), out)) << bad;
   }
