@@ -28,10 +28,14 @@ InitParams own_params(const KermitSettings& s, const InitParams* host) {
   InitParams m;
   m.maxl = s.maxl;
   m.time = s.time;
-  m.qbin = s.qbin == 1 ? '&' : s.qbin == 0 ? 'N' : 'Y';
+  m.qbin = s.qbin;
   m.chkt = s.check ? s.check : host ? host->chkt : 1;
   // Receiving, it takes the host's repeat prefix if it can; sending, it names '~'.
-  m.rept = !s.rept ? ' ' : host && prefix_char(host->rept) && host->rept != m.qctl ? host->rept : '~';
+  if (s.rept != 0) {
+    m.rept = s.rept;
+  } else {
+    m.rept = host && prefix_char(host->rept) && host->rept != m.qctl ? host->rept : '~';
+  }
   m.capas = s.attributes ? CAPAS_ATTRIBUTES : 0;
   return m;
 }

@@ -34,6 +34,17 @@ bool on_off(const std::string& text, bool& value) {
   return true;
 }
 
+// "on", "off", or one printable character taken as it is (odd prefixes on purpose).
+bool prefix(const std::string& text, uint8_t on, uint8_t off, uint8_t& value) {
+  if (text == "on" || text == "off") {
+    value = text == "on" ? on : off;
+    return true;
+  }
+  if (text.size() != 1 || text[0] <= 32 || text[0] > 126) return false;
+  value = static_cast<uint8_t>(text[0]);
+  return true;
+}
+
 }  // namespace
 
 bool parse_kermit_setting(const std::string& word, KermitSettings& s, std::string& error) {
@@ -55,11 +66,9 @@ bool parse_kermit_setting(const std::string& word, KermitSettings& s, std::strin
   } else if (name == "check") {
     ok = number(value, 1, 3, s.check);
   } else if (name == "qbin") {
-    bool on = false;
-    ok = on_off(value, on);
-    s.qbin = on ? 1 : 0;
+    ok = prefix(value, '&', 'N', s.qbin);
   } else if (name == "rept") {
-    ok = on_off(value, s.rept);
+    ok = prefix(value, 0, ' ', s.rept);
   } else if (name == "attributes") {
     ok = on_off(value, s.attributes);
   } else if (name == "retries") {

@@ -30,8 +30,8 @@ struct KermitSettings {
   int maxl = 94;         // the longest packet it takes
   int time = 5;          // TIME: seconds after which it wants the host to time out
   int check = 0;         // 1-3; 0: the host's proposal when receiving, 1 when sending
-  int qbin = -1;         // -1 'Y' (willing), 0 'N', 1 '&' (asks for 8th-bit prefixing)
-  bool rept = true;      // repeat prefix '~'
+  uint8_t qbin = 'Y';    // QBIN: 'Y' willing, 'N' refusing, '&' (or another character) asking
+  uint8_t rept = 0;      // REPT: 0 '~' (receiving: the host's, if it is a prefix), ' ' none, else this one
   bool attributes = true;
   int retries = 5;       // time-outs and NAKs in a row for one packet before it gives up
   int delay_ms = 500;    // sending: pause between the answer to 0x0C and its send-init

@@ -123,15 +123,15 @@ TEST(SimKermitCodec, ScenarioKermitLinesSetTheNextTransfers) {
   Scenario scenario;
   std::string error;
   ASSERT_TRUE(parse_scenario("kermit maxl=40 check=3 qbin=on rept=off attributes=off drop=3,7 lose=2 times=1\n"
-                             "kermit silent-after=4 error-after=6 name=\"X.XML\" size=12 refuse=attributes times=1\n"
+                             "kermit silent-after=4 error-after=6 name=\"X.XML\" size=12 refuse=attributes qbin=\"#\" rept=% times=1\n"
                              "kermit off\n0x01 rsp=0x04\n",
                              scenario, error))
       << error;
   const KermitSettings first = take_transfer_settings(scenario);
   EXPECT_EQ(first.maxl, 40);
   EXPECT_EQ(first.check, 3);
-  EXPECT_EQ(first.qbin, 1);
-  EXPECT_FALSE(first.rept);
+  EXPECT_EQ(first.qbin, '&');
+  EXPECT_EQ(first.rept, ' ');
   EXPECT_FALSE(first.attributes);
   EXPECT_EQ(first.drop, (std::vector<int>{3, 7}));
   EXPECT_EQ(first.lose, std::vector<int>{2});
@@ -141,6 +141,8 @@ TEST(SimKermitCodec, ScenarioKermitLinesSetTheNextTransfers) {
   EXPECT_EQ(second.name.value_or(""), "X.XML");
   EXPECT_EQ(second.size.value_or(-1), 12);
   EXPECT_EQ(second.refuse, Refusal::Attributes);
+  EXPECT_EQ(second.qbin, '#');
+  EXPECT_EQ(second.rept, '%');
   EXPECT_TRUE(take_transfer_settings(scenario).off);
   EXPECT_TRUE(take_transfer_settings(scenario).off);
   EXPECT_EQ(scenario.rules.size(), 1u);
@@ -150,6 +152,7 @@ TEST(SimKermitCodec, ScenarioKermitLinesSetTheNextTransfers) {
   } bad[] = {{"kermit maxl=9", "line 1: bad value for maxl: \"9\""},
              {"kermit drop=3,,4", "line 1: bad value for drop: \"3,,4\""},
              {"kermit refuse=maybe", "line 1: bad value for refuse: \"maybe\""},
+             {"kermit qbin=ab", "line 1: bad value for qbin: \"ab\""},
              {"kermit speed=1", "line 1: unknown kermit setting \"speed\""},
              {"kermit on", "line 1: expected name=value or off, got \"on\""}};
   for (const auto& r : bad) {
