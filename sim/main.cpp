@@ -7,6 +7,7 @@
 #include "link/frame_codec.h"
 #include "platform/clock.h"
 #include "sim_buc.h"
+#include "sim_kermit_session.h"
 #include "sim_line.h"
 #include "sim_options.h"
 
@@ -23,9 +24,10 @@ void print_hex(const char* prefix, const Bytes& bytes) {
   std::printf("\n");
 }
 
-// Answers one frame as the host sent it (still encoded).
-void serve_frame(tessaril::sim::Line& line, tessaril::sim::BucState& state, const Bytes& wire,
-                 const tessaril::sim::Options& options) {
+// Answers one frame as the host sent it (still encoded); returns the answer,
+// which tells whether a Kermit transfer follows.
+tessaril::sim::Reply serve_frame(tessaril::sim::Line& line, tessaril::sim::BucState& state, const Bytes& wire,
+                                 const tessaril::sim::Options& options) {
   Bytes frame(wire.size());
   frame.resize(tessaril::link::rfc1055_decode(wire.data(), wire.size(), frame.data()));
   tessaril::sim::Reply reply = tessaril::sim::answer_frame(state, frame);
@@ -40,6 +42,30 @@ void serve_frame(tessaril::sim::Line& line, tessaril::sim::BucState& state, cons
     }
   }
   std::fflush(stdout);
+  return reply;
+}
+
+// Runs the Kermit transfer that follows an answer to 0x0A or 0x0C. `rest`
+// holds bytes already read after the frame; what comes back goes on to be
+// answered as frames.
+Bytes serve_transfer(tessaril::sim::Line& line, tessaril::sim::BucState& state, const tessaril::sim::Reply& reply,
+                     const Bytes& rest, const tessaril::sim::Options& options) {
+  using namespace tessaril::sim;
+  peer::PeerSetup setup;
+  setup.settings = take_transfer_settings(state.scenario);
+  if (setup.settings.off) {
+    if (!options.quiet) std::printf("kermit: no transfer (scenario)\n");
+    std::fflush(stdout);
+    return rest;
+  }
+  setup.role = reply.transfer == 0x0A ? peer::Role::Receive : peer::Role::Send;
+  setup.folder = state.folder;
+  split_announcement(reply.transfer_text, setup.file, setup.announced_size);
+  TransferEnd end = run_transfer(line, setup, rest, options.verbose, stop_requested);
+  if (!options.quiet) std::printf("%s\n", end.report.c_str());
+  std::fflush(stdout);
+  end.frame.insert(end.frame.end(), end.rest.begin(), end.rest.end());
+  return end.frame;
 }
 
 }  // namespace
@@ -90,7 +116,9 @@ int main(int argc, char** argv) {
   // Host frames have no leading END and end with a raw END (0xC0); an END
   // inside a frame is always escaped. A frame whose END never comes ends
   // after a quiet gap.
-  Bytes pending;
+  // A Kermit transfer takes over the line after its answer and hands back
+  // the bytes it did not take, which are answered as frames again.
+  Bytes pending, queue;
   int64_t last_byte = 0;
   uint8_t buffer[1024];
   while (!stop_requested) {
@@ -100,11 +128,16 @@ int main(int argc, char** argv) {
       continue;
     }
     if (n > 0) last_byte = tessaril::platform::monotonic_ms();
-    for (int i = 0; i < n; ++i) {
-      pending.push_back(buffer[i]);
-      if (buffer[i] == tessaril::link::END) {
-        serve_frame(line, state, pending, options);
-        pending.clear();
+    queue.assign(buffer, buffer + n);
+    for (size_t i = 0; i < queue.size() && !stop_requested;) {
+      pending.push_back(queue[i++]);
+      if (pending.back() != tessaril::link::END) continue;
+      const Reply reply = serve_frame(line, state, pending, options);
+      pending.clear();
+      if (reply.transfer) {
+        queue = serve_transfer(line, state, reply, Bytes(queue.begin() + static_cast<std::ptrdiff_t>(i), queue.end()), options);
+        i = 0;
+        last_byte = tessaril::platform::monotonic_ms();
       }
     }
     if (!pending.empty() && tessaril::platform::monotonic_ms() - last_byte >= options.gap_ms) {

@@ -11,6 +11,7 @@ namespace tessaril::sim {
 
 namespace {
 
+constexpr int RSP_SUCCESS = 0x01;
 constexpr int RSP_INVALID_FCS = 0x04;
 constexpr int RSP_LENGTH_MISMATCH = 0x07;
 constexpr int RSP_UNRECOGNIZED = 0x1F;
@@ -119,6 +120,13 @@ Reply answer_frame(BucState& state, const Bytes& frame) {
   what += " -> rsp " + hex(static_cast<uint8_t>(result.rsp));
   if (rule && rule->fault != Fault::None) what += std::string(", fault ") + fault_name(rule->fault);
   reply.note = what;
+  const bool intact = !rule || rule->fault == Fault::None || rule->fault == Fault::Late || rule->fault == Fault::Twice ||
+                      rule->fault == Fault::Noise;
+  if ((code == 0x0A || code == 0x0C) && result.rsp == RSP_SUCCESS && intact &&
+      frame.size() == data_len + link::FRAME_OVERHEAD) {
+    reply.transfer = code;
+    reply.transfer_text = data_text(frame, data_len);
+  }
   return reply;
 }
 

@@ -10,7 +10,8 @@
 // "2") announce the first or second .xml/.gz file of the simulator's folder as
 // "name,size" and a zero byte; without such a file they fail with 0x08.
 // Then the scenario's rule for the code, if any, changes the response code,
-// the data, the timing or spoils the answer on purpose.
+// the data, the timing or spoils the answer on purpose. An intact successful
+// answer to 0x0A or 0x0C marks the Kermit transfer that follows it.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,11 @@ struct Reply {
   int delay_ms = 0;   // before the first byte goes out
   int repeat = 1;     // how many times the bytes are sent
   std::string note;   // one line for the simulator's trace
+  // After an intact, successful answer to Start File Transfer (0x0A: the
+  // device receives a file) or Recieve File (0x0C: it sends one): that code
+  // and the frame's data text ("NAME,size"); a Kermit transfer follows.
+  int transfer = 0;
+  std::string transfer_text;
 };
 
 // The answer to one decoded command frame.

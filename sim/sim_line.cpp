@@ -123,4 +123,11 @@ bool write_line(Line& line, const uint8_t* bytes, int count) {
   return true;
 }
 
+void pace_read(Line& line, int count) {
+  if (line.pace_baud <= 0 || line.port != platform::invalid_serial || count <= 0) return;
+  const double now = static_cast<double>(platform::monotonic_ms());
+  line.read_due_ms = std::max(line.read_due_ms, now) + count * 10000.0 / line.pace_baud;
+  platform::sleep_ms(static_cast<int64_t>(line.read_due_ms - now));
+}
+
 }  // namespace tessaril::sim

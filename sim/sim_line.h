@@ -16,6 +16,7 @@ struct Line {
   std::string path;      // what the host opens
   std::string link;      // symbolic link made to path, removed at the end
   int pace_baud = 0;     // 0: write at once
+  double read_due_ms = 0;  // when the bytes paced in so far have all arrived
 };
 
 // Creates a pseudo-terminal in raw mode. False with the reason in error.
@@ -31,5 +32,9 @@ void close_line(Line& line);
 int read_line(Line& line, uint8_t* buffer, int capacity, int timeout_ms);
 // Writes all bytes, paced to pace_baud (10 bits per byte) when set.
 bool write_line(Line& line, const uint8_t* bytes, int count);
+// With pace_baud set, waits until `count` bytes just read could have arrived
+// at that rate after the bytes paced in before them: a pseudo-terminal hands
+// over at once what a serial line takes its time to deliver.
+void pace_read(Line& line, int count);
 
 }  // namespace tessaril::sim

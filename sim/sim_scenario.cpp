@@ -129,6 +129,16 @@ bool parse_scenario(const std::string& text, Scenario& scenario, std::string& er
     std::string why;
     bool ok = split_words(line, words, why);
     if (ok && words.empty()) continue;
+    if (ok && words[0] == "kermit") {
+      KermitSettings settings;
+      for (size_t i = 1; ok && i < words.size(); ++i) ok = parse_kermit_setting(words[i], settings, why);
+      if (!ok) {
+        error = "line " + std::to_string(number) + ": " + why;
+        return false;
+      }
+      scenario.transfers.push_back(settings);
+      continue;
+    }
     Rule rule;
     if (ok) {
       if (words[0] == "*") {
@@ -158,6 +168,15 @@ std::optional<Rule> take_rule(Scenario& scenario, int code) {
     }
   }
   return std::nullopt;
+}
+
+KermitSettings take_transfer_settings(Scenario& scenario) {
+  for (KermitSettings& settings : scenario.transfers) {
+    if (settings.times == 0) continue;
+    if (settings.times > 0) --settings.times;
+    return settings;
+  }
+  return KermitSettings{};
 }
 
 const char* fault_name(Fault fault) {

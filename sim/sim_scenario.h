@@ -13,12 +13,18 @@
 //
 // '#' starts a comment; blank lines are ignored. A later line for the same
 // code adds a rule that takes over once the earlier one has run out of times.
+//
+// A line "kermit" followed by settings (sim_kermit_settings.h) sets how the
+// device behaves in the Kermit transfers: "kermit check=3 drop=4 times=1".
+// Its times count transfers; without times it holds for every transfer.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "sim_kermit_settings.h"
 
 namespace tessaril::sim {
 
@@ -46,6 +52,7 @@ struct Rule {
 
 struct Scenario {
   std::vector<Rule> rules;
+  std::vector<KermitSettings> transfers;
 };
 
 // Parses scenario text; false with "line N: reason" in error on the first bad line.
@@ -55,5 +62,9 @@ bool parse_scenario(const std::string& text, Scenario& scenario, std::string& er
 std::optional<Rule> take_rule(Scenario& scenario, int code);
 
 const char* fault_name(Fault fault);
+
+// The settings of the next Kermit transfer (their times counted down), or the
+// defaults when no "kermit" line applies.
+KermitSettings take_transfer_settings(Scenario& scenario);
 
 }  // namespace tessaril::sim
