@@ -70,6 +70,25 @@ Bytes serve_transfer(tessaril::sim::Line& line, tessaril::sim::BucState& state, 
 
 }  // namespace
 
+namespace {
+
+// The host writes the Kermit cancel sequence 0x03 0x03 0x03 when its receive
+// times out, also after the device's side of the transfer has ended; the
+// frame it sends next then arrives behind those three bytes. They are no part
+// of the frame: a frame that is good only without them is taken without them.
+bool good_frame(const Bytes& wire, size_t from) {
+  Bytes raw(wire.size() - from);
+  const size_t n = tessaril::link::rfc1055_decode(wire.data() + from, wire.size() - from, raw.data());
+  return n >= tessaril::link::FRAME_OVERHEAD && tessaril::link::frame_crc_ok(raw.data(), n);
+}
+
+void drop_stray_cancel(Bytes& pending) {
+  if (pending.size() <= 3 || pending[0] != 0x03 || pending[1] != 0x03 || pending[2] != 0x03) return;
+  if (!good_frame(pending, 0) && good_frame(pending, 3)) pending.erase(pending.begin(), pending.begin() + 3);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace tessaril::sim;
   Options options;
@@ -132,6 +151,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < queue.size() && !stop_requested;) {
       pending.push_back(queue[i++]);
       if (pending.back() != tessaril::link::END) continue;
+      drop_stray_cancel(pending);
       const Reply reply = serve_frame(line, state, pending, options);
       pending.clear();
       if (reply.transfer) {

@@ -1,5 +1,6 @@
 #include "commands/builders.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -114,6 +115,17 @@ std::string product_id_text(DialogHandle dialog) {
   return std::string("BPN=") + c.bpn_text + ",MID=" + c.mid_text + ",BSN=" + c.bsn_text + ",FID=" + c.fid_text;
 }
 
+// A Receive File typed by hand asks the device for this file: the Kermit
+// receive that follows checks what arrives against it, as it checks a file
+// that a Get Calibration File announced. Without this the check would use
+// the last announcement and fail a transfer that delivered what was asked.
+void expect_received_file(const std::string& name, const std::string& size) {
+  const size_t n = std::min(name.size(), sizeof link::rx_file_name - 1);
+  std::memcpy(link::rx_file_name, name.data(), n);
+  link::rx_file_name[n] = '\0';
+  link::rx_file_size.store(decimal_value(size));
+}
+
 // A caller's name, read no further than any data field can reach.
 std::string bounded_name(const char* name) {
   return name ? std::string(name, strnlen(name, static_cast<size_t>(DATA_CAPACITY))) : std::string();
@@ -213,9 +225,12 @@ std::string command_data_text(DialogHandle dialog, const CommandEntry& e) {
       std::string name = read_control_text(dialog, ID_STATUS_FILE_NAME, SHORT_FILE_FIELD_CHARS);
       return link::frame_slot.load() <= 1 ? upcase_name(name) : name;
     }
-    case DataSource::ReceiveFile:
-      return upcase_name(read_control_text(dialog, ID_RECV_FILE_NAME, SHORT_FILE_FIELD_CHARS)) + "," +
-             read_control_text(dialog, ID_RECV_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
+    case DataSource::ReceiveFile: {
+      const std::string name = upcase_name(read_control_text(dialog, ID_RECV_FILE_NAME, SHORT_FILE_FIELD_CHARS));
+      const std::string size = read_control_text(dialog, ID_RECV_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
+      expect_received_file(name, size);
+      return name + "," + size;
+    }
     case DataSource::SetCalibrationFile:
       return read_control_text(dialog, ID_CAL_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
              read_control_text(dialog, ID_CAL_FILE_SIZE, LONG_FILE_FIELD_CHARS);

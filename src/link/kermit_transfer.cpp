@@ -60,7 +60,11 @@ bool transfer_wait(const Transfer& t, int64_t ms) { return wait_ms(ms, let_go, &
 uint32_t ending_status(const Transfer& t, LoopEnd end) {
   switch (end) {
     case LoopEnd::Silence:
-      return t.side->timeout;
+      // After an engine failure the silence is its consequence (the engine
+      // gave up and told the device so): the failure is what the engineer
+      // must see, and what the status frame must report; a time-out shows
+      // no word at all.
+      return t.engine_failed ? t.side->engine_error : t.side->timeout;
     case LoopEnd::TimeoutTest:
       return t.side->tmo_test;
     case LoopEnd::Quit:
