@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/link_state.h"
+#include "link/link_threads.h"
 #include "platform/clock.h"
 #include "shell/control_ids.h"
 #include "ui/script/script_player.h"
@@ -64,8 +65,12 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
   player_options.driver = &driver;
   player_options.watched_ids = watched_controls();
   player_options.trace = options.trace;
+  // A link thread clears its command word before it posts its message and
+  // stays busy until the message is posted: with its busy flag there is no
+  // moment between the hand-overs where the link looks idle.
   player_options.link_busy = [] {
-    return link::tx_command.load() != link::TX_IDLE || link::rx_command.load() != link::RX_IDLE;
+    return link::tx_command.load() != link::TX_IDLE || link::rx_command.load() != link::RX_IDLE ||
+           link::send_thread_busy() || link::receive_thread_busy();
   };
   player_options.leave_button = shell::IDC_RETURN_TO_MENU;
 

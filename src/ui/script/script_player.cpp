@@ -19,6 +19,8 @@ using platform::DialogHandle;
 
 namespace {
 
+constexpr int64_t idle_poll_ms = 1;
+
 // The back end's driver, for the one script that plays at a time.
 const UiDriver* driver = nullptr;
 
@@ -162,7 +164,9 @@ bool Player::wait_idle(int64_t max_ms) {
     }
     const int64_t now = platform::monotonic_ms();
     if (now >= deadline) return false;
-    platform::sleep_ms(std::min<int64_t>(20, deadline - now));
+    // A fine poll: the end of an exchange is seen within a millisecond, so a
+    // loop of exchanges runs at the pace of the dialogs' own pauses.
+    platform::sleep_ms(std::min<int64_t>(idle_poll_ms, deadline - now));
   }
 }
 

@@ -15,8 +15,9 @@
 //   everything handed over before them, and the player waits for them.
 // - wait watches the link: idle is no message or task queued for a dialog,
 //   the link busy test false, and none of the watched controls (traffic
-//   lists, result fields) changed for 300 ms, confirmed by a round trip
-//   through the dialog thread (which may be inside a handler's sleep).
+//   lists, result fields) changed for quiet_ms, confirmed by a round trip
+//   through the dialog thread (which may be inside a handler's sleep). It
+//   looks every millisecond, so it ends as soon as the dialogs are done.
 // With trace on, every line added to a watched list box and every change of
 // a watched text control is printed as it happens ("ID:LINE", "ID=TEXT"),
 // from whichever thread made it. Output lines are whole and flushed.
@@ -54,7 +55,10 @@ struct ScriptOptions {
   // the closing at the end waits for each dialog to go.
   int dialog_timeout_ms = 60000;
   int close_timeout_ms = 30000;
-  int quiet_ms = 300;
+  // Quiet time wait asks of the watched controls. 0 is right when link_busy
+  // covers every hand-over (the link threads stay busy until their message
+  // is posted), as the program's does.
+  int quiet_ms = 0;
 };
 
 // Exit codes of run_script.
