@@ -105,6 +105,10 @@ void serial_close(SerialHandle port);
 // serial ports (COM1 is /dev/ttyS0); n of 0 or less without an entry names no device (empty).
 std::string serial_device_name(int port_number, const std::string& ini_path);
 
+// For this run every COM number names `device` (the command line's --port),
+// ahead of the configuration file; "" goes back to the file's mapping.
+void set_serial_device_override(const std::string& device);
+
 // Test hook: scales the total read time-outs (multiplier and constant) of
 // every port by percent / 100, at least 1 ms. 100 restores the real values.
 // The interval time-out is not scaled: it separates one answer from the next.

@@ -37,6 +37,8 @@
 #include <vector>
 
 #include "ui/script/script_parser.h"
+#include "ui/script/script_plan.h"
+#include "ui/script/script_report.h"
 #include "ui/script/ui_driver.h"
 
 namespace tessaril::ui {
@@ -51,6 +53,8 @@ struct ScriptOptions {
   std::function<bool()> link_busy;
   // The button that leaves a dialog opened on top of the first ("Return to Menu").
   int leave_button = 0;
+  // Filled with the test cases and expectations when given.
+  ScriptReport* report = nullptr;
   // How long a command waits for the dialog thread to take it, and how long
   // the closing at the end waits for each dialog to go.
   int dialog_timeout_ms = 60000;
@@ -65,15 +69,23 @@ struct ScriptOptions {
 inline constexpr int script_ok = 0;
 inline constexpr int script_failed = 1;     // the dialogs were gone or did not answer
 inline constexpr int script_malformed = 2;  // a malformed line
+inline constexpr int script_expectations_failed = 3;  // ran to its end, an expectation failed
 
 // Checks every line without running anything. Returns 0 (the line number of
 // the first malformed line otherwise, with its message in error).
 int check_script(std::istream& in, std::string& error);
 
-// Plays the script from `in` against the running dialogs; prints to out,
-// reports problems to err as "tessaril: script line N: ...". Returns one of
-// the exit codes above. Closes the dialogs at the end of the input and after
-// a malformed line. Call from a thread other than the dialog thread.
+// Plays the script from `in` against the running dialogs, a line or a
+// repeat block at a time; prints to out, reports problems to err as
+// "tessaril: script line N: ...". A failed expectation prints its "FAIL ..."
+// line to out and the script goes on; at the end "N passed, N failed" is
+// printed when the script checked anything. Returns one of the exit codes
+// above: malformed before dialog problems before failed expectations.
+// Closes the dialogs at the end of the input and after a malformed line.
+// Call from a thread other than the dialog thread.
 int run_script(std::istream& in, const ScriptOptions& options, std::ostream& out, std::ostream& err);
+
+// The same for a plan read and checked whole (script_plan.h).
+int run_plan(const ScriptPlan& plan, const ScriptOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace tessaril::ui
