@@ -55,6 +55,10 @@ struct SerialTimeouts {
 // ("No such file or directory", "Device or resource busy", ...).
 [[nodiscard]] SerialHandle serial_open(const std::string& device, std::string& error_text);
 
+// The system's text for an error number as serial_open gives it; on Linux a
+// permission error names the group dialout that serial devices belong to.
+std::string serial_system_text(int error);
+
 // Sets the baud rate (any rate the driver accepts, also non-standard ones),
 // the data bits (5 to 8), no parity and one stop bit. False with the reason
 // in error_text when the driver refuses the setting; the port then keeps its

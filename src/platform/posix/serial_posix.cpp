@@ -71,7 +71,7 @@ struct PortUse {
   PortUse& operator=(const PortUse&) = delete;
 };
 
-std::string system_text(int error) { return std::strerror(error); }
+std::string system_text(int error) { return serial_system_text(error); }
 
 // A deadline in monotonic ms, or -1 for none.
 int64_t total_deadline(int multiplier, int constant, int count) {
@@ -106,6 +106,16 @@ Wait wait_for(Port& port, short events, int64_t timeout_ms) {
 }
 
 }  // namespace
+
+std::string serial_system_text(int error) {
+  std::string text = std::strerror(error);
+  // Serial devices belong to the group dialout on Debian and its kin: the
+  // usual reason a port that exists will not open.
+  if (error == EACCES || error == EPERM)
+    text += " (serial ports belong to the group dialout: add your user with"
+            " 'sudo usermod -aG dialout $USER' and log in again)";
+  return text;
+}
 
 SerialHandle serial_open(const std::string& device, std::string& error_text) {
   auto port = std::make_shared<Port>();

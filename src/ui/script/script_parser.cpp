@@ -185,7 +185,8 @@ ParseOutcome parse_script_line(std::string_view line, ScriptCommand& command, st
     case ScriptOp::ExpectList: {
       std::string_view s = raw;
       if (!read_control(s, name, c, error)) return malformed(error, error);
-      if (!s.empty() && !is_blank(s.front())) return malformed(error, name + ": no blank after the control");
+      if (s.empty()) return malformed(error, name + " needs a text or ~PATTERN after the control");
+      if (!is_blank(s.front())) return malformed(error, name + ": no blank after the control");
       std::string text = text_after_control(s);
       if (!text.empty() && text.front() == '~') {
         if (!compile_pattern(std::string_view(text).substr(1), name, c, error)) return malformed(error, error);
