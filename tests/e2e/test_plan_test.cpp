@@ -134,6 +134,14 @@ TEST(EndToEndTestPlan, AMalformedLineInAnIncludedFileStopsThePlanBeforeAnythingI
       << run.err;
   EXPECT_TRUE(frames.empty());
   EXPECT_EQ(run.out, "");
+
+  // A report that could not be written is found before anything runs, too.
+  ASSERT_TRUE(bench.start_device());
+  const ProgramRun unwritable = bench.run("set port 1\nclick ENTER\ninclude common/exchange.txt\n",
+                                          {"--junit", bench.folder().file("no/such/folder/report.xml")});
+  EXPECT_EQ(unwritable.exit_code, 2);
+  EXPECT_NE(unwritable.err.find("cannot write the JUnit report"), std::string::npos) << unwritable.err;
+  EXPECT_TRUE(bench.stop_device().empty());
 }
 
 }  // namespace

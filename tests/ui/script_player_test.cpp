@@ -229,6 +229,7 @@ TEST(HeadlessScriptPlayer, ExpectationsCountNameTheirLineAndTheScriptGoesOn) {
   ScriptReport report;
   ScriptOptions options = test_options();
   options.report = &report;
+  options.keep_traffic = true;
   Outcome r = play(
       "expect 50 *\n"
       "case edit\n"

@@ -1,6 +1,9 @@
 #include "ui/script/script_host.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -49,6 +52,16 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
     }
   }
 
+  // A report that could not be written at the end would lose the run: the
+  // file must be writable before anything runs.
+  if (!options.junit_path.empty()) {
+    std::ofstream probe(options.junit_path, std::ios::app);
+    if (!probe) {
+      err << "tessaril: cannot write the JUnit report " << options.junit_path << ": " << std::strerror(errno) << '\n';
+      return shell::exit_usage;
+    }
+  }
+
   ScriptReport report;
   const std::string& path = options.script_path;
   report.name = from_file ? path.substr(path.find_last_of('/') + 1) : "standard input";
@@ -65,6 +78,7 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
   };
   player_options.leave_button = shell::IDC_RETURN_TO_MENU;
   player_options.report = &report;
+  player_options.keep_traffic = !options.junit_path.empty();
 
   std::atomic<bool> player_done{false};
   int code = script_ok;

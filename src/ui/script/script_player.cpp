@@ -23,6 +23,10 @@ using platform::DialogHandle;
 namespace {
 
 constexpr int64_t idle_poll_ms = 1;
+// What a case keeps for the report: a soak of a million exchanges must not
+// grow without end.
+constexpr size_t traffic_limit = 256 * 1024;
+constexpr size_t kept_failures = 1000;
 
 // The back end's driver, for the one script that plays at a time.
 const UiDriver* driver = nullptr;
@@ -79,6 +83,7 @@ class Player {
   int expect(const ScriptCommand& c, const Place& place);
   void start_case(const std::string& name, bool named);
   void finish_case();
+  void keep(CaseReport& c, const std::string& line);  // under traffic_mutex_
   CaseReport& current_case() { return report_->cases.back(); }
   bool on_dialog(const std::function<void()>& fn);
   Taken hand_over(std::function<void()> fn);
@@ -99,6 +104,7 @@ class Player {
   ScriptReport* report_ = options_.report ? options_.report : &own_report_;
   std::mutex traffic_mutex_;  // the current case's traffic, written by any thread
   int64_t case_start_ms_ = 0;
+  int64_t dropped_lines_ = 0;  // traffic of the current case past traffic_limit
   int64_t script_start_ms_ = 0;
   std::atomic<int64_t> last_change_{INT64_MIN / 2};  // nothing changed yet
   DialogHandle root_ = platform::no_dialog;
@@ -141,7 +147,21 @@ void Player::start_case(const std::string& name, bool named) {
 
 void Player::finish_case() {
   if (report_->cases.empty()) return;
-  current_case().seconds = static_cast<double>(platform::monotonic_ms() - case_start_ms_) / 1000.0;
+  CaseReport& c = current_case();
+  c.seconds = static_cast<double>(platform::monotonic_ms() - case_start_ms_) / 1000.0;
+  std::lock_guard lock(traffic_mutex_);
+  if (dropped_lines_ > 0) c.traffic += "[" + std::to_string(dropped_lines_) + " more lines of traffic not kept]\n";
+  dropped_lines_ = 0;
+  if (c.failures.size() < static_cast<size_t>(c.failed))
+    c.failures.push_back("[" + std::to_string(c.failed - c.failures.size()) + " more failures not kept]");
+}
+
+void Player::keep(CaseReport& c, const std::string& line) {
+  if (c.traffic.size() + line.size() + 1 > traffic_limit) {
+    ++dropped_lines_;
+    return;
+  }
+  c.traffic += line + "\n";
 }
 
 void Player::watch_changes() {
@@ -149,9 +169,9 @@ void Player::watch_changes() {
     if (!watched(id)) return;
     last_change_.store(platform::monotonic_ms());
     const std::string line = std::to_string(id) + (kind == ChangeKind::ListAdd ? ":" : "=") + platform::cp932_to_utf8(text);
-    {
+    if (options_.keep_traffic) {
       std::lock_guard lock(traffic_mutex_);
-      if (!report_->cases.empty()) current_case().traffic += line + "\n";
+      if (!report_->cases.empty()) keep(current_case(), line);
     }
     if (options_.trace) print_line(line);
   });
@@ -394,7 +414,9 @@ int Player::expect(const ScriptCommand& c, const Place& place) {
   ++current_case().failed;
   {
     std::lock_guard lock(traffic_mutex_);
-    current_case().failures.push_back(line);
+    // A soak that fails on every pass must not fill the memory: the count
+    // stays exact, the lines past the limit are not kept.
+    if (current_case().failures.size() < kept_failures) current_case().failures.push_back(line);
   }
   print_line(line);
   return script_ok;

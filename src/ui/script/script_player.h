@@ -3,8 +3,10 @@
 //
 // How it works: the dialogs run on the program's main thread (the dialog
 // thread) under a UI back end, which the player reaches through its driver
-// table (ui_driver.h); the player runs on a thread of its own. It waits for the first dialog, then reads one line at a time and does
-// what the line says on the dialog thread, in order:
+// table (ui_driver.h); the player runs on a thread of its own. It waits for
+// the first dialog, then plays the steps of a plan read whole
+// (script_plan.h), or standard input a line or a repeat block at a time, and
+// does what each says on the dialog thread, in order:
 // - A click or a close is handed to the dialog thread and the player goes on
 //   as soon as the dialog thread has taken it: a click may run for long (ENTER
 //   runs the command dialog until "Return to Menu"), and a script must be
@@ -18,6 +20,12 @@
 //   lists, result fields) changed for quiet_ms, confirmed by a round trip
 //   through the dialog thread (which may be inside a handler's sleep). It
 //   looks every millisecond, so it ends as soon as the dialogs are done.
+// - expect and expect-list read the control on the dialog thread as get and
+//   list do. A pass is counted; a failure is counted and printed as one line
+//   ("FAIL script line 9 (pass 3): frame1 (2401) held "...", expected ...")
+//   and the script goes on. case starts a test case of the report
+//   (script_report.h); repeat runs its block again straight away, adding no
+//   pause of its own.
 // With trace on, every line added to a watched list box and every change of
 // a watched text control is printed as it happens ("ID:LINE", "ID=TEXT"),
 // from whichever thread made it. Output lines are whole and flushed.
@@ -55,6 +63,9 @@ struct ScriptOptions {
   int leave_button = 0;
   // Filled with the test cases and expectations when given.
   ScriptReport* report = nullptr;
+  // Keep the traffic of each case in the report (for a JUnit file): at most
+  // traffic_limit bytes a case, the lines past it counted, not kept.
+  bool keep_traffic = false;
   // How long a command waits for the dialog thread to take it, and how long
   // the closing at the end waits for each dialog to go.
   int dialog_timeout_ms = 60000;
