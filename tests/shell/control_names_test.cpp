@@ -30,7 +30,9 @@ TEST(ControlNames, EveryControlOfBothLayoutsIsListedAndNamedOnce) {
   for (const ControlListing& c : listing) {
     // A control with no caption, or one that reads as an id, has a short name.
     const bool numeric_caption = !c.caption.empty() && c.caption.find_first_not_of("0123456789") == std::string::npos;
-    if (c.caption.empty() || numeric_caption) EXPECT_FALSE(c.short_name.empty()) << c.id;
+    if (c.caption.empty() || numeric_caption) {
+      EXPECT_FALSE(c.short_name.empty()) << c.id;
+    }
     if (!c.short_name.empty()) {
       EXPECT_TRUE(short_names.insert(c.short_name).second) << c.short_name;
       EXPECT_EQ(lookup(c.short_name), c.id) << c.short_name;

@@ -124,12 +124,10 @@ std::string text_after_control(std::string_view s) {
 }
 
 bool compile_pattern(std::string_view pattern, const std::string& command, ScriptCommand& c, std::string& error) {
-  // std::regex reports a bad pattern only by throwing; it is caught here, at
-  // the edge of the grammar, and becomes a malformed line.
-  try {
-    c.pattern = std::make_shared<const std::regex>(std::string(pattern), std::regex::ECMAScript);
-  } catch (const std::regex_error& e) {
-    error = command + ": \"" + std::string(pattern) + "\" is not a regular expression (" + e.what() + ")";
+  std::string reason;
+  c.pattern = compile_script_pattern(pattern, reason);
+  if (!c.pattern) {
+    error = command + ": \"" + std::string(pattern) + "\" is not a regular expression (" + reason + ")";
     return false;
   }
   c.text = std::string(pattern);

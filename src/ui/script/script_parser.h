@@ -43,9 +43,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <regex>
 #include <string>
 #include <string_view>
+
+#include "ui/script/script_pattern.h"
 
 namespace tessaril::ui {
 
@@ -63,7 +64,7 @@ struct ScriptCommand {
   bool cancel = false;  // choose -
   std::string text;     // set, choose, echo, expect (TEXT or PATTERN), case, include: UTF-8 as typed
   // expect ~PATTERN, expect-list: the compiled pattern (shared by copies)
-  std::shared_ptr<const std::regex> pattern;
+  std::shared_ptr<const ScriptPattern> pattern;
 };
 
 inline constexpr int64_t most_repeats = 10000000;

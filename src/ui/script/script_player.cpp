@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <regex>
 #include <sstream>
 #include <cstdint>
 #include <memory>
@@ -385,9 +384,9 @@ int Player::expect(const ScriptCommand& c, const Place& place) {
   }
   bool pass = false;
   if (list) {
-    for (const std::string& line : lines) pass = pass || std::regex_search(line, *c.pattern);
+    for (const std::string& line : lines) pass = pass || pattern_matches(*c.pattern, line);
   } else if (c.pattern) {
-    pass = std::regex_search(lines.front(), *c.pattern);
+    pass = pattern_matches(*c.pattern, lines.front());
   } else {
     pass = lines.front() == c.text;
   }
