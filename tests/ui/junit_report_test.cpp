@@ -62,7 +62,7 @@ TEST(JunitReport, ValidAgainstTheSchemaWithItsCasesFailuresAndTraffic) {
   // The traffic of its case, unfit bytes as '?', the rest as it was.
   const auto out = xml_values(xml, "//testcase[@name='Get PA Power']/system-out");
   ASSERT_EQ(out.size(), 1u);
-  EXPECT_EQ(out[0], "225:12:00:00.000 Snd: 02 00 00 01\n226:12:00:00.020 Rcv:PA=??[0m??(??? ok \xe3\x83\x87\n");
+  EXPECT_EQ(out[0], "225:12:00:00.000 Snd: 02 00 00 01\n226:12:00:00.020 Rcv:PA=??[0m?" "?(??? ok \xe3\x83\x87\n");
 }
 
 TEST(JunitReport, WrittenToAFileOrTheReasonItCouldNotBe) {

@@ -30,7 +30,8 @@
 //   repeat N ... end           runs the lines between N times (0 to 10000000);
 //                              blocks nest, and close in the file they open in
 //   include FILE               the lines of FILE (relative to the including
-//                              file) stand here
+//                              file; on standard input to the current
+//                              folder) stand here
 //
 // Keywords are lower case and separated from their arguments by blanks. A
 // control (ID above) is a decimal id 0 to 65535 (a control id is a 16-bit
