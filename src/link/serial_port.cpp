@@ -34,7 +34,7 @@ bool open_serial_port(int port_number, int bit_rate, int bit_len, const std::str
   std::string reason;
   platform::SerialHandle port = platform::serial_open(device, reason);
   if (port == platform::invalid_serial) {
-    error_text = "Cannot open " + device + ": " + reason;
+    error_text = "Cannot open COM" + std::to_string(port_number) + " (" + device + "): " + reason;
     return false;
   }
   bool ok = platform::serial_configure(port, bit_rate, bit_len & 0xFF, reason);

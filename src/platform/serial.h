@@ -59,6 +59,10 @@ struct SerialTimeouts {
 // ("No such file or directory", "Device or resource busy", ...).
 [[nodiscard]] SerialHandle serial_open(const std::string& device, std::string& error_text);
 
+// The system's text for an error number as serial_open gives it; on Linux a
+// permission error names the group dialout that serial devices belong to.
+std::string serial_system_text(int error);
+
 // Sets the baud rate (any rate the driver accepts, also non-standard ones),
 // the data bits (5 to 8), no parity and one stop bit. False with the reason
 // in error_text when the driver refuses the setting; the port then keeps its
@@ -108,6 +112,10 @@ void serial_close(SerialHandle port);
 // Without an entry COM<n> is /dev/ttyS<n-1>, the numbering of the PC's own
 // serial ports (COM1 is /dev/ttyS0); n of 0 or less without an entry names no device (empty).
 std::string serial_device_name(int port_number, const std::string& ini_path);
+
+// For this run every COM number names `device` (the command line's --port),
+// ahead of the configuration file; "" goes back to the file's mapping.
+void set_serial_device_override(const std::string& device);
 
 // Test hook: scales the total read time-outs (multiplier and constant) of
 // every port by percent / 100, at least 1 ms. 100 restores the real values.

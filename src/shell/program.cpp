@@ -1,6 +1,5 @@
 #include "shell/program.h"
 
-
 #include "link/link_threads.h"
 #include "platform/controls.h"
 #include "platform/serial.h"
@@ -18,12 +17,33 @@ constexpr int fast_timeout_percent = 5;
 }  // namespace
 
 std::string usage_text() {
-  return "usage: tessaril --headless [--script FILE] [--trace]\n"
+  return "usage: tessaril --headless [--script FILE] [--trace] [--junit FILE] [--port DEVICE]\n"
+         "       tessaril --list-ports | --list-controls | --version | --help\n"
          "  --headless        run the dialogs without a window, played by a script\n"
          "  --script FILE     read the script from FILE (default: standard input)\n"
          "  --trace           print traffic lines and result fields as they change\n"
-         "  --fast-timeouts   (for tests) port read time-outs at 1/20 of their length\n";
+         "  --junit FILE      write a JUnit XML report of the script's test cases to FILE\n"
+         "  --port DEVICE     the COM number typed in the port dialog opens DEVICE for this run\n"
+         "                    (a path such as /dev/serial/by-id/usb-...; COMn on Windows)\n"
+         "  --list-ports      print the serial ports of this system and the COM numbers\n"
+         "                    that buc_setup.ini maps\n"
+         "  --list-controls   print every control: id, dialog, kind, caption, short name\n"
+         "  --version         print the version\n"
+         "  --help, -h        print this text\n"
+         "  --fast-timeouts   (for tests) port read time-outs at 1/20 of their length\n"
+         "\n"
+         "Script lines (ID: a control id, short name or \"caption\"; see --list-controls):\n"
+         "  click ID | set ID TEXT | get ID | checked ID | shown ID | list ID\n"
+         "  wait [MS] | sleep MS | choose PATH|- | close | echo TEXT | # comment\n"
+         "  expect ID TEXT | expect ID ~REGEX | expect-list ID ~REGEX\n"
+         "  case NAME | repeat N ... end | include FILE\n"
+         "\n"
+         "Exit status: 0 done, every expectation passed; 1 no dialog open or the dialogs\n"
+         "would not close; 2 bad command line or malformed script line (nothing is sent);\n"
+         "3 an expectation failed.\n";
 }
+
+std::string version_text() { return std::string("tessaril ") + TESSARIL_VERSION + "\n"; }
 
 bool parse_program_options(int argc, const char* const* argv, ProgramOptions& options, std::string& error) {
   options = ProgramOptions{};
@@ -37,12 +57,21 @@ bool parse_program_options(int argc, const char* const* argv, ProgramOptions& op
       options.fast_timeouts = true;
     } else if (arg == "--help" || arg == "-h") {
       options.help = true;
-    } else if (arg == "--script") {
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--list-controls") {
+      options.list_controls = true;
+    } else if (arg == "--list-ports") {
+      options.list_ports = true;
+    } else if (arg == "--script" || arg == "--junit" || arg == "--port") {
       if (i + 1 >= argc || std::string(argv[i + 1]).empty()) {
-        error = "--script needs a file";
+        error = arg + (arg == "--port" ? " needs a device" : " needs a file");
         return false;
       }
-      options.script_path = argv[++i];
+      std::string& value = arg == "--script" ? options.script_path
+                           : arg == "--junit" ? options.junit_path
+                                              : options.port_device;
+      value = argv[++i];
     } else {
       error = "unknown option \"" + arg + "\"";
       return false;
@@ -53,6 +82,7 @@ bool parse_program_options(int argc, const char* const* argv, ProgramOptions& op
 
 int run_program(const ProgramOptions& options) {
   if (options.fast_timeouts) platform::set_serial_timeout_scale(fast_timeout_percent);
+  if (!options.port_device.empty()) platform::set_serial_device_override(options.port_device);
   platform::run_dialog(port_dialog_template, platform::no_dialog, port_dialog_proc, 0);
   port_dialog.store(platform::no_dialog);
   // The fatal-error notice ends the dialog without stopping the threads;

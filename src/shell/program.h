@@ -26,19 +26,29 @@ struct ProgramOptions {
   bool headless = false;
   bool trace = false;
   bool help = false;
+  bool version = false;
+  bool list_controls = false;
+  bool list_ports = false;
   bool fast_timeouts = false;  // tests only: port read time-outs at 1/20
   std::string script_path;  // empty: standard input
+  std::string junit_path;   // --junit: where the JUnit report goes
+  std::string port_device;  // --port: the device every COM number opens this run
 };
 
-// Exit code of a bad command line (the script player's are 0, 1, 2).
+// Exit codes: 0 all well; 1 the dialogs were gone or would not close; 2 a bad
+// command line or a malformed script line; 3 the script ran to its end and an
+// expectation failed. (The script player returns the same numbers.)
 inline constexpr int exit_usage = 2;
 
 // Reads the command line. False with a message in error for an unknown
 // option or a --script without its file.
 bool parse_program_options(int argc, const char* const* argv, ProgramOptions& options, std::string& error);
 
-// The usage text.
+// The usage text: every option, the exit codes and the script grammar in short.
 std::string usage_text();
+
+// "tessaril 0.1.0".
+std::string version_text();
 
 // Runs the port-selection dialog on the calling thread with the installed
 // back end until it ends; the link threads are stopped before it returns,

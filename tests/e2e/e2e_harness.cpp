@@ -121,12 +121,24 @@ std::vector<Bytes> E2eBench::stop_device() {
   return frames;
 }
 
+void E2eBench::write_ports(const std::vector<std::string>& lines) {
+  std::string ini = "[section1]\nsio_port=1\n[ports]\n";
+  for (const std::string& line : lines) ini += line + "\n";
+  folder_.write("buc_setup.ini", ini);
+}
+
 ProgramRun E2eBench::run(const std::string& script, const std::vector<std::string>& args, int limit_ms) {
   const std::string script_path = folder_.write("script.txt", script);
-  std::vector<std::string> argv{program_binary(), "--headless"};
+  std::vector<std::string> all{"--headless"};
+  all.insert(all.end(), args.begin(), args.end());
+  all.push_back("--script");
+  all.push_back(script_path);
+  return run_args(all, limit_ms);
+}
+
+ProgramRun E2eBench::run_args(const std::vector<std::string>& args, int limit_ms) {
+  std::vector<std::string> argv{program_binary()};
   argv.insert(argv.end(), args.begin(), args.end());
-  argv.push_back("--script");
-  argv.push_back(script_path);
   ProgramRun result;
   const pid_t pid = spawn(argv, folder_.path(), folder_.file("program.out"), folder_.file("program.err"));
   if (pid < 0) return result;

@@ -59,6 +59,10 @@ class E2eBench {
 
   // Runs the program with the script; `args` are added after --headless.
   ProgramRun run(const std::string& script, const std::vector<std::string>& args = {}, int limit_ms = 120000);
+  // Runs the program in the folder with exactly these arguments.
+  ProgramRun run_args(const std::vector<std::string>& args, int limit_ms = 120000);
+  // buc_setup.ini with these lines in its section ports ("COM1=/dev/...").
+  void write_ports(const std::vector<std::string>& lines);
 
   const TempFolder& folder() const { return folder_; }
   std::string device_link() const { return folder_.file("buc"); }

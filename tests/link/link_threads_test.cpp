@@ -347,7 +347,7 @@ TEST_F(LinkPortTest, APortThatFailsToOpenIsShownAndLoggedAndFailsEveryExchange) 
   std::string ini = folder.write("buc_setup.ini", "[ports]\nCOM4=/dev/tessaril-absent\n");
   std::string error;
   EXPECT_FALSE(open_serial_port(4, 38400, 8, ini, error));
-  EXPECT_EQ(error, "Cannot open /dev/tessaril-absent: No such file or directory");
+  EXPECT_EQ(error, "Cannot open COM4 (/dev/tessaril-absent): No such file or directory");
   EXPECT_EQ(com_handle.load(), platform::invalid_serial);
   // COM0 (typed as 0 or 256) has no device of its own: it never opens COM1's.
   std::string com0_error;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <atomic>
 #include <thread>
 
@@ -44,6 +46,10 @@ TEST(PlatformSerial, OpenFailureNamesTheSystemReason) {
   std::string plain = folder.write("file.txt", "x");
   EXPECT_EQ(serial_open(plain, error), invalid_serial);
   EXPECT_FALSE(error.empty());
+  // A permission error says what to do about it (root, running the tests,
+  // opens any device, so the text is checked on its own).
+  EXPECT_EQ(serial_system_text(EACCES).rfind("Permission denied (serial ports belong to the group dialout", 0), 0u);
+  EXPECT_EQ(serial_system_text(ENOENT), "No such file or directory");
 }
 
 TEST(PlatformSerial, SecondOpenOfTheSamePortIsRefused) {
@@ -204,6 +210,12 @@ TEST(PlatformSerial, DeviceNamesComeFromThePortsSectionOrTheDefault) {
   EXPECT_EQ(serial_device_name(1, ini), "/dev/ttyS0");
   EXPECT_EQ(serial_device_name(44, folder.file("missing.ini")), "/dev/ttyS43");
   EXPECT_EQ(serial_device_name(0, ini), "");  // COM0 never opens COM1's device
+  // --port: every number names the one device for the run.
+  set_serial_device_override("/dev/serial/by-id/usb-y");
+  EXPECT_EQ(serial_device_name(3, ini), "/dev/serial/by-id/usb-y");
+  EXPECT_EQ(serial_device_name(0, ini), "/dev/serial/by-id/usb-y");
+  set_serial_device_override("");
+  EXPECT_EQ(serial_device_name(3, ini), "/dev/ttyUSB0");
 }
 
 }  // namespace

@@ -111,6 +111,60 @@ TEST(HeadlessScriptParser, MalformedLinesSayWhy) {
   EXPECT_NE(parse_error("close 101").find("no argument"), std::string::npos);
 }
 
+TEST(HeadlessScriptParser, ControlsByCaptionOrShortName) {
+  struct Row {
+    const char* line;
+    int id;
+    const char* text;
+  };
+  for (const Row& r : {Row{"click \"Get Fault Status\"", 4011, ""}, Row{"click \"get  fault status (0x01)\"", 4011, ""},
+                       Row{"click Send", 227, ""}, Row{"click ENTER", 201, ""}, Row{"click \"Return to Menu\"", 223, ""},
+                       Row{"click \"Set Band Selection\"", 4071, ""}, Row{"click \"Get Product Id\"", 4031, ""},
+                       Row{"click \"Kermit File Transfer Status\"", 4111, ""}, Row{"get frame1", 2401, ""},
+                       Row{"get kermit", 2701, ""}, Row{"list hex", 225, ""}, Row{"list text", 226, ""},
+                       Row{"set port 1", 1001, "1"}, Row{"set kermit_tmo 1000", 1703, "1000"},
+                       Row{"set \"Kermit Trns.\" x", 5703, "x"}, Row{"set data29  ", 1436, " "}}) {
+    ScriptCommand c = parse_ok(r.line);
+    EXPECT_EQ(c.id, r.id) << r.line;
+    EXPECT_EQ(c.text, r.text) << r.line;
+  }
+  // A caption two controls share, a name of nothing, a caption left open.
+  EXPECT_NE(parse_error("click Set").find("more than one control"), std::string::npos);
+  EXPECT_NE(parse_error("click \"File Select\"").find("4102, 4152, 4162"), std::string::npos);
+  EXPECT_NE(parse_error("get frame9").find("not a control id"), std::string::npos);
+  EXPECT_NE(parse_error("click \"Get Fault").find("no closing quote"), std::string::npos);
+  EXPECT_NE(parse_error("click \"Get Fault Status\" now").find("not a control id"), std::string::npos);
+}
+
+TEST(HeadlessScriptParser, ExpectationsAndPlanStructure) {
+  ScriptCommand exact = parse_ok("expect frame1 RSP=Success(0x01)");
+  EXPECT_EQ(exact.op, ScriptOp::Expect);
+  EXPECT_EQ(exact.id, 2401);
+  EXPECT_EQ(exact.control, "frame1");
+  EXPECT_EQ(exact.text, "RSP=Success(0x01)");
+  EXPECT_FALSE(exact.pattern);
+  EXPECT_EQ(parse_ok("expect 1703 ").text, "");  // an empty field
+
+  ScriptCommand pattern = parse_ok("expect 2401 ~^RSP=Success\\(0x01\\)$");
+  ASSERT_TRUE(pattern.pattern);
+  EXPECT_TRUE(pattern_matches(*pattern.pattern, "RSP=Success(0x01)"));
+  EXPECT_FALSE(pattern_matches(*pattern.pattern, "RSP=Success(0x01) "));
+  EXPECT_TRUE(pattern_matches(*parse_ok("expect 2401 ~Succ").pattern, "RSP=Success(0x01)"));  // anywhere
+  ScriptCommand list = parse_ok("expect-list text ~Rcv:FAULT=0+$");
+  EXPECT_EQ(list.op, ScriptOp::ExpectList);
+  EXPECT_EQ(list.id, 226);
+
+  EXPECT_EQ(parse_ok("case  Get PA Power ").text, "Get PA Power");
+  EXPECT_EQ(parse_ok("repeat 1000").count, 1000);
+  EXPECT_EQ(parse_ok("end").op, ScriptOp::End);
+  EXPECT_EQ(parse_ok("include common/open port.txt").text, "common/open port.txt");
+
+  for (const char* line : {"expect-list hex RSP", "expect 2401 ~(", "expect frame1", "case", "repeat", "repeat -1",
+                           "repeat 10000001", "end 3", "include", "expect frame1RSP"})
+    EXPECT_FALSE(parse_error(line).empty()) << line;
+  EXPECT_NE(parse_error("expect 2401 ~[").find("not a regular expression"), std::string::npos);
+}
+
 TEST(HeadlessScriptParser, CheckScriptNamesTheFirstMalformedLine) {
   std::string error;
   std::istringstream good("# test\nclick 201\n\nset 1081 28.050\nwait 100\n");

@@ -227,6 +227,65 @@ TEST(HeadlessScriptPlayer, ChooseAnswersTheNextOpenFileDialog) {
   EXPECT_EQ(r.out, "10=/data/some folder/CAL01.XML\n10=cancelled\n10=cancelled\n");
 }
 
+TEST(HeadlessScriptPlayer, ExpectationsCountNameTheirLineAndTheScriptGoesOn) {
+  ScriptReport report;
+  ScriptOptions options = test_options();
+  options.report = &report;
+  options.keep_traffic = true;
+  Outcome r = play(
+      "expect 50 *\n"
+      "case edit\n"
+      "set 10 abc\n"
+      "expect 10 abd\n"
+      "expect 10 ~^a.c$\n"
+      "case loop\n"
+      "repeat 3\n"
+      "expect-list 40 ~^A line$\n"
+      "expect-list 40 ~traffic\n"
+      "end\n"
+      "click 80\n"
+      "wait 10000\n"
+      "repeat 0\n"
+      "expect 10 never run\n"
+      "end\n"
+      "expect-list 40 ~traffic 9\n"
+      "echo after\n",
+      options);
+  EXPECT_EQ(r.code, script_expectations_failed) << r.err;
+  EXPECT_EQ(r.out,
+            "FAIL script line 4: 10 held \"abc\", expected \"abd\"\n"
+            "FAIL script line 9 (pass 1): 40 held 3 lines, the last \"c line\", expected a line matching ~traffic\n"
+            "FAIL script line 9 (pass 2): 40 held 3 lines, the last \"c line\", expected a line matching ~traffic\n"
+            "FAIL script line 9 (pass 3): 40 held 3 lines, the last \"c line\", expected a line matching ~traffic\n"
+            "idle\n"
+            "after\n"
+            "6 passed, 4 failed\n");
+  // The lines before the first case are a case of their own: they checked.
+  ASSERT_EQ(report.cases.size(), 3u);
+  EXPECT_EQ(report.cases[0].passed, 1);
+  EXPECT_EQ(report.cases[1].name, "edit");
+  EXPECT_EQ(report.cases[1].failures.size(), 1u);
+  EXPECT_EQ(report.cases[2].name, "loop");
+  EXPECT_EQ(report.cases[2].passed, 4);
+  EXPECT_EQ(report.cases[2].failed, 3);
+  // The traffic of a case is what came while it ran.
+  EXPECT_NE(report.cases[2].traffic.find("40:traffic 9\n50=RSP=Success(0x01)\n"), std::string::npos);
+  EXPECT_EQ(report.cases[1].traffic.find("traffic"), std::string::npos);
+  EXPECT_EQ(report.passed, 6);
+  EXPECT_EQ(report.failed, 4);
+}
+
+TEST(HeadlessScriptPlayer, DialogProblemsOutrankFailedExpectations) {
+  ScriptReport report;
+  ScriptOptions options = test_options();
+  options.report = &report;
+  Outcome r = play("case closing\nexpect 10 x\nclose\nget 10\n", options);
+  EXPECT_EQ(r.code, script_failed);
+  EXPECT_NE(r.out.find("0 passed, 1 failed\n"), std::string::npos) << r.out;
+  ASSERT_EQ(report.cases.size(), 1u);
+  EXPECT_EQ(report.cases[0].error, "script line 4: no dialog is open");
+}
+
 TEST(HeadlessScriptPlayer, MalformedLineStopsNamesTheLineAndCloses) {
   Outcome r = play("click 60\nget 11\nclik 20\nget 11\n", test_options());
   EXPECT_EQ(r.code, script_malformed);

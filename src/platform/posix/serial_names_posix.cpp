@@ -5,7 +5,15 @@
 
 namespace tessaril::platform {
 
+namespace {
+// Set once at start-up, before the dialogs and the link threads run.
+std::string device_override;
+}  // namespace
+
+void set_serial_device_override(const std::string& device) { device_override = device; }
+
 std::string serial_device_name(int port_number, const std::string& ini_path) {
+  if (!device_override.empty()) return device_override;
   const std::string key = "COM" + std::to_string(port_number);
   char device[1024];
   int n = profile_string("ports", key.c_str(), "", device, static_cast<int>(sizeof device), ini_path);

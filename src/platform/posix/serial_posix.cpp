@@ -29,7 +29,7 @@ struct OsPort {
 
 namespace {
 
-std::string system_text(int error) { return std::strerror(error); }
+std::string system_text(int error) { return serial_system_text(error); }
 
 enum class Wait { Ready, Timeout, Cancelled, Failed };
 
@@ -170,3 +170,17 @@ void wake_port(OsPort& port) {
 }
 
 }  // namespace tessaril::platform::os
+
+namespace tessaril::platform {
+
+std::string serial_system_text(int error) {
+  std::string text = std::strerror(error);
+  // Serial devices belong to the group dialout on Debian and its kin: the
+  // usual reason a port that exists will not open.
+  if (error == EACCES || error == EPERM)
+    text += " (serial ports belong to the group dialout: add your user with"
+            " 'sudo usermod -aG dialout $USER' and log in again)";
+  return text;
+}
+
+}  // namespace tessaril::platform

@@ -2,6 +2,7 @@
 #include <iostream>
 #include <string>
 
+#include "shell/info_options.h"
 #include "shell/program.h"
 #include "ui/headless/headless_program.h"
 
@@ -13,10 +14,8 @@ int main(int argc, char** argv) {
     std::cerr << "tessaril: " << error << '\n' << shell::usage_text();
     return shell::exit_usage;
   }
-  if (options.help) {
-    std::cout << shell::usage_text();
-    return 0;
-  }
+  int code = 0;
+  if (shell::print_information(options, std::cout, code)) return code;
   if (!options.headless) {
     std::cerr << "tessaril: the desktop GUI is not built in this version.\n"
                  "Run the dialogs headless, played by a script:\n"

@@ -1,18 +1,22 @@
 #include "ui/script/script_host.h"
 
 #include <atomic>
-#include <cstdlib>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <cstdlib>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "link/link_state.h"
+#include "link/link_threads.h"
 #include "platform/clock.h"
 #include "shell/control_ids.h"
+#include "ui/script/script_plan.h"
 #include "ui/script/script_player.h"
+#include "ui/script/script_report.h"
 
 namespace tessaril::ui {
 
@@ -21,15 +25,6 @@ namespace {
 // After the port dialog has ended the player is either closing up or blocked
 // reading input that has not ended; this long it may take to finish.
 constexpr int player_finish_ms = 5000;
-
-bool read_whole_file(const std::string& path, std::string& text) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  text = buffer.str();
-  return !file.bad();
-}
 
 }  // namespace
 
@@ -41,38 +36,61 @@ const std::vector<int>& watched_controls() {
 
 int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver& driver, std::istream& input,
                             std::ostream& out, std::ostream& err) {
-  std::istringstream file_script;
-  std::istream* script = &input;
-  if (!options.script_path.empty()) {
-    std::string text;
-    if (!read_whole_file(options.script_path, text)) {
-      err << "tessaril: cannot read the script " << options.script_path << '\n';
-      return shell::exit_usage;
-    }
-    // A typo at the end of a file must not leave a half-run test on the device.
-    std::istringstream check(text);
-    std::string error;
-    if (int line = check_script(check, error)) {
-      err << "tessaril: script line " << line << ": " << error << '\n';
+  ScriptPlan plan;
+  const bool from_file = !options.script_path.empty();
+  if (from_file) {
+    // A typo at the end of a file, or in a file it includes, must not leave a
+    // half-run test on the device.
+    PlanError error;
+    if (!load_plan_file(options.script_path, plan, error)) {
+      if (error.top_line == 0) {
+        err << "tessaril: " << error.message << '\n';
+        return shell::exit_usage;
+      }
+      err << "tessaril: " << describe(error) << '\n';
       return script_malformed;
     }
-    file_script.str(text);
-    script = &file_script;
   }
 
+  // A report that could not be written at the end would lose the run: the
+  // file must be writable before anything runs.
+  if (!options.junit_path.empty()) {
+    std::ofstream probe(options.junit_path, std::ios::app);
+    if (!probe) {
+      err << "tessaril: cannot write the JUnit report " << options.junit_path << ": " << std::strerror(errno) << '\n';
+      return shell::exit_usage;
+    }
+  }
+
+  ScriptReport report;
+  const std::string& path = options.script_path;
+  report.name = from_file ? path.substr(path.find_last_of('/') + 1) : "standard input";
   ScriptOptions player_options;
   player_options.driver = &driver;
   player_options.watched_ids = watched_controls();
   player_options.trace = options.trace;
+  // A link thread clears its command word before it posts its message and
+  // stays busy until the message is posted: with its busy flag there is no
+  // moment between the hand-overs where the link looks idle.
   player_options.link_busy = [] {
-    return link::tx_command.load() != link::TX_IDLE || link::rx_command.load() != link::RX_IDLE;
+    return link::tx_command.load() != link::TX_IDLE || link::rx_command.load() != link::RX_IDLE ||
+           link::send_thread_busy() || link::receive_thread_busy();
   };
   player_options.leave_button = shell::IDC_RETURN_TO_MENU;
+  player_options.report = &report;
+  player_options.keep_traffic = !options.junit_path.empty();
 
   std::atomic<bool> player_done{false};
   int code = script_ok;
   std::thread player([&] {
-    code = run_script(*script, player_options, out, err);
+    code = from_file ? run_plan(plan, player_options, out, err) : run_script(input, player_options, out, err);
+    if (!options.junit_path.empty()) {
+      std::string reason;
+      if (!write_junit_file(report, options.junit_path, reason)) {
+        err << "tessaril: cannot write the JUnit report " << options.junit_path << ": " << reason << '\n';
+        if (code == script_ok || code == script_expectations_failed) code = script_failed;
+      }
+    }
     player_done.store(true);
     // The player closes every dialog before it ends. One that would not go
     // holds the dialog thread, and the program could never end by itself.

@@ -1,9 +1,10 @@
 // The program's dialogs with a script playing them: what every back end's
 // `main` does once its back end is installed.
 //
-// How it works: a script FILE is read and checked whole before anything
-// runs (a malformed line exits 2 naming the line, nothing reaches the
-// device). The player starts on a thread of its own and the calling thread
+// How it works: a script FILE is read and checked whole, with the files it
+// includes, before anything runs (a malformed line exits 2 naming the file
+// and line, nothing reaches the device). With --junit the report of the
+// script's test cases is written when the player has finished. The player starts on a thread of its own and the calling thread
 // becomes the dialog thread through shell::run_program. At the end of its
 // input the player closes the dialogs as a user would; the port dialog's end
 // ends the program. Should the dialogs not close, or the player wait for

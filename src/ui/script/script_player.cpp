@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <sstream>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -18,6 +20,12 @@ namespace tessaril::ui {
 using platform::DialogHandle;
 
 namespace {
+
+constexpr int64_t idle_poll_ms = 1;
+// What a case keeps for the report: a soak of a million exchanges must not
+// grow without end.
+constexpr size_t traffic_limit = 256 * 1024;
+constexpr size_t kept_failures = 1000;
 
 // The back end's driver, for the one script that plays at a time.
 const UiDriver* driver = nullptr;
@@ -52,15 +60,30 @@ class Player {
     release_handovers(true);
   }
 
-  int run(std::istream& in);
+  // Standard input piece by piece, or a plan read whole.
+  int run(std::istream* in, const ScriptPlan* plan);
 
  private:
   enum class Taken { Yes, Gone };
 
+  // Where a step is, for messages: "script line 7" (" (pass 3)" in a loop).
+  struct Place {
+    const ScriptPlan* plan;
+    const PlanStep* step;
+    int64_t pass;  // of the innermost loop, 0 outside loops
+  };
+
   void watch_changes();
   void print_line(const std::string& line);
-  void report(int line_number, const std::string& message);
-  int execute(const ScriptCommand& c, int line_number);
+  void report(const std::string& where, const std::string& message);
+  std::string where(const Place& place) const;
+  int run_steps(const ScriptPlan& plan);
+  int execute(const ScriptCommand& c, const Place& place);
+  int expect(const ScriptCommand& c, const Place& place);
+  void start_case(const std::string& name, bool named);
+  void finish_case();
+  void keep(CaseReport& c, const std::string& line);  // under traffic_mutex_
+  CaseReport& current_case() { return report_->cases.back(); }
   bool on_dialog(const std::function<void()>& fn);
   Taken hand_over(std::function<void()> fn);
   bool wait_idle(int64_t max_ms);
@@ -76,6 +99,12 @@ class Player {
   std::ostream& out_;
   std::ostream& err_;
   std::mutex out_mutex_;
+  ScriptReport own_report_;
+  ScriptReport* report_ = options_.report ? options_.report : &own_report_;
+  std::mutex traffic_mutex_;  // the current case's traffic, written by any thread
+  int64_t case_start_ms_ = 0;
+  int64_t dropped_lines_ = 0;  // traffic of the current case past traffic_limit
+  int64_t script_start_ms_ = 0;
   std::atomic<int64_t> last_change_{INT64_MIN / 2};  // nothing changed yet
   DialogHandle root_ = platform::no_dialog;
   std::vector<Handover> handovers_;
@@ -87,19 +116,66 @@ void Player::print_line(const std::string& line) {
   out_.flush();
 }
 
-void Player::report(int line_number, const std::string& message) {
+void Player::report(const std::string& place, const std::string& message) {
+  {
+    std::lock_guard lock(traffic_mutex_);
+    if (!report_->cases.empty() && current_case().error.empty()) current_case().error = place + ": " + message;
+  }
   std::lock_guard lock(out_mutex_);
-  err_ << "tessaril: script line " << line_number << ": " << message << '\n';
+  err_ << "tessaril: " << place << ": " << message << '\n';
   err_.flush();
+}
+
+std::string Player::where(const Place& place) const {
+  std::string text = plan_place(place.step->top_line,
+                                place.step->file == 0 ? std::string() : place.plan->files[place.step->file],
+                                place.step->line);
+  if (place.pass > 0) text += " (pass " + std::to_string(place.pass) + ")";
+  return text;
+}
+
+void Player::start_case(const std::string& name, bool named) {
+  finish_case();
+  CaseReport c;
+  c.name = name;
+  c.named = named;
+  std::lock_guard lock(traffic_mutex_);
+  report_->cases.push_back(std::move(c));
+  case_start_ms_ = platform::monotonic_ms();
+}
+
+void Player::finish_case() {
+  if (report_->cases.empty()) return;
+  CaseReport& c = current_case();
+  c.seconds = static_cast<double>(platform::monotonic_ms() - case_start_ms_) / 1000.0;
+  std::lock_guard lock(traffic_mutex_);
+  if (dropped_lines_ > 0) c.traffic += "[" + std::to_string(dropped_lines_) + " more lines of traffic not kept]\n";
+  dropped_lines_ = 0;
+  if (c.failures.size() < static_cast<size_t>(c.failed))
+    c.failures.push_back("[" + std::to_string(c.failed - c.failures.size()) + " more failures not kept]");
+}
+
+void Player::keep(CaseReport& c, const std::string& line) {
+  if (c.traffic.size() + line.size() + 1 > traffic_limit) {
+    ++dropped_lines_;
+    return;
+  }
+  c.traffic += line + "\n";
 }
 
 void Player::watch_changes() {
   set_change_observer([this](DialogHandle, int id, ChangeKind kind, std::string_view text) {
     if (kind != ChangeKind::Caption && !watched(id)) return;
     last_change_.store(platform::monotonic_ms());
-    if (!options_.trace) return;
     const std::string what = kind == ChangeKind::Caption ? "caption" : std::to_string(id);
-    print_line(what + (kind == ChangeKind::ListAdd ? ":" : "=") + platform::cp932_to_utf8(text));
+    const std::string line = what + (kind == ChangeKind::ListAdd ? ":" : "=") + platform::cp932_to_utf8(text);
+    // The report keeps the traffic and the results; a transfer's progress
+    // in the caption is for the eye only.
+    if (options_.keep_traffic && kind != ChangeKind::Caption) {
+      std::lock_guard lock(traffic_mutex_);
+      if (!report_->cases.empty()) keep(current_case(), line);
+    }
+    if (options_.trace) print_line(line);
   });
 }
 
@@ -163,7 +239,9 @@ bool Player::wait_idle(int64_t max_ms) {
     }
     const int64_t now = platform::monotonic_ms();
     if (now >= deadline) return false;
-    platform::sleep_ms(std::min<int64_t>(20, deadline - now));
+    // A fine poll: the end of an exchange is seen within a millisecond, so a
+    // loop of exchanges runs at the pace of the dialogs' own pauses.
+    platform::sleep_ms(std::min<int64_t>(idle_poll_ms, deadline - now));
   }
 }
 
@@ -209,9 +287,9 @@ bool Player::close_all() {
   return top_dialog() == platform::no_dialog;
 }
 
-int Player::execute(const ScriptCommand& c, int line_number) {
+int Player::execute(const ScriptCommand& c, const Place& place) {
   auto gone = [&] {
-    report(line_number, "no dialog is open");
+    report(where(place), "no dialog is open");
     return script_failed;
   };
   const std::string id = std::to_string(c.id);
@@ -277,59 +355,190 @@ int Player::execute(const ScriptCommand& c, int line_number) {
     case ScriptOp::Echo:
       print_line(c.text);
       return script_ok;
+    case ScriptOp::Expect:
+    case ScriptOp::ExpectList:
+      return expect(c, place);
+    case ScriptOp::Case:
+    case ScriptOp::Repeat:
+    case ScriptOp::End:
+    case ScriptOp::Include:
+      break;  // run_steps and the plan reader deal with these
   }
   return script_ok;
 }
 
-int Player::run(std::istream& in) {
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+int Player::expect(const ScriptCommand& c, const Place& place) {
+  std::vector<std::string> lines;
+  const bool list = c.op == ScriptOp::ExpectList;
+  bool ran = on_dialog([&] {
+    const DialogHandle top = top_dialog();
+    if (!list) {
+      lines.push_back(platform::cp932_to_utf8(platform::control_text(top, c.id)));
+      return;
+    }
+    const int count = platform::list_count(top, c.id);
+    for (int i = 0; i < count; ++i) lines.push_back(platform::cp932_to_utf8(platform::list_item(top, c.id, i)));
+  });
+  if (!ran) {
+    report(where(place), "no dialog is open");
+    return script_failed;
+  }
+  bool pass = false;
+  if (list) {
+    for (const std::string& line : lines) pass = pass || pattern_matches(*c.pattern, line);
+  } else if (c.pattern) {
+    pass = pattern_matches(*c.pattern, lines.front());
+  } else {
+    pass = lines.front() == c.text;
+  }
+  report_->checked = true;
+  if (pass) {
+    ++report_->passed;
+    ++current_case().passed;
+    return script_ok;
+  }
+  const std::string id = std::to_string(c.id);
+  const std::string control = c.control == id || c.control.empty() ? id : c.control + " (" + id + ")";
+  std::string held;
+  if (!list)
+    held = "held " + quoted(lines.front());
+  else if (lines.empty())
+    held = "held no line";
+  else
+    held = "held " + std::to_string(lines.size()) + (lines.size() == 1 ? " line" : " lines") + ", the last " +
+           quoted(lines.back());
+  const std::string wanted = c.pattern ? "~" + c.text : quoted(c.text);
+  const std::string line = "FAIL " + where(place) + ": " + control + " " + held + ", expected " +
+                           (list ? "a line matching " : "") + wanted;
+  ++report_->failed;
+  ++current_case().failed;
+  {
+    std::lock_guard lock(traffic_mutex_);
+    // A soak that fails on every pass must not fill the memory: the count
+    // stays exact, the lines past the limit are not kept.
+    if (current_case().failures.size() < kept_failures) current_case().failures.push_back(line);
+  }
+  print_line(line);
+  return script_ok;
+}
+
+int Player::run_steps(const ScriptPlan& plan) {
+  struct Loop {
+    size_t repeat;
+    int64_t left;
+    int64_t pass;
+  };
+  std::vector<Loop> loops;
+  size_t i = 0;
+  while (i < plan.steps.size()) {
+    const PlanStep& step = plan.steps[i];
+    switch (step.command.op) {
+      case ScriptOp::Repeat:
+        if (step.command.count == 0) {
+          i = step.match + 1;
+        } else {
+          loops.push_back({i, step.command.count, 1});
+          ++i;
+        }
+        continue;
+      case ScriptOp::End:
+        // A loop adds no pause of its own: straight back to its first line.
+        if (--loops.back().left > 0) {
+          ++loops.back().pass;
+          i = loops.back().repeat + 1;
+        } else {
+          loops.pop_back();
+          ++i;
+        }
+        continue;
+      case ScriptOp::Case:
+        report_->checked = true;
+        start_case(step.command.text, true);
+        ++i;
+        continue;
+      default:
+        break;
+    }
+    const int result = execute(step.command, Place{&plan, &step, loops.empty() ? 0 : loops.back().pass});
+    if (result != script_ok) return result;
+    ++i;
+  }
+  return script_ok;
+}
+
+int Player::run(std::istream* in, const ScriptPlan* plan) {
+  script_start_ms_ = platform::monotonic_ms();
+  const platform::LocalTime t = platform::local_time();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
+  report_->timestamp = stamp;
+  start_case(report_->name, false);
   watch_changes();
+  int result = script_ok;
   if (!wait_for_dialog(options_.dialog_timeout_ms)) {
     std::lock_guard lock(out_mutex_);
     err_ << "tessaril: no dialog came up\n";
-    return script_failed;
-  }
-  root_ = top_dialog();
-
-  std::string line;
-  int line_number = 0;
-  int result = script_ok;
-  while (result == script_ok && std::getline(in, line)) {
-    ++line_number;
-    ScriptCommand command;
-    std::string error;
-    switch (parse_script_line(line, command, error)) {
-      case ParseOutcome::Nothing:
-        break;
-      case ParseOutcome::Malformed:
-        report(line_number, error);
-        result = script_malformed;
-        break;
-      case ParseOutcome::Command:
-        result = execute(command, line_number);
-        break;
+    current_case().error = "no dialog came up";
+    result = script_failed;
+  } else {
+    root_ = top_dialog();
+    if (plan) {
+      result = run_steps(*plan);
+    } else {
+      ScriptReader reader(*in);
+      ScriptPlan piece;
+      PlanError error;
+      while (result == script_ok) {
+        if (!reader.next(piece, error)) {
+          if (!error.message.empty()) {
+            report(plan_place(error.top_line, error.file, error.line), error.message);
+            result = script_malformed;
+          }
+          break;
+        }
+        result = run_steps(piece);
+      }
     }
+    if (!close_all() && result == script_ok) result = script_failed;
   }
-  if (!close_all() && result == script_ok) result = script_failed;
+  set_change_observer({});
+  finish_case();
+  // The lines before the first case are a case of their own only when they
+  // checked something, or when the script names no case.
+  std::vector<CaseReport>& cases = report_->cases;
+  const CaseReport& lead = cases.front();
+  if (cases.size() > 1 && lead.passed + lead.failed == 0 && lead.error.empty()) cases.erase(cases.begin());
+  report_->seconds = static_cast<double>(platform::monotonic_ms() - script_start_ms_) / 1000.0;
+  if (report_->checked) print_line(std::to_string(report_->passed) + " passed, " + std::to_string(report_->failed) + " failed");
+  if (result == script_ok && report_->failed > 0) result = script_expectations_failed;
   return result;
 }
 
 }  // namespace
 
 int check_script(std::istream& in, std::string& error) {
-  std::string line;
-  int line_number = 0;
-  while (std::getline(in, line)) {
-    ++line_number;
-    ScriptCommand command;
-    if (parse_script_line(line, command, error) == ParseOutcome::Malformed) return line_number;
-  }
-  return 0;
+  std::ostringstream text;
+  text << in.rdbuf();
+  ScriptPlan plan;
+  PlanError e;
+  if (load_plan_text(text.str(), "", 1, plan, e)) return 0;
+  error = e.file.empty() ? e.message : "in " + e.file + " line " + std::to_string(e.line) + ": " + e.message;
+  return e.top_line > 0 ? e.top_line : 1;
 }
 
 int run_script(std::istream& in, const ScriptOptions& options, std::ostream& out, std::ostream& err) {
   driver = options.driver;
   Player player(options, out, err);
-  return player.run(in);
+  return player.run(&in, nullptr);
+}
+
+int run_plan(const ScriptPlan& plan, const ScriptOptions& options, std::ostream& out, std::ostream& err) {
+  driver = options.driver;
+  Player player(options, out, err);
+  return player.run(nullptr, &plan);
 }
 
 }  // namespace tessaril::ui
