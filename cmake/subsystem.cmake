@@ -24,11 +24,12 @@ endfunction()
 # One test program per tests/ folder, its cases registered with CTest one by one.
 #   EXTRA_SOURCES  sources from elsewhere compiled in (a shared suite)
 #   OWN_MAIN       the folder has its own main (no gtest_main)
-#   LABELS         CTest labels of every case
-#   SPLIT FILTER LABELS  the cases matching the gtest FILTER get these labels
-#                  instead (both groups are registered)
+#   LABEL          the CTest label of every case
+#   SPLIT FILTER LABEL  the cases matching the gtest FILTER get this label
+#                  instead. One label a case: "qt_e2e" is found by -L qt and
+#                  by -L e2e alike (ctest -L takes a regular expression).
 function(tessaril_test_folder folder)
-  cmake_parse_arguments(ARG "OWN_MAIN" "" "DEPS;EXTRA_SOURCES;LABELS;SPLIT" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN" "LABEL" "DEPS;EXTRA_SOURCES;SPLIT" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT sources)
     return()
@@ -44,14 +45,15 @@ function(tessaril_test_folder folder)
     TESSARIL_BINARY_DIR="${PROJECT_BINARY_DIR}"
     TESSARIL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   set(props TIMEOUT 300)
-  if(ARG_LABELS)
-    list(APPEND props LABELS "${ARG_LABELS}")
+  if(ARG_LABEL)
+    list(APPEND props LABELS ${ARG_LABEL})
   endif()
   if(ARG_SPLIT)
-    list(POP_FRONT ARG_SPLIT split_filter)
+    list(GET ARG_SPLIT 0 split_filter)
+    list(GET ARG_SPLIT 1 split_label)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 TEST_FILTER "-${split_filter}" PROPERTIES ${props})
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 TEST_FILTER "${split_filter}"
-                         PROPERTIES TIMEOUT 300 LABELS "${ARG_SPLIT}")
+                         PROPERTIES TIMEOUT 300 LABELS ${split_label})
   else()
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
   endif()

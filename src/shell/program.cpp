@@ -18,9 +18,11 @@ constexpr int fast_timeout_percent = 5;
 }  // namespace
 
 std::string usage_text() {
-  return "usage: tessaril --headless [--script FILE] [--trace]\n"
+  return "usage: tessaril [--headless] [--script FILE] [--trace]\n"
+         "  (no option)       the desktop GUI (needs a display)\n"
          "  --headless        run the dialogs without a window, played by a script\n"
-         "  --script FILE     read the script from FILE (default: standard input)\n"
+         "  --script FILE     play the script in FILE: on the windows of the GUI, or\n"
+         "                    headless (default there: standard input)\n"
          "  --trace           print traffic lines and result fields as they change\n"
          "  --fast-timeouts   (for tests) port read time-outs at 1/20 of their length\n";
 }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -20,12 +21,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Starts `argv[0]` in `folder` with stdout and stderr into the two files.
+// Starts `argv[0]` in `folder` with stdout and stderr into the two files,
+// with the environment and `env` ("NAME=VALUE") added.
 pid_t spawn(const std::vector<std::string>& argv, const std::string& folder, const std::string& out_path,
-            const std::string& err_path) {
+            const std::string& err_path, const std::vector<std::string>& env = {}) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  std::vector<char*> vars;
+  auto replaced = [&](const char* var) {
+    for (const std::string& e : env)
+      if (std::strncmp(var, e.c_str(), e.find('=') + 1) == 0) return true;
+    return false;
+  };
+  for (char** e = environ; *e; ++e)
+    if (!replaced(*e)) vars.push_back(*e);
+  for (const std::string& e : env) vars.push_back(const_cast<char*>(e.c_str()));
+  vars.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
   // Child: only async-signal-safe calls from here on.
@@ -37,7 +49,7 @@ pid_t spawn(const std::vector<std::string>& argv, const std::string& folder, con
   ::dup2(in, 0);
   ::dup2(out, 1);
   ::dup2(err, 2);
-  ::execv(args[0], args.data());
+  ::execve(args[0], args.data(), vars.data());
   ::_exit(127);
 }
 
@@ -154,12 +166,17 @@ std::vector<Bytes> E2eBench::stop_device() {
 
 ProgramRun E2eBench::run(const std::string& script, const std::vector<std::string>& args, int limit_ms) {
   const std::string script_path = folder_.write("script.txt", script);
-  std::vector<std::string> argv{program_binary(), "--headless"};
+  std::vector<std::string> argv{program_binary()};
+  std::vector<std::string> env;
+  if (qt_)
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+  else
+    argv.push_back("--headless");
   argv.insert(argv.end(), args.begin(), args.end());
   argv.push_back("--script");
   argv.push_back(script_path);
   ProgramRun result;
-  const pid_t pid = spawn(argv, folder_.path(), folder_.file("program.out"), folder_.file("program.err"));
+  const pid_t pid = spawn(argv, folder_.path(), folder_.file("program.out"), folder_.file("program.err"), env);
   if (pid < 0) return result;
   const auto start = Clock::now();
   result.exit_code = wait_child(pid, limit_ms, result.timed_out);
