@@ -360,6 +360,9 @@ class DialogStyle : public QProxyStyle {
 void prepare_qt_application() {
   QApplication::setStyle(new DialogStyle);  // the application owns it
   QApplication::setFont(qt::dialog_font());
+  // The program ends when the port dialog ends, not when a window closes
+  // (a message box closing over hidden dialogs would quit every loop).
+  QApplication::setQuitOnLastWindowClosed(false);
 }
 
 const platform::UiBackend& qt_backend() { return backend_table; }
