@@ -10,6 +10,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,24 @@ TEST(QtLayout, VisibleControlsLieInsideNoButtonsOverlapNoTextIsCut) {
       }
     }
     EXPECT_GT(visible, layout->id == shell::IDD_PORT_DIALOG ? 3 : 100);
+    ui::qt_driver().destroy_test_dialog(w.handle);
+  }
+}
+
+// Tab walks the tab stops in template order.
+TEST(QtLayout, TabFollowsTheTemplateOrder) {
+  for (const platform::DialogTemplate* layout : {&shell::port_dialog_template, &shell::command_dialog_template}) {
+    SCOPED_TRACE("template " + std::to_string(layout->id));
+    const Window w = open(*layout);
+    std::vector<QWidget*> stops;
+    for (const DialogWindow::Control& c : w.window->controls())
+      if (c.widget->focusPolicy() & Qt::TabFocus) stops.push_back(c.widget);
+    ASSERT_GT(stops.size(), 1u);
+    std::vector<QWidget*> chain;
+    QWidget* at = stops.front();
+    for (int step = 0; step < 10000 && chain.size() < stops.size(); ++step, at = at->nextInFocusChain())
+      if (std::find(stops.begin(), stops.end(), at) != stops.end()) chain.push_back(at);
+    EXPECT_EQ(chain, stops);
     ui::qt_driver().destroy_test_dialog(w.handle);
   }
 }
