@@ -4,6 +4,7 @@
 
 #include "link/link_state.h"
 #include "platform/clock.h"
+#include "platform/controls.h"
 
 namespace tessaril::link {
 
@@ -14,7 +15,9 @@ bool wait_ms(int64_t ms, WaitBreak should_end, const void* context) {
     if (should_end && should_end(context)) return false;
     int64_t left = end - platform::monotonic_ms();
     if (left <= 0) return true;
-    platform::sleep_ms(std::min<int64_t>(left, 10));
+    // On the dialog thread (stopping the threads, closing the port) a worker
+    // may be inside a control call that the dialog thread must serve.
+    platform::sleep_serving_calls(std::min<int64_t>(left, 10));
   }
 }
 

@@ -9,7 +9,8 @@ namespace tessaril::link {
 using WaitBreak = bool (*)(const void* context);
 
 // Sleeps ms milliseconds in slices of at most 10 ms, ending early when
-// `should_end` says so. A negative ms counts as 0. Returns true when the full
+// `should_end` says so. On the dialog thread the slices serve the control
+// calls of the link threads (platform::sleep_serving_calls). A negative ms counts as 0. Returns true when the full
 // time passed, false when the wait was ended.
 bool wait_ms(int64_t ms, WaitBreak should_end, const void* context);
 

@@ -3,10 +3,23 @@
 #include <atomic>
 #include <vector>
 
+#include "platform/clock.h"
+
 namespace tessaril::platform {
 
 namespace {
 std::atomic<const UiBackend*> installed{nullptr};
+}
+
+bool list_line_less(std::string_view a, std::string_view b) {
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
 }
 
 void set_ui_backend(const UiBackend* backend) { installed.store(backend, std::memory_order_release); }
@@ -113,6 +126,13 @@ void set_window_text(DialogHandle dialog, std::string_view text) {
 std::string window_text(DialogHandle dialog) {
   const UiBackend* b = ui_backend();
   return b ? b->window_text(dialog) : std::string();
+}
+
+void sleep_serving_calls(int64_t ms) {
+  if (const UiBackend* b = ui_backend())
+    b->sleep_serving_calls(ms);
+  else
+    sleep_ms(ms);
 }
 
 }  // namespace tessaril::platform

@@ -150,7 +150,20 @@ struct UiBackend {
   // set does nothing and the caption reads as empty.
   void (*set_window_text)(DialogHandle dialog, std::string_view text);
   std::string (*window_text)(DialogHandle dialog);
+
+  // Sleeps ms milliseconds (a negative ms counts as 0). On the dialog thread
+  // it meanwhile runs the control calls that other threads are waiting for,
+  // never a dialog procedure or a posted message: the dialog thread waiting
+  // for a worker that is inside a control call must not hold it. Elsewhere a
+  // plain sleep. Back ends whose control calls never need the dialog thread
+  // just sleep.
+  void (*sleep_serving_calls)(int64_t ms);
 };
+
+// The order of a sorted list box: LB_ADDSTRING compares lines without regard
+// to the case of ASCII letters and places a line after those that compare
+// equal (upper_bound with this order).
+bool list_line_less(std::string_view a, std::string_view b);
 
 // Installs the back end every call below goes to. Done once, before any dialog.
 void set_ui_backend(const UiBackend* backend);
@@ -183,5 +196,7 @@ int message_box(DialogHandle owner, std::string_view text, std::string_view capt
 bool open_file(DialogHandle owner, std::string_view filter, std::string_view title, std::string& path);
 void set_window_text(DialogHandle dialog, std::string_view text);
 std::string window_text(DialogHandle dialog);
+// The wait of the dialog thread for a worker; a plain sleep without a back end.
+void sleep_serving_calls(int64_t ms);
 
 }  // namespace tessaril::platform

@@ -17,10 +17,12 @@ constexpr int fast_timeout_percent = 5;
 }  // namespace
 
 std::string usage_text() {
-  return "usage: tessaril --headless [--script FILE] [--trace] [--junit FILE] [--port DEVICE]\n"
+  return "usage: tessaril [--headless] [--script FILE] [--trace] [--junit FILE] [--port DEVICE]\n"
          "       tessaril --list-ports | --list-controls | --version | --help\n"
+         "  (no option)       the desktop GUI (needs a display)\n"
          "  --headless        run the dialogs without a window, played by a script\n"
-         "  --script FILE     read the script from FILE (default: standard input)\n"
+         "  --script FILE     play the script in FILE: on the windows of the GUI, or\n"
+         "                    headless (default there: standard input)\n"
          "  --trace           print traffic lines and result fields as they change\n"
          "  --junit FILE      write a JUnit XML report of the script's test cases to FILE\n"
          "  --port DEVICE     the COM number typed in the port dialog opens DEVICE for this run\n"

@@ -27,7 +27,9 @@ void pause(int64_t ms) {
   if (SequencerSleep fn = sleep_fn.load()) {
     fn(ms);
   } else {
-    platform::sleep_ms(ms);
+    // A link thread may be inside a control call (a result field, a
+    // traffic line) while the handler pauses or polls for it.
+    platform::sleep_serving_calls(ms);
   }
 }
 

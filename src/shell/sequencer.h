@@ -37,7 +37,7 @@ constexpr int SEND_IDLE_POLL_MS = 20;
 constexpr int SEND_IDLE_WAIT_LIMIT_MS = 3000;
 
 // How the sequencer sleeps. Tests install a recorder to check the pauses
-// without spending them; a null function restores platform::sleep_ms.
+// without spending them; a null function restores platform::sleep_serving_calls.
 using SequencerSleep = void (*)(int64_t ms);
 void set_sequencer_sleep(SequencerSleep sleep);
 

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -21,13 +22,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Starts `argv[0]` in `folder` with stdout and stderr into the two files.
+// Starts `argv[0]` in `folder` with stdout and stderr into the two files,
+// with the environment and `env` ("NAME=VALUE") added.
 pid_t spawn(const std::vector<std::string>& argv, const std::string& folder, const std::string& out_path,
-            const std::string& err_path) {
+            const std::string& err_path, const std::vector<std::string>& env = {}) {
   ChildIo io;
   io.folder = folder;
   io.stdout_path = out_path;
   io.stderr_path = err_path;
+  io.env = env;
   return spawn_child(argv, io);
 }
 
@@ -129,7 +132,8 @@ void E2eBench::write_ports(const std::vector<std::string>& lines) {
 
 ProgramRun E2eBench::run(const std::string& script, const std::vector<std::string>& args, int limit_ms) {
   const std::string script_path = folder_.write("script.txt", script);
-  std::vector<std::string> all{"--headless"};
+  std::vector<std::string> all;
+  if (!qt_) all.push_back("--headless");
   all.insert(all.end(), args.begin(), args.end());
   all.push_back("--script");
   all.push_back(script_path);
@@ -138,9 +142,11 @@ ProgramRun E2eBench::run(const std::string& script, const std::vector<std::strin
 
 ProgramRun E2eBench::run_args(const std::vector<std::string>& args, int limit_ms) {
   std::vector<std::string> argv{program_binary()};
+  std::vector<std::string> env;
+  if (qt_) env.push_back("QT_QPA_PLATFORM=offscreen");
   argv.insert(argv.end(), args.begin(), args.end());
   ProgramRun result;
-  const pid_t pid = spawn(argv, folder_.path(), folder_.file("program.out"), folder_.file("program.err"));
+  const pid_t pid = spawn(argv, folder_.path(), folder_.file("program.out"), folder_.file("program.err"), env);
   if (pid < 0) return result;
   const auto start = Clock::now();
   result.exit_code = wait_child(pid, limit_ms, result.timed_out);

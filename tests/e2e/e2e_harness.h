@@ -6,7 +6,8 @@
 // folder, so every frame it received shows as a "<" line of wire bytes; the
 // bench stops it (SIGTERM) before reading them. buc_setup.ini in the folder
 // maps COM1 to the simulator's link in the folder. A program run writes its
-// script into the folder, starts `tessaril --headless --script FILE` there and
+// script into the folder, starts `tessaril --headless --script FILE` there (or
+// without --headless, offscreen, on the Qt back end) and
 // waits for its end with a limit, after which the program is killed and the
 // run reported as timed out. Each bench has its own folder and pseudo-terminal,
 // so tests run in parallel.
@@ -57,12 +58,17 @@ class E2eBench {
   // Points COM1 at a path where nothing is (a port that cannot be opened).
   void use_missing_port();
 
-  // Runs the program with the script; `args` are added after --headless.
+  // Runs the program with the script; `args` are added after --headless
+  // (or after the program's name with the Qt back end).
   ProgramRun run(const std::string& script, const std::vector<std::string>& args = {}, int limit_ms = 120000);
   // Runs the program in the folder with exactly these arguments.
   ProgramRun run_args(const std::vector<std::string>& args, int limit_ms = 120000);
   // buc_setup.ini with these lines in its section ports ("COM1=/dev/...").
   void write_ports(const std::vector<std::string>& lines);
+
+  // Later runs play the script on the windows of the Qt back end, offscreen,
+  // instead of headless.
+  void use_qt_offscreen() { qt_ = true; }
 
   const TempFolder& folder() const { return folder_; }
   std::string device_link() const { return folder_.file("buc"); }
@@ -72,6 +78,7 @@ class E2eBench {
 
   TempFolder folder_;
   pid_t sim_pid_ = -1;
+  bool qt_ = false;
 };
 
 // True when the program offers --fast-timeouts (short port read time-outs

@@ -56,8 +56,9 @@ const Press presses[] = {
 
 // Presses buttons first..last of `presses` in one program run, each followed
 // by Send, and checks the device's frames and the result field.
-void press_and_check(size_t first, size_t last) {
+void press_and_check(size_t first, size_t last, bool on_qt = false) {
   E2eBench bench;
+  if (on_qt) bench.use_qt_offscreen();
   bench.folder().write("cal_data.xml", std::string(12345, 'x'));
   ASSERT_TRUE(bench.start_device("", {"--folder", bench.folder().path()}));
 
@@ -103,6 +104,14 @@ TEST(EndToEndWorkflow, EveryHiddenBuilderPutsItsFrameOnTheWire) {
   static_assert(std::size(presses) == 33);
   press_and_check(shown_commands, std::size(presses));
 }
+
+#ifdef TESSARIL_HAS_QT
+// The same run once on the real windows of the Qt back end: every builder,
+// the hidden ones too, in one program run.
+TEST(EndToEndWorkflowQt, EveryBuilderPutsItsFrameOnTheWireFromTheWindows) {
+  press_and_check(0, std::size(presses), true);
+}
+#endif
 
 }  // namespace
 }  // namespace tessaril::test

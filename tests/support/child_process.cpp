@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
+
+extern char** environ;
 
 namespace tessaril::test {
 
@@ -24,6 +27,17 @@ pid_t spawn_child(const std::vector<std::string>& argv, const ChildIo& io) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  // The environment, with the given variables set or replaced.
+  std::vector<char*> vars;
+  auto replaced = [&](const char* var) {
+    for (const std::string& e : io.env)
+      if (std::strncmp(var, e.c_str(), e.find('=') + 1) == 0) return true;
+    return false;
+  };
+  for (char** e = environ; *e; ++e)
+    if (!replaced(*e)) vars.push_back(*e);
+  for (const std::string& e : io.env) vars.push_back(const_cast<char*>(e.c_str()));
+  vars.push_back(nullptr);
   const char* folder = io.folder.empty() ? nullptr : io.folder.c_str();
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
@@ -36,7 +50,7 @@ pid_t spawn_child(const std::vector<std::string>& argv, const ChildIo& io) {
   ::dup2(in, 0);
   if (out >= 0) ::dup2(out, 1);
   if (err >= 0) ::dup2(err, 2);
-  ::execv(args[0], args.data());
+  ::execve(args[0], args.data(), vars.data());
   ::_exit(127);
 }
 

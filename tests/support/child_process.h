@@ -16,6 +16,7 @@ struct ChildIo {
   std::string stdout_path;  // a file to create; neither: inherited
   int stderr_fd = -1;
   std::string stderr_path;
+  std::vector<std::string> env;  // NAME=VALUE set (or replaced) in the child's environment
 };
 
 // Starts argv[0] (a path) with argv; -1 when it could not be started. The

@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/clock.h"
 #include "platform/codepage.h"
 
 namespace tessaril::ui {
@@ -235,25 +236,13 @@ bool hl_is_checked(DialogHandle dialog, int id) {
   return with_control(dialog, id, false, [](Control& c) { return c.checked; });
 }
 
-// LB_ADDSTRING in a sorted box compares without regard to case and places a
-// line after the lines that compare equal.
-bool line_less(const std::string& a, const std::string& b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
-}
-
 int hl_list_add(DialogHandle dialog, int id, std::string_view line) {
   int index = with_control(dialog, id, -1, [&](Control& c) -> int {
     if (c.kind != ControlKind::ListBox) return -1;
     std::string text(line);
     if (c.style & platform::LBS_SORT) {
-      auto pos = std::upper_bound(c.lines.begin(), c.lines.end(), text, line_less);
+      auto pos = std::upper_bound(c.lines.begin(), c.lines.end(), text,
+                                  [](const std::string& a, const std::string& b) { return platform::list_line_less(a, b); });
       auto at = c.lines.insert(pos, std::move(text));
       return static_cast<int>(at - c.lines.begin());
     }
@@ -365,6 +354,10 @@ std::string hl_window_text(DialogHandle dialog) {
   return (it == s.dialogs.end() || it->second.ended) ? std::string() : it->second.caption;
 }
 
+// Control calls take the store's lock, never the dialog thread: a wait
+// needs to serve nothing.
+void hl_sleep_serving_calls(int64_t ms) { platform::sleep_ms(ms); }
+
 // Several entries share a signature: the names keep each in its place.
 const platform::UiBackend backend_table{
     .name = "headless",
@@ -393,6 +386,7 @@ const platform::UiBackend backend_table{
     .open_file = hl_open_file,
     .set_window_text = hl_set_window_text,
     .window_text = hl_window_text,
+    .sleep_serving_calls = hl_sleep_serving_calls,
 };
 
 }  // namespace
