@@ -53,43 +53,43 @@ void write_header(DialogHandle dialog, uint8_t code, int n) {
   }
   header[4] = static_cast<uint8_t>(len >> 8);
   header[5] = static_cast<uint8_t>(len & 0xFF);
-  for (int k = 0; k < static_cast<int>(link::FRAME_HEADER); ++k) set_hex(dialog, ID_HEADER_FIRST + k, header[k]);
-  set_decimal(dialog, ID_HEADER_SIZE, static_cast<long>(link::FRAME_HEADER));
-  set_decimal(dialog, ID_DATA_SIZE, n);
+  for (int k = 0; k < static_cast<int>(link::FRAME_HEADER); ++k) set_hex(dialog, IDC_HEADER_FIRST + k, header[k]);
+  set_decimal(dialog, IDC_HEADER_SIZE, static_cast<long>(link::FRAME_HEADER));
+  set_decimal(dialog, IDC_DATA_SIZE, n);
 }
 
 void set_waits(DialogHandle dialog, const char* w1, const char* w2) {
-  platform::set_control_text(dialog, ID_WAIT_FRAME1, w1);
-  platform::set_control_text(dialog, ID_WAIT_KERMIT, w2);
-  platform::set_control_text(dialog, ID_KERMIT_TMO, KERMIT_TMO_DEFAULT);
+  platform::set_control_text(dialog, IDC_WAIT_FRAME1, w1);
+  platform::set_control_text(dialog, IDC_WAIT_KERMIT, w2);
+  platform::set_control_text(dialog, IDC_KERMIT_TMO, KERMIT_TMO_DEFAULT);
 }
 
 void preset_plain(DialogHandle dialog) {
-  platform::set_check(dialog, ID_KERMIT_TRNS, false);
+  platform::set_check(dialog, IDC_KERMIT_TRNS, false);
   set_waits(dialog, WAIT_BLANK, WAIT_BLANK);
 }
 
 void untick_sequence_boxes(DialogHandle dialog) {
-  platform::set_check(dialog, ID_SEND_FRAME2, false);
-  platform::set_check(dialog, ID_SEND_FRAME3, false);
-  platform::set_check(dialog, ID_KERMIT_TRNS, false);
-  platform::set_check(dialog, ID_TRNS_TMO_ERR, false);
+  platform::set_check(dialog, IDC_SEND_FRAME2, false);
+  platform::set_check(dialog, IDC_SEND_FRAME3, false);
+  platform::set_check(dialog, IDC_KERMIT_TRNS, false);
+  platform::set_check(dialog, IDC_TRNS_TMO_ERR, false);
 }
 
 void preset_chain(DialogHandle dialog, const CommandEntry& e) {
   set_waits(dialog, e.wait1, e.wait2);
   const bool chained = platform::is_checked(dialog, e.chain_box);
-  platform::set_check(dialog, ID_SEND_FRAME2, chained);
-  platform::set_check(dialog, ID_SEND_FRAME3, chained);
-  platform::set_check(dialog, ID_KERMIT_TRNS, chained);
+  platform::set_check(dialog, IDC_SEND_FRAME2, chained);
+  platform::set_check(dialog, IDC_SEND_FRAME3, chained);
+  platform::set_check(dialog, IDC_KERMIT_TRNS, chained);
 }
 
 void preset_transfer_start(DialogHandle dialog, const CommandEntry& e) {
   set_waits(dialog, "6000", WAIT_BLANK);
   const bool chained = platform::is_checked(dialog, e.chain_box);
-  platform::set_check(dialog, ID_SEND_FRAME2, chained);
-  platform::set_check(dialog, ID_SEND_FRAME3, false);
-  platform::set_check(dialog, ID_KERMIT_TRNS, chained);
+  platform::set_check(dialog, IDC_SEND_FRAME2, chained);
+  platform::set_check(dialog, IDC_SEND_FRAME3, false);
+  platform::set_check(dialog, IDC_KERMIT_TRNS, chained);
 }
 
 // The text of the first selected radio button of a group, "" when none is.
@@ -108,10 +108,10 @@ std::string radio_text(DialogHandle dialog, const RadioChoice (&choices)[N]) {
 // last values sent until the program ends.
 std::string product_id_text(DialogHandle dialog) {
   ProductId& c = product_id;
-  platform::get_control_text(dialog, ID_BPN, c.bpn_text, sizeof c.bpn_text);
-  platform::get_control_text(dialog, ID_MID, c.mid_text, sizeof c.mid_text);
-  platform::get_control_text(dialog, ID_BSN, c.bsn_text, sizeof c.bsn_text);
-  platform::get_control_text(dialog, ID_FID, c.fid_text, sizeof c.fid_text);
+  platform::get_control_text(dialog, IDC_BPN, c.bpn_text, sizeof c.bpn_text);
+  platform::get_control_text(dialog, IDC_MID, c.mid_text, sizeof c.mid_text);
+  platform::get_control_text(dialog, IDC_BSN, c.bsn_text, sizeof c.bsn_text);
+  platform::get_control_text(dialog, IDC_FID, c.fid_text, sizeof c.fid_text);
   return std::string("BPN=") + c.bpn_text + ",MID=" + c.mid_text + ",BSN=" + c.bsn_text + ",FID=" + c.fid_text;
 }
 
@@ -174,7 +174,7 @@ std::string upcase_name(std::string_view text) {
 
 void fill_header_fields(DialogHandle dialog, uint8_t code, int n) {
   write_header(dialog, code, n);
-  platform::set_control_text(dialog, ID_END_CODE, "C0");
+  platform::set_control_text(dialog, IDC_END_CODE, "C0");
 }
 
 void build_plain_command(DialogHandle dialog, int slot, uint8_t code) {
@@ -213,47 +213,47 @@ std::string command_data_text(DialogHandle dialog, const CommandEntry& e) {
     case DataSource::None:
       return {};
     case DataSource::Band:
-      return radio_text(dialog, {{ID_HIGHBAND, "highband"}, {ID_LOWBAND, "lowband"}});
+      return radio_text(dialog, {{IDC_HIGHBAND, "highband"}, {IDC_LOWBAND, "lowband"}});
     case DataSource::LoFrequency:
-      return read_control_text(dialog, ID_LO_FREQUENCY, LO_FREQUENCY_CHARS) + "GHz";
+      return read_control_text(dialog, IDC_LO_FREQUENCY, LO_FREQUENCY_CHARS) + "GHz";
     case DataSource::StartFileTransfer:
-      return read_control_text(dialog, ID_SFT_FILE_NAME, SHORT_FILE_FIELD_CHARS) + "," +
-             read_control_text(dialog, ID_SFT_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
+      return read_control_text(dialog, IDC_TRANSFER_FILE_NAME, SHORT_FILE_FIELD_CHARS) + "," +
+             read_control_text(dialog, IDC_TRANSFER_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
     case DataSource::KermitStatus: {
       // Upper-cased only while no sequence runs: a status frame built by a
       // sequence names the file exactly as the transfer reported it.
-      std::string name = read_control_text(dialog, ID_STATUS_FILE_NAME, SHORT_FILE_FIELD_CHARS);
+      std::string name = read_control_text(dialog, IDC_STATUS_FILE_NAME, SHORT_FILE_FIELD_CHARS);
       return link::frame_slot.load() <= 1 ? upcase_name(name) : name;
     }
     case DataSource::ReceiveFile: {
-      const std::string name = upcase_name(read_control_text(dialog, ID_RECV_FILE_NAME, SHORT_FILE_FIELD_CHARS));
-      const std::string size = read_control_text(dialog, ID_RECV_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
+      const std::string name = upcase_name(read_control_text(dialog, IDC_RECV_FILE_NAME, SHORT_FILE_FIELD_CHARS));
+      const std::string size = read_control_text(dialog, IDC_RECV_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
       expect_received_file(name, size);
       return name + "," + size;
     }
     case DataSource::SetCalibrationFile:
-      return read_control_text(dialog, ID_CAL_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
-             read_control_text(dialog, ID_CAL_FILE_SIZE, LONG_FILE_FIELD_CHARS);
+      return read_control_text(dialog, IDC_CAL_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
+             read_control_text(dialog, IDC_CAL_FILE_SIZE, LONG_FILE_FIELD_CHARS);
     case DataSource::StartUpgrade:
-      return read_control_text(dialog, ID_UPG_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
-             read_control_text(dialog, ID_UPG_FILE_SIZE, LONG_FILE_FIELD_CHARS);
+      return read_control_text(dialog, IDC_UPGRADE_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
+             read_control_text(dialog, IDC_UPGRADE_FILE_SIZE, LONG_FILE_FIELD_CHARS);
     case DataSource::PowerAmp:
-      return radio_text(dialog, {{ID_PA_ENABLED, "enabled"}, {ID_PA_DISABLED, "disabled"}});
+      return radio_text(dialog, {{IDC_PA_ENABLED, "enabled"}, {IDC_PA_DISABLED, "disabled"}});
     case DataSource::Polarization:
-      return radio_text(dialog, {{ID_RHAND, "rhand"}, {ID_LHAND, "lhand"}});
+      return radio_text(dialog, {{IDC_RHAND, "rhand"}, {IDC_LHAND, "lhand"}});
     case DataSource::OvertempLimit:
-      return "TEMP=" + read_control_text(dialog, ID_OVERTEMP, TEMPERATURE_CHARS);
+      return "TEMP=" + read_control_text(dialog, IDC_OVERTEMP, TEMPERATURE_CHARS);
     case DataSource::FanMode:
-      return radio_text(dialog, {{ID_FAN_NORMAL, "normal"}, {ID_FAN_ON, "on"}, {ID_FAN_OFF, "off"}});
+      return radio_text(dialog, {{IDC_FAN_NORMAL, "normal"}, {IDC_FAN_ON, "on"}, {IDC_FAN_OFF, "off"}});
     case DataSource::FanTemperature:
-      return "TEMP=" + read_control_text(dialog, ID_FAN_TEMP, TEMPERATURE_CHARS) + ",HTEMP=" +
-             read_control_text(dialog, ID_FAN_HTEMP, TEMPERATURE_CHARS);
+      return "TEMP=" + read_control_text(dialog, IDC_FAN_TEMP, TEMPERATURE_CHARS) + ",HTEMP=" +
+             read_control_text(dialog, IDC_FAN_HIGH_TEMP, TEMPERATURE_CHARS);
     case DataSource::CalibrationFileNumber:
-      return radio_text(dialog, {{ID_CAL_FILE_1, "1"}, {ID_CAL_FILE_2, "2"}});
+      return radio_text(dialog, {{IDC_CAL_EX_FILE_1, "1"}, {IDC_CAL_EX_FILE_2, "2"}});
     case DataSource::ProductId:
       return product_id_text(dialog);
     case DataSource::RestartMode:
-      return radio_text(dialog, {{ID_RESTART_NEW, "new"}, {ID_RESTART_OLD, "old"}});
+      return radio_text(dialog, {{IDC_RESTART_NEW, "new"}, {IDC_RESTART_OLD, "old"}});
   }
   return {};
 }
@@ -283,15 +283,15 @@ int build_latch_reset_frame(DialogHandle dialog, int slot) {
 int build_transfer_start_frame(DialogHandle dialog, int slot, const char* file_name, int32_t file_size) {
   if (!step_slot_ok(slot)) return 0;
   const std::string name = bounded_name(file_name);
-  platform::set_control_text(dialog, ID_SFT_FILE_NAME, name);
-  set_decimal(dialog, ID_SFT_FILE_SIZE, file_size);
+  platform::set_control_text(dialog, IDC_TRANSFER_FILE_NAME, name);
+  set_decimal(dialog, IDC_TRANSFER_FILE_SIZE, file_size);
   return build_sequence_frame(dialog, slot, CODE_START_FILE_TRANSFER, name + "," + std::to_string(file_size), true);
 }
 
 int build_status_frame(DialogHandle dialog, int slot, const char* file_name) {
   if (!step_slot_ok(slot)) return 0;
   const std::string name = bounded_name(file_name);
-  platform::set_control_text(dialog, ID_STATUS_FILE_NAME, name);
+  platform::set_control_text(dialog, IDC_STATUS_FILE_NAME, name);
   return build_sequence_frame(dialog, slot, CODE_KERMIT_STATUS, name, true);
 }
 

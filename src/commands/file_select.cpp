@@ -105,33 +105,33 @@ int select_transfer_file(DialogHandle dialog, FileKind kind, CalibrationVariant 
 }
 
 void on_select_transfer_file(DialogHandle dialog) {
-  select_into_group(dialog, FileKind::UndefinedData, CalibrationVariant::None, ID_SFT_FILE_NAME,
-                    ID_SFT_FILE_SIZE);
+  select_into_group(dialog, FileKind::UndefinedData, CalibrationVariant::None, IDC_TRANSFER_FILE_NAME,
+                    IDC_TRANSFER_FILE_SIZE);
 }
 
 void on_select_calibration_file(DialogHandle dialog) {
   CalibrationVariant variant = CalibrationVariant::None;
-  if (platform::is_checked(dialog, ID_CAL_XML))
+  if (platform::is_checked(dialog, IDC_CAL_XML))
     variant = CalibrationVariant::Xml;
-  else if (platform::is_checked(dialog, ID_CAL_GZ))
+  else if (platform::is_checked(dialog, IDC_CAL_GZ))
     variant = CalibrationVariant::Gz;
-  select_into_group(dialog, FileKind::CalibrationData, variant, ID_CAL_FILE_NAME, ID_CAL_FILE_SIZE);
+  select_into_group(dialog, FileKind::CalibrationData, variant, IDC_CAL_FILE_NAME, IDC_CAL_FILE_SIZE);
 }
 
 void on_select_upgrade_file(DialogHandle dialog) {
-  select_into_group(dialog, FileKind::ProgramUpdate, CalibrationVariant::None, ID_UPG_FILE_NAME,
-                    ID_UPG_FILE_SIZE);
+  select_into_group(dialog, FileKind::ProgramUpdate, CalibrationVariant::None, IDC_UPGRADE_FILE_NAME,
+                    IDC_UPGRADE_FILE_SIZE);
 }
 
 bool on_file_select(DialogHandle dialog, int button_id) {
   switch (button_id) {
-    case ID_SELECT_SFT_FILE:
+    case IDC_SELECT_TRANSFER_FILE:
       on_select_transfer_file(dialog);
       return true;
-    case ID_SELECT_CAL_FILE:
+    case IDC_SELECT_CAL_FILE:
       on_select_calibration_file(dialog);
       return true;
-    case ID_SELECT_UPG_FILE:
+    case IDC_SELECT_UPGRADE_FILE:
       on_select_upgrade_file(dialog);
       return true;
     default:

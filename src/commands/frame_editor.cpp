@@ -23,7 +23,7 @@ constexpr int CRC_ENTRY_CHARS = 7;
 constexpr int SEND_FIELD_CHARS = 6;
 constexpr int CRC_FIELD_CHARS = 7;
 // The last header position that has an editor entry: 1401 + 35 = 1436.
-constexpr int HEADER_POSITIONS = ID_DATA_LAST - ID_HEADER_FIRST + 1;
+constexpr int HEADER_POSITIONS = IDC_DATA_LAST - IDC_HEADER_FIRST + 1;
 
 constexpr int SEND_SETTLE_MS = 100;
 constexpr int RESET_SETTLE_MS = 100;
@@ -48,7 +48,7 @@ void set_byte_text(DialogHandle dialog, int id, uint8_t byte) {
 // and read 0x00.
 uint8_t header_byte(DialogHandle dialog, int k, int max_chars) {
   if (k < 0 || k >= HEADER_POSITIONS) return 0x00;
-  return entry_byte(read_control_text(dialog, ID_HEADER_FIRST + k, max_chars), max_chars);
+  return entry_byte(read_control_text(dialog, IDC_HEADER_FIRST + k, max_chars), max_chars);
 }
 
 // Data position i of slot with data size d, as the editor reads it.
@@ -59,7 +59,7 @@ uint8_t data_byte(DialogHandle dialog, int slot, int i, int d, int max_chars) {
   if (slot <= 1 && i < VISIBLE_DATA_ENTRIES) {
     // The visible entry is the truth for slot 1; refresh the table from it.
     char text[ENTRY_TEXT_SIZE] = {};
-    platform::get_control_text(dialog, ID_DATA_FIRST + i, text, ENTRY_TEXT_SIZE);
+    platform::get_control_text(dialog, IDC_DATA_FIRST + i, text, ENTRY_TEXT_SIZE);
     set_entry(entry, text);
   }
   if (entry[0] == '*') return filler;
@@ -93,13 +93,13 @@ void fill_data_fields(DialogHandle dialog, const char* data, int slot, int n) {
       set_entry(t.entry[i], "*");
   }
   if (slot <= 1)
-    for (int i = 0; i < VISIBLE_DATA_ENTRIES; ++i) platform::set_control_text(dialog, ID_DATA_FIRST + i, t.entry[i]);
+    for (int i = 0; i < VISIBLE_DATA_ENTRIES; ++i) platform::set_control_text(dialog, IDC_DATA_FIRST + i, t.entry[i]);
   recalc_editor_crc(dialog, slot);
 }
 
-int header_size_field(DialogHandle dialog, int max_chars) { return capped_size(dialog, ID_HEADER_SIZE, max_chars); }
+int header_size_field(DialogHandle dialog, int max_chars) { return capped_size(dialog, IDC_HEADER_SIZE, max_chars); }
 
-int data_size_field(DialogHandle dialog, int max_chars) { return capped_size(dialog, ID_DATA_SIZE, max_chars); }
+int data_size_field(DialogHandle dialog, int max_chars) { return capped_size(dialog, IDC_DATA_SIZE, max_chars); }
 
 void recalc_editor_crc(DialogHandle dialog, int slot) {
   const int h = header_size_field(dialog, CRC_FIELD_CHARS);
@@ -109,8 +109,8 @@ void recalc_editor_crc(DialogHandle dialog, int slot) {
   for (int k = 0; k < h; ++k) bytes[count++] = header_byte(dialog, k, CRC_ENTRY_CHARS);
   for (int i = 0; i < d; ++i) bytes[count++] = data_byte(dialog, slot, i, d, CRC_ENTRY_CHARS);
   const uint16_t crc = static_cast<uint16_t>(~link::frame_crc(bytes, static_cast<size_t>(count)));
-  set_byte_text(dialog, ID_CRC_HIGH, static_cast<uint8_t>(crc >> 8));
-  set_byte_text(dialog, ID_CRC_LOW, static_cast<uint8_t>(crc & 0xFF));
+  set_byte_text(dialog, IDC_CRC_HIGH, static_cast<uint8_t>(crc >> 8));
+  set_byte_text(dialog, IDC_CRC_LOW, static_cast<uint8_t>(crc & 0xFF));
 }
 
 int read_editor_frame(DialogHandle dialog, int slot, uint8_t* frame, int header_size, int data_size, bool crc_switch,
@@ -127,10 +127,10 @@ int read_editor_frame(DialogHandle dialog, int slot, uint8_t* frame, int header_
   for (int k = 0; k < h && length < static_cast<int>(link::FRAME_MAX); ++k) put(header_byte(dialog, k, FRAME_ENTRY_CHARS));
   for (int i = 0; i < d && length < static_cast<int>(link::FRAME_MAX); ++i) put(data_byte(dialog, slot, i, d, FRAME_ENTRY_CHARS));
   if (with_crc) {
-    put(entry_byte(read_control_text(dialog, ID_CRC_HIGH, FRAME_ENTRY_CHARS)));
-    put(entry_byte(read_control_text(dialog, ID_CRC_LOW, FRAME_ENTRY_CHARS)));
+    put(entry_byte(read_control_text(dialog, IDC_CRC_HIGH, FRAME_ENTRY_CHARS)));
+    put(entry_byte(read_control_text(dialog, IDC_CRC_LOW, FRAME_ENTRY_CHARS)));
   }
-  if (with_end) put(entry_byte(read_control_text(dialog, ID_END_CODE, FRAME_ENTRY_CHARS)));
+  if (with_end) put(entry_byte(read_control_text(dialog, IDC_END_CODE, FRAME_ENTRY_CHARS)));
   return length;
 }
 
@@ -138,26 +138,26 @@ void on_send(DialogHandle dialog) {
   clear_result_fields(dialog);
   const int h = header_size_field(dialog, SEND_FIELD_CHARS);
   const int d = data_size_field(dialog, SEND_FIELD_CHARS);
-  const bool crc_switch = platform::is_checked(dialog, ID_CRC_CODE_BOX);
-  const bool end_switch = platform::is_checked(dialog, ID_END_CODE_BOX);
+  const bool crc_switch = platform::is_checked(dialog, IDC_CRC_ENABLE);
+  const bool end_switch = platform::is_checked(dialog, IDC_END_ENABLE);
 
   uint8_t raw[link::FRAME_MAX];
   const int length = read_editor_frame(dialog, 1, raw, h, d, crc_switch, end_switch);
   link::store_tx_frame(1, raw, length);
 
-  const int32_t tmo_test = platform::is_checked(dialog, ID_TRNS_TMO_ERR) ? 1 : 0;
+  const int32_t tmo_test = platform::is_checked(dialog, IDC_TRNS_TMO_ERR) ? 1 : 0;
   link::tmo_test_tx.store(tmo_test);
   link::tmo_test_rx.store(tmo_test);
 
   // A negative wait counts as 0.
   auto wait_ms = [&](int id) { return std::max<int32_t>(0, decimal_value(read_control_text(dialog, id, SEND_FIELD_CHARS))); };
-  link::step_wait_ticks(1).store(wait_ms(ID_WAIT_FRAME1) / link::TICK_MS);
+  link::step_wait_ticks(1).store(wait_ms(IDC_WAIT_FRAME1) / link::TICK_MS);
   link::step_wait_ticks(2).store(5);
-  link::step_wait_ticks(3).store(wait_ms(ID_WAIT_KERMIT) / link::TICK_MS);
+  link::step_wait_ticks(3).store(wait_ms(IDC_WAIT_KERMIT) / link::TICK_MS);
   link::step_wait_ticks(4).store(5);
-  link::kermit_tmo_count.store(wait_ms(ID_KERMIT_TMO) / 200);
+  link::kermit_tmo_count.store(wait_ms(IDC_KERMIT_TMO) / 200);
   link::split_header().store(
-      static_cast<int32_t>(size_field_value(read_control_text(dialog, ID_SPLIT_WAIT, SEND_FIELD_CHARS))));
+      static_cast<int32_t>(size_field_value(read_control_text(dialog, IDC_HEADER_DATA_WAIT, SEND_FIELD_CHARS))));
 
   // The command word goes last: it hands everything above to the send thread.
   link::frame_slot.store(1);
@@ -171,11 +171,11 @@ void on_crc_recalc(DialogHandle dialog) {
 }
 
 void on_reset_state(DialogHandle dialog) {
-  for (int k = 0; k < static_cast<int>(link::FRAME_HEADER); ++k) platform::set_control_text(dialog, ID_HEADER_FIRST + k, "00");
+  for (int k = 0; k < static_cast<int>(link::FRAME_HEADER); ++k) platform::set_control_text(dialog, IDC_HEADER_FIRST + k, "00");
   clear_slot(slot_frame_text(1));
-  platform::set_control_text(dialog, ID_CRC_HIGH, "00");
-  platform::set_control_text(dialog, ID_CRC_LOW, "00");
-  platform::set_control_text(dialog, ID_END_CODE, "C0");
+  platform::set_control_text(dialog, IDC_CRC_HIGH, "00");
+  platform::set_control_text(dialog, IDC_CRC_LOW, "00");
+  platform::set_control_text(dialog, IDC_END_CODE, "C0");
   clear_result_fields(dialog);
   link::frame_slot.store(1);
   link::tx_command.store(link::TX_IDLE);

@@ -47,7 +47,7 @@ bool open_serial_port(int port_number, int bit_rate, int bit_len, const std::str
 
 void report_port_error(const std::string& error_text) {
   if (error_text.empty()) return;
-  status::append_log_line(command_dialog.load(), status::LOG_HEX_LIST, error_text);
+  status::append_log_line(command_dialog.load(), status::IDC_HEX_LIST, error_text);
 }
 
 void close_serial_port() {

@@ -6,12 +6,16 @@
 // headless scripts that engineers write against them ("click 4011"). They are
 // never renumbered; tests/shell/layout_tables_test.cpp pins them.
 //
-// The ids the commands subsystem reads and writes are defined there
-// (commands/control_ids.h) and only named here; the rest are defined here.
+// Each id has one name and one definition. The ids the commands subsystem
+// reads and writes are defined there (commands/control_ids.h), the traffic
+// lists by the command log that fills them (status/command_log.h); this
+// header brings them into the shell's namespace under the same names and
+// defines the rest.
 // Labels and group boxes carry IDC_STATIC: nothing addresses them.
 #pragma once
 
 #include "commands/control_ids.h"
+#include "status/command_log.h"
 
 namespace tessaril::shell {
 
@@ -64,46 +68,46 @@ inline constexpr int IDC_RESTART_SYSTEM = 4221;         // 0x7E
 inline constexpr int IDC_NOP = 4211;                    // 0x7F
 
 // "File Select" buttons and the file fields they fill.
-inline constexpr int IDC_SELECT_TRANSFER_FILE = commands::ID_SELECT_SFT_FILE;   // Start File Transfer (0x0A)
-inline constexpr int IDC_TRANSFER_FILE_NAME = commands::ID_SFT_FILE_NAME;     // static
-inline constexpr int IDC_TRANSFER_FILE_SIZE = commands::ID_SFT_FILE_SIZE;     // static
-inline constexpr int IDC_SELECT_CAL_FILE = commands::ID_SELECT_CAL_FILE;        // Set Calibration File (0x0F)
-inline constexpr int IDC_CAL_FILE_NAME = commands::ID_CAL_FILE_NAME;          // static
-inline constexpr int IDC_CAL_FILE_SIZE = commands::ID_CAL_FILE_SIZE;          // static
-inline constexpr int IDC_SELECT_UPGRADE_FILE = commands::ID_SELECT_UPG_FILE;    // Start Upgrade Command (0x10)
-inline constexpr int IDC_UPGRADE_FILE_NAME = commands::ID_UPG_FILE_NAME;      // static
-inline constexpr int IDC_UPGRADE_FILE_SIZE = commands::ID_UPG_FILE_SIZE;      // static
+using commands::IDC_SELECT_TRANSFER_FILE;   // Start File Transfer (0x0A)
+using commands::IDC_TRANSFER_FILE_NAME;     // static
+using commands::IDC_TRANSFER_FILE_SIZE;     // static
+using commands::IDC_SELECT_CAL_FILE;        // Set Calibration File (0x0F)
+using commands::IDC_CAL_FILE_NAME;          // static
+using commands::IDC_CAL_FILE_SIZE;          // static
+using commands::IDC_SELECT_UPGRADE_FILE;    // Start Upgrade Command (0x10)
+using commands::IDC_UPGRADE_FILE_NAME;      // static
+using commands::IDC_UPGRADE_FILE_SIZE;      // static
 
 // Command inputs: radio buttons.
-inline constexpr int IDC_HIGHBAND = commands::ID_HIGHBAND;
-inline constexpr int IDC_LOWBAND = commands::ID_LOWBAND;
-inline constexpr int IDC_CAL_XML = commands::ID_CAL_XML;
-inline constexpr int IDC_CAL_GZ = commands::ID_CAL_GZ;
-inline constexpr int IDC_PA_ENABLED = commands::ID_PA_ENABLED;
-inline constexpr int IDC_PA_DISABLED = commands::ID_PA_DISABLED;
-inline constexpr int IDC_RHAND = commands::ID_RHAND;
-inline constexpr int IDC_LHAND = commands::ID_LHAND;
-inline constexpr int IDC_RESTART_NEW = commands::ID_RESTART_NEW;
-inline constexpr int IDC_RESTART_OLD = commands::ID_RESTART_OLD;
-inline constexpr int IDC_CAL_EX_FILE_1 = commands::ID_CAL_FILE_1;
-inline constexpr int IDC_CAL_EX_FILE_2 = commands::ID_CAL_FILE_2;
-inline constexpr int IDC_FAN_NORMAL = commands::ID_FAN_NORMAL;
-inline constexpr int IDC_FAN_ON = commands::ID_FAN_ON;
-inline constexpr int IDC_FAN_OFF = commands::ID_FAN_OFF;
+using commands::IDC_HIGHBAND;
+using commands::IDC_LOWBAND;
+using commands::IDC_CAL_XML;
+using commands::IDC_CAL_GZ;
+using commands::IDC_PA_ENABLED;
+using commands::IDC_PA_DISABLED;
+using commands::IDC_RHAND;
+using commands::IDC_LHAND;
+using commands::IDC_RESTART_NEW;
+using commands::IDC_RESTART_OLD;
+using commands::IDC_CAL_EX_FILE_1;
+using commands::IDC_CAL_EX_FILE_2;
+using commands::IDC_FAN_NORMAL;
+using commands::IDC_FAN_ON;
+using commands::IDC_FAN_OFF;
 
 // Command inputs: edits.
-inline constexpr int IDC_LO_FREQUENCY = commands::ID_LO_FREQUENCY;    // "GHz (5digit)"
-inline constexpr int IDC_LATCH_CYCLE = commands::ID_CYCLE;     // "Cycle"
-inline constexpr int IDC_STATUS_FILE_NAME = commands::ID_STATUS_FILE_NAME;  // Kermit File Transfer Status (0x0B)
-inline constexpr int IDC_RECV_FILE_NAME = commands::ID_RECV_FILE_NAME;  // Receive File (0x0C)
-inline constexpr int IDC_RECV_FILE_SIZE = commands::ID_RECV_FILE_SIZE;
-inline constexpr int IDC_BPN = commands::ID_BPN;             // Write Product Id (0x7D)
-inline constexpr int IDC_MID = commands::ID_MID;
-inline constexpr int IDC_BSN = commands::ID_BSN;
-inline constexpr int IDC_FID = commands::ID_FID;
-inline constexpr int IDC_FAN_TEMP = commands::ID_FAN_TEMP;        // "Temp."
-inline constexpr int IDC_OVERTEMP = commands::ID_OVERTEMP;        // "Temperature"
-inline constexpr int IDC_FAN_HIGH_TEMP = commands::ID_FAN_HTEMP;   // "H Temp."
+using commands::IDC_LO_FREQUENCY;    // "GHz (5digit)"
+using commands::IDC_LATCH_CYCLE;     // "Cycle"
+using commands::IDC_STATUS_FILE_NAME;  // Kermit File Transfer Status (0x0B)
+using commands::IDC_RECV_FILE_NAME;  // Receive File (0x0C)
+using commands::IDC_RECV_FILE_SIZE;
+using commands::IDC_BPN;             // Write Product Id (0x7D)
+using commands::IDC_MID;
+using commands::IDC_BSN;
+using commands::IDC_FID;
+using commands::IDC_FAN_TEMP;        // "Temp."
+using commands::IDC_OVERTEMP;        // "Temperature"
+using commands::IDC_FAN_HIGH_TEMP;   // "H Temp."
 
 // Chain check boxes: the next step of a sequence.
 inline constexpr int IDC_CHAIN_KERMIT_SEND = 5101;  // after 0x0A
@@ -114,41 +118,41 @@ inline constexpr int IDC_CHAIN_UPGRADE = 5161;      // after 0x10
 inline constexpr int IDC_CHAIN_GET_CAL_EX = 5271;   // after 0x79
 
 // Frame editor.
-inline constexpr int IDC_HEADER_FIRST = commands::ID_HEADER_FIRST;  // header entries 0..5: 1401..1406
+using commands::IDC_HEADER_FIRST;  // header entries 0..5: 1401..1406
 inline constexpr int IDC_HEADER_LAST = IDC_HEADER_FIRST + 5;
-inline constexpr int IDC_DATA_FIRST = commands::ID_DATA_FIRST;    // data entries 0..29: 1407..1436
-inline constexpr int IDC_DATA_LAST = commands::ID_DATA_LAST;
-inline constexpr int IDC_CRC_HIGH = commands::ID_CRC_HIGH;
-inline constexpr int IDC_CRC_LOW = commands::ID_CRC_LOW;
-inline constexpr int IDC_END_CODE = commands::ID_END_CODE;
-inline constexpr int IDC_HEADER_SIZE = commands::ID_HEADER_SIZE;
-inline constexpr int IDC_HEADER_DATA_WAIT = commands::ID_SPLIT_WAIT;
-inline constexpr int IDC_DATA_SIZE = commands::ID_DATA_SIZE;
-inline constexpr int IDC_CRC_ENABLE = commands::ID_CRC_CODE_BOX;    // "CRC Code"
-inline constexpr int IDC_END_ENABLE = commands::ID_END_CODE_BOX;    // "End Code"
-inline constexpr int IDC_SEND = commands::ID_SEND;
-inline constexpr int IDC_CRC_RECALC = commands::ID_CRC_RECALC;
-inline constexpr int IDC_RESET_STATE = commands::ID_RESET_STATE;    // created hidden
-inline constexpr int IDC_KERMIT_QUIT = commands::ID_KERMIT_QUIT;
+using commands::IDC_DATA_FIRST;    // data entries 0..29: 1407..1436
+using commands::IDC_DATA_LAST;
+using commands::IDC_CRC_HIGH;
+using commands::IDC_CRC_LOW;
+using commands::IDC_END_CODE;
+using commands::IDC_HEADER_SIZE;
+using commands::IDC_HEADER_DATA_WAIT;
+using commands::IDC_DATA_SIZE;
+using commands::IDC_CRC_ENABLE;    // "CRC Code"
+using commands::IDC_END_ENABLE;    // "End Code"
+using commands::IDC_SEND;
+using commands::IDC_CRC_RECALC;
+using commands::IDC_RESET_STATE;    // created hidden
+using commands::IDC_KERMIT_QUIT;
 inline constexpr int IDC_RETURN_TO_MENU = 223;
 inline constexpr int header_entry_count = IDC_HEADER_LAST - IDC_HEADER_FIRST + 1;  // 6
 inline constexpr int data_entry_count = IDC_DATA_LAST - IDC_DATA_FIRST + 1;        // 30
 
 // Sequence result area.
-inline constexpr int IDC_RESULT_FRAME1 = commands::ID_RESULT_FRAME1;  // result field of step s: 2301 + 100 * s
-inline constexpr int IDC_RESULT_FRAME2 = commands::ID_RESULT_FRAME2;
-inline constexpr int IDC_RESULT_FRAME3 = commands::ID_RESULT_FRAME3;
-inline constexpr int IDC_RESULT_KERMIT = commands::ID_RESULT_KERMIT;
-inline constexpr int IDC_WAIT_FRAME1 = commands::ID_WAIT_FRAME1;    // mS, row "Frame1_Response"
-inline constexpr int IDC_WAIT_KERMIT = commands::ID_WAIT_KERMIT;    // mS, row "Kermit Trns."
-inline constexpr int IDC_KERMIT_TMO = commands::ID_KERMIT_TMO;     // mS, "Kermit_TMO"
-inline constexpr int IDC_SEND_FRAME2 = commands::ID_SEND_FRAME2;    // next-step box after a Kermit step at slot 1
-inline constexpr int IDC_SEND_FRAME3 = commands::ID_SEND_FRAME3;    // ... at slot 2
-inline constexpr int IDC_KERMIT_TRNS = commands::ID_KERMIT_TRNS;    // run (ticked) or skip the Kermit transfer
-inline constexpr int IDC_TRNS_TMO_ERR = commands::ID_TRNS_TMO_ERR;   // abandon a Kermit transfer after five packets
+using commands::IDC_RESULT_FRAME1;  // result field of step s: 2301 + 100 * s
+using commands::IDC_RESULT_FRAME2;
+using commands::IDC_RESULT_FRAME3;
+using commands::IDC_RESULT_KERMIT;
+using commands::IDC_WAIT_FRAME1;    // mS, row "Frame1_Response"
+using commands::IDC_WAIT_KERMIT;    // mS, row "Kermit Trns."
+using commands::IDC_KERMIT_TMO;     // mS, "Kermit_TMO"
+using commands::IDC_SEND_FRAME2;    // next-step box after a Kermit step at slot 1
+using commands::IDC_SEND_FRAME3;    // ... at slot 2
+using commands::IDC_KERMIT_TRNS;    // run (ticked) or skip the Kermit transfer
+using commands::IDC_TRNS_TMO_ERR;   // abandon a Kermit transfer after five packets
 
 // Traffic lists.
-inline constexpr int IDC_TEXT_LIST = 226;  // "DATA Segment (Ascii Code)"
-inline constexpr int IDC_HEX_LIST = 225;   // "RFC1055 Frame DATA (Hex Code)"
+using status::IDC_TEXT_LIST;  // "DATA Segment (Ascii Code)"
+using status::IDC_HEX_LIST;   // "RFC1055 Frame DATA (Hex Code)"
 
 }  // namespace tessaril::shell

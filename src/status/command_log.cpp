@@ -157,19 +157,19 @@ std::string data_field_line(std::string_view prefix, const uint8_t* bytes, size_
 }
 
 void log_send_hex(platform::DialogHandle dialog, const uint8_t* bytes, size_t count) {
-  append_log_line(dialog, LOG_HEX_LIST, hex_line("Snd:", bytes, count));
+  append_log_line(dialog, IDC_HEX_LIST, hex_line("Snd:", bytes, count));
 }
 
 void log_send_text(platform::DialogHandle dialog, const uint8_t* bytes, size_t count) {
-  append_log_line(dialog, LOG_TEXT_LIST, data_field_line("Snd:", bytes, count, 9));
+  append_log_line(dialog, IDC_TEXT_LIST, data_field_line("Snd:", bytes, count, 9));
 }
 
 void log_recv_hex(platform::DialogHandle dialog, const uint8_t* bytes, size_t count) {
-  append_log_line(dialog, LOG_HEX_LIST, hex_line("Rcv:", bytes, count));
+  append_log_line(dialog, IDC_HEX_LIST, hex_line("Rcv:", bytes, count));
 }
 
 void log_recv_text(platform::DialogHandle dialog, const uint8_t* bytes, size_t count) {
-  append_log_line(dialog, LOG_TEXT_LIST, data_field_line("Rcv:", bytes, count, 10));
+  append_log_line(dialog, IDC_TEXT_LIST, data_field_line("Rcv:", bytes, count, 10));
 }
 
 }  // namespace tessaril::status

@@ -46,8 +46,8 @@
 namespace tessaril::status {
 
 // The traffic list boxes of the command dialog.
-inline constexpr int LOG_HEX_LIST = 225;   // "RFC1055 Frame DATA (Hex Code)"
-inline constexpr int LOG_TEXT_LIST = 226;  // "DATA Segment (Ascii Code)"
+inline constexpr int IDC_HEX_LIST = 225;   // "RFC1055 Frame DATA (Hex Code)"
+inline constexpr int IDC_TEXT_LIST = 226;  // "DATA Segment (Ascii Code)"
 
 // Hard bound of a traffic list box, whatever logline_max says.
 inline constexpr int log_list_limit = 9999;

@@ -18,12 +18,12 @@ class CommandsBuilders : public CommandDialogTest {};
 TEST_F(CommandsBuilders, GetFaultStatusRightAfterOpeningIsTheNineByteFrame) {
   build(4011);
   EXPECT_EQ(header_entries(), (std::vector<std::string>{"01", "00", "00", "01", "00", "00"}));
-  EXPECT_EQ(text(ID_HEADER_SIZE), "6");
-  EXPECT_EQ(text(ID_DATA_SIZE), "0");
-  for (int i = 0; i < VISIBLE_DATA_ENTRIES; ++i) EXPECT_EQ(text(ID_DATA_FIRST + i), "*");
-  EXPECT_EQ(text(ID_CRC_HIGH), "A9");
-  EXPECT_EQ(text(ID_CRC_LOW), "78");
-  EXPECT_EQ(text(ID_END_CODE), "C0");
+  EXPECT_EQ(text(IDC_HEADER_SIZE), "6");
+  EXPECT_EQ(text(IDC_DATA_SIZE), "0");
+  for (int i = 0; i < VISIBLE_DATA_ENTRIES; ++i) EXPECT_EQ(text(IDC_DATA_FIRST + i), "*");
+  EXPECT_EQ(text(IDC_CRC_HIGH), "A9");
+  EXPECT_EQ(text(IDC_CRC_LOW), "78");
+  EXPECT_EQ(text(IDC_END_CODE), "C0");
   EXPECT_EQ(editor_frame(), (Bytes{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xA9, 0x78, 0xC0}));
   EXPECT_EQ(seq_no.load(), 2);
 }
@@ -62,7 +62,7 @@ TEST_F(CommandsBuilders, ExtendedHeaderCarriesLengthPlusSix) {
   EXPECT_EQ(data_field(editor_frame()), with_nul("TEMP=85.0"));
 
   build(4281);  // Set FAN Control Temperature, "30.0" and "20.0"
-  EXPECT_EQ(text(ID_DATA_SIZE), "21");
+  EXPECT_EQ(text(IDC_DATA_SIZE), "21");
   EXPECT_EQ(header_entries()[2], "1B");
   EXPECT_EQ(data_field(editor_frame()), with_nul("TEMP=30.0,HTEMP=20.0"));
 }
@@ -103,38 +103,38 @@ TEST_F(CommandsBuilders, RadioGroupsGiveTheTextOfTheSelectedButton) {
     const char* text;
   };
   const Case cases[] = {
-      {4071, {ID_HIGHBAND, ID_LOWBAND}, ID_HIGHBAND, "highband"},
-      {4071, {ID_HIGHBAND, ID_LOWBAND}, ID_LOWBAND, "lowband"},
-      {4191, {ID_PA_ENABLED, ID_PA_DISABLED}, ID_PA_ENABLED, "enabled"},
-      {4191, {ID_PA_ENABLED, ID_PA_DISABLED}, ID_PA_DISABLED, "disabled"},
-      {4192, {ID_RHAND, ID_LHAND}, ID_RHAND, "rhand"},
-      {4192, {ID_RHAND, ID_LHAND}, ID_LHAND, "lhand"},
-      {4291, {ID_FAN_NORMAL, ID_FAN_ON, ID_FAN_OFF}, ID_FAN_NORMAL, "normal"},
-      {4291, {ID_FAN_NORMAL, ID_FAN_ON, ID_FAN_OFF}, ID_FAN_ON, "on"},
-      {4291, {ID_FAN_NORMAL, ID_FAN_ON, ID_FAN_OFF}, ID_FAN_OFF, "off"},
-      {4271, {ID_CAL_FILE_1, ID_CAL_FILE_2}, ID_CAL_FILE_2, "2"},
-      {4221, {ID_RESTART_NEW, ID_RESTART_OLD}, ID_RESTART_OLD, "old"},
-      {4221, {ID_RESTART_NEW, ID_RESTART_OLD}, ID_RESTART_NEW, "new"},
+      {4071, {IDC_HIGHBAND, IDC_LOWBAND}, IDC_HIGHBAND, "highband"},
+      {4071, {IDC_HIGHBAND, IDC_LOWBAND}, IDC_LOWBAND, "lowband"},
+      {4191, {IDC_PA_ENABLED, IDC_PA_DISABLED}, IDC_PA_ENABLED, "enabled"},
+      {4191, {IDC_PA_ENABLED, IDC_PA_DISABLED}, IDC_PA_DISABLED, "disabled"},
+      {4192, {IDC_RHAND, IDC_LHAND}, IDC_RHAND, "rhand"},
+      {4192, {IDC_RHAND, IDC_LHAND}, IDC_LHAND, "lhand"},
+      {4291, {IDC_FAN_NORMAL, IDC_FAN_ON, IDC_FAN_OFF}, IDC_FAN_NORMAL, "normal"},
+      {4291, {IDC_FAN_NORMAL, IDC_FAN_ON, IDC_FAN_OFF}, IDC_FAN_ON, "on"},
+      {4291, {IDC_FAN_NORMAL, IDC_FAN_ON, IDC_FAN_OFF}, IDC_FAN_OFF, "off"},
+      {4271, {IDC_CAL_EX_FILE_1, IDC_CAL_EX_FILE_2}, IDC_CAL_EX_FILE_2, "2"},
+      {4221, {IDC_RESTART_NEW, IDC_RESTART_OLD}, IDC_RESTART_OLD, "old"},
+      {4221, {IDC_RESTART_NEW, IDC_RESTART_OLD}, IDC_RESTART_NEW, "new"},
   };
   for (const Case& c : cases) {
     select_radio(c.group, c.selected);
     build(c.button);
     EXPECT_EQ(data_field(editor_frame()), with_nul(c.text)) << c.text;
-    EXPECT_EQ(text(ID_DATA_SIZE), std::to_string(std::strlen(c.text) + 1)) << c.text;
+    EXPECT_EQ(text(IDC_DATA_SIZE), std::to_string(std::strlen(c.text) + 1)) << c.text;
   }
 }
 
 TEST_F(CommandsBuilders, TypedInputsAreCutAtTheirReadLimits) {
-  set(ID_LO_FREQUENCY, "28.050");
+  set(IDC_LO_FREQUENCY, "28.050");
   build(4081);
   EXPECT_EQ(data_field(editor_frame()), with_nul("28.050GHz"));  // sent whatever the label asks
-  set(ID_LO_FREQUENCY, "12345678901234567890123");
+  set(IDC_LO_FREQUENCY, "12345678901234567890123");
   build(4081);
   EXPECT_EQ(data_field(editor_frame()), with_nul("1234567890123456789GHz"));
-  set(ID_OVERTEMP, "123.4567");
+  set(IDC_OVERTEMP, "123.4567");
   build(4301);
   EXPECT_EQ(data_field(editor_frame()), with_nul("TEMP=123.45"));
-  set(ID_LO_FREQUENCY, "");
+  set(IDC_LO_FREQUENCY, "");
   build(4081);
   EXPECT_EQ(data_field(editor_frame()), with_nul("GHz"));
 }
@@ -147,7 +147,7 @@ TEST_F(CommandsBuilders, FileCommandsBeforeAnySelectionSendTheStars) {
 }
 
 TEST_F(CommandsBuilders, KermitStatusUpperCasesTheNameOnlyWhileNoSequenceRuns) {
-  set(ID_STATUS_FILE_NAME, "cal_data.xml");
+  set(IDC_STATUS_FILE_NAME, "cal_data.xml");
   build(4111);
   EXPECT_EQ(data_field(editor_frame()), with_nul("CAL_DATA.XML"));
   link::frame_slot.store(2);
@@ -156,8 +156,8 @@ TEST_F(CommandsBuilders, KermitStatusUpperCasesTheNameOnlyWhileNoSequenceRuns) {
 }
 
 TEST_F(CommandsBuilders, ReceiveFileUpperCasesTheNameButNotTheSize) {
-  set(ID_RECV_FILE_NAME, "a~b`c{z}.gz");
-  set(ID_RECV_FILE_SIZE, "12x");
+  set(IDC_RECV_FILE_NAME, "a~b`c{z}.gz");
+  set(IDC_RECV_FILE_SIZE, "12x");
   build(4121);
   EXPECT_EQ(data_field(editor_frame()), with_nul("A^B@C[Z].GZ,12x"));
 }
@@ -176,28 +176,28 @@ TEST_F(CommandsBuilders, UpcaseNameLowersExactlyTheBytes60To7F) {
 }
 
 TEST_F(CommandsBuilders, WriteProductIdSendsFiftyBytesAndKeepsTheTexts) {
-  set(ID_BPN, "ABCDEFGHIJKLM");
-  set(ID_MID, "XY");
-  set(ID_BSN, "123456789");
-  set(ID_FID, "F00001");
+  set(IDC_BPN, "ABCDEFGHIJKLM");
+  set(IDC_MID, "XY");
+  set(IDC_BSN, "123456789");
+  set(IDC_FID, "F00001");
   build(4231);
   const std::string expected = "BPN=ABCDEFGHIJKLM,MID=XY,BSN=123456789,FID=F00001";
-  EXPECT_EQ(text(ID_DATA_SIZE), "50");
+  EXPECT_EQ(text(IDC_DATA_SIZE), "50");
   const Bytes frame = editor_frame();
   EXPECT_EQ(data_field(frame), with_nul(expected));
   EXPECT_TRUE(link::frame_crc_ok(frame.data(), frame.size()));
   // The first 30 bytes are on screen, the rest is held behind it.
-  EXPECT_EQ(text(ID_DATA_LAST), "31");  // expected[29] is the first digit of the BSN
+  EXPECT_EQ(text(IDC_DATA_LAST), "31");  // expected[29] is the first digit of the BSN
   EXPECT_STREQ(slot_frame_text(1).entry[49], "00");
   EXPECT_STREQ(product_id.bpn_text, "ABCDEFGHIJKLM");
   EXPECT_STREQ(product_id.fid_text, "F00001");
 }
 
 TEST_F(CommandsBuilders, ProductIdTextsKeepTheirCapacities) {
-  set(ID_BPN, std::string(40, 'B'));
-  set(ID_MID, "MMMMMM");
-  set(ID_BSN, std::string(20, 'S'));
-  set(ID_FID, std::string(20, 'F'));
+  set(IDC_BPN, std::string(40, 'B'));
+  set(IDC_MID, "MMMMMM");
+  set(IDC_BSN, std::string(20, 'S'));
+  set(IDC_FID, std::string(20, 'F'));
   build(4231);
   EXPECT_EQ(std::string(product_id.bpn_text), std::string(14, 'B'));
   EXPECT_EQ(std::string(product_id.mid_text), "MMM");
@@ -210,43 +210,43 @@ TEST_F(CommandsBuilders, ProductIdTextsKeepTheirCapacities) {
 TEST_F(CommandsBuilders, LongFileNamesOfTheCalibrationGroupArriveWhole) {
   // Beyond thirty bytes, and beyond what a 57-entry slot could hold.
   const std::string name = "CALIBRATION_DATA_FOR_BUC_UNIT_0001.XML";  // 38 characters
-  set(ID_CAL_FILE_NAME, name);
-  set(ID_CAL_FILE_SIZE, "123456789012345678901234567890123456789");
+  set(IDC_CAL_FILE_NAME, name);
+  set(IDC_CAL_FILE_SIZE, "123456789012345678901234567890123456789");
   build(4151);
   EXPECT_EQ(data_field(editor_frame()), with_nul(name + ",123456789012345678901234567890123456789"));
 }
 
 TEST_F(CommandsBuilders, PlainPresetUnticksKermitAndBlanksTheWaits) {
-  check(ID_SEND_FRAME2, true);
-  check(ID_SEND_FRAME3, true);
-  check(ID_TRNS_TMO_ERR, true);
+  check(IDC_SEND_FRAME2, true);
+  check(IDC_SEND_FRAME3, true);
+  check(IDC_TRNS_TMO_ERR, true);
   build(4011);
-  EXPECT_FALSE(checked(ID_KERMIT_TRNS));
-  EXPECT_TRUE(checked(ID_SEND_FRAME2));
-  EXPECT_TRUE(checked(ID_SEND_FRAME3));
-  EXPECT_TRUE(checked(ID_TRNS_TMO_ERR));
-  EXPECT_EQ(text(ID_WAIT_FRAME1), " ");
-  EXPECT_EQ(text(ID_WAIT_KERMIT), " ");
-  EXPECT_EQ(text(ID_KERMIT_TMO), "1000");
+  EXPECT_FALSE(checked(IDC_KERMIT_TRNS));
+  EXPECT_TRUE(checked(IDC_SEND_FRAME2));
+  EXPECT_TRUE(checked(IDC_SEND_FRAME3));
+  EXPECT_TRUE(checked(IDC_TRNS_TMO_ERR));
+  EXPECT_EQ(text(IDC_WAIT_FRAME1), " ");
+  EXPECT_EQ(text(IDC_WAIT_KERMIT), " ");
+  EXPECT_EQ(text(IDC_KERMIT_TMO), "1000");
 }
 
 TEST_F(CommandsBuilders, ResetPresetsUntickAllFourBoxes) {
-  for (int box : {ID_SEND_FRAME2, ID_SEND_FRAME3, ID_KERMIT_TRNS, ID_TRNS_TMO_ERR}) check(box, true);
+  for (int box : {IDC_SEND_FRAME2, IDC_SEND_FRAME3, IDC_KERMIT_TRNS, IDC_TRNS_TMO_ERR}) check(box, true);
   build(4071);
-  for (int box : {ID_SEND_FRAME2, ID_SEND_FRAME3, ID_KERMIT_TRNS, ID_TRNS_TMO_ERR}) EXPECT_FALSE(checked(box));
-  EXPECT_EQ(text(ID_WAIT_FRAME1), " ");
-  EXPECT_EQ(text(ID_KERMIT_TMO), "1000");
+  for (int box : {IDC_SEND_FRAME2, IDC_SEND_FRAME3, IDC_KERMIT_TRNS, IDC_TRNS_TMO_ERR}) EXPECT_FALSE(checked(box));
+  EXPECT_EQ(text(IDC_WAIT_FRAME1), " ");
+  EXPECT_EQ(text(IDC_KERMIT_TMO), "1000");
 
-  for (int box : {ID_SEND_FRAME2, ID_SEND_FRAME3, ID_KERMIT_TRNS, ID_TRNS_TMO_ERR}) check(box, true);
-  set(ID_WAIT_FRAME1, "250");
-  set(ID_WAIT_KERMIT, "350");
-  set(ID_KERMIT_TMO, "450");
+  for (int box : {IDC_SEND_FRAME2, IDC_SEND_FRAME3, IDC_KERMIT_TRNS, IDC_TRNS_TMO_ERR}) check(box, true);
+  set(IDC_WAIT_FRAME1, "250");
+  set(IDC_WAIT_KERMIT, "350");
+  set(IDC_KERMIT_TMO, "450");
   for (int button : {4111, 4281}) {  // reset, waits kept
     build(button);
-    for (int box : {ID_SEND_FRAME2, ID_SEND_FRAME3, ID_KERMIT_TRNS, ID_TRNS_TMO_ERR}) EXPECT_FALSE(checked(box));
-    EXPECT_EQ(text(ID_WAIT_FRAME1), "250");
-    EXPECT_EQ(text(ID_WAIT_KERMIT), "350");
-    EXPECT_EQ(text(ID_KERMIT_TMO), "450");
+    for (int box : {IDC_SEND_FRAME2, IDC_SEND_FRAME3, IDC_KERMIT_TRNS, IDC_TRNS_TMO_ERR}) EXPECT_FALSE(checked(box));
+    EXPECT_EQ(text(IDC_WAIT_FRAME1), "250");
+    EXPECT_EQ(text(IDC_WAIT_KERMIT), "350");
+    EXPECT_EQ(text(IDC_KERMIT_TMO), "450");
   }
 }
 
@@ -259,54 +259,54 @@ TEST_F(CommandsBuilders, ChainPresetsFollowTheirChainBox) {
                         Case{4161, 5161, "100", "6000"}, Case{4271, 5271, "100", "100"}}) {
     for (bool chained : {true, false}) {
       check(c.box, chained);
-      check(ID_TRNS_TMO_ERR, true);
+      check(IDC_TRNS_TMO_ERR, true);
       build(c.button);
-      EXPECT_EQ(checked(ID_SEND_FRAME2), chained) << c.button;
-      EXPECT_EQ(checked(ID_SEND_FRAME3), chained) << c.button;
-      EXPECT_EQ(checked(ID_KERMIT_TRNS), chained) << c.button;
-      EXPECT_TRUE(checked(ID_TRNS_TMO_ERR)) << c.button;
-      EXPECT_EQ(text(ID_WAIT_FRAME1), c.w1) << c.button;
-      EXPECT_EQ(text(ID_WAIT_KERMIT), c.w2) << c.button;
-      EXPECT_EQ(text(ID_KERMIT_TMO), "1000") << c.button;
+      EXPECT_EQ(checked(IDC_SEND_FRAME2), chained) << c.button;
+      EXPECT_EQ(checked(IDC_SEND_FRAME3), chained) << c.button;
+      EXPECT_EQ(checked(IDC_KERMIT_TRNS), chained) << c.button;
+      EXPECT_TRUE(checked(IDC_TRNS_TMO_ERR)) << c.button;
+      EXPECT_EQ(text(IDC_WAIT_FRAME1), c.w1) << c.button;
+      EXPECT_EQ(text(IDC_WAIT_KERMIT), c.w2) << c.button;
+      EXPECT_EQ(text(IDC_KERMIT_TMO), "1000") << c.button;
     }
   }
 }
 
 TEST_F(CommandsBuilders, StartFileTransferPresetDependsOnItsChainBox) {
-  check(ID_TRNS_TMO_ERR, true);
+  check(IDC_TRNS_TMO_ERR, true);
   check(5101, true);
   build(4101);
-  EXPECT_TRUE(checked(ID_SEND_FRAME2));
-  EXPECT_FALSE(checked(ID_SEND_FRAME3));
-  EXPECT_TRUE(checked(ID_KERMIT_TRNS));
-  EXPECT_TRUE(checked(ID_TRNS_TMO_ERR));
-  EXPECT_EQ(text(ID_WAIT_FRAME1), "6000");
-  EXPECT_EQ(text(ID_WAIT_KERMIT), " ");
-  EXPECT_EQ(text(ID_KERMIT_TMO), "1000");
+  EXPECT_TRUE(checked(IDC_SEND_FRAME2));
+  EXPECT_FALSE(checked(IDC_SEND_FRAME3));
+  EXPECT_TRUE(checked(IDC_KERMIT_TRNS));
+  EXPECT_TRUE(checked(IDC_TRNS_TMO_ERR));
+  EXPECT_EQ(text(IDC_WAIT_FRAME1), "6000");
+  EXPECT_EQ(text(IDC_WAIT_KERMIT), " ");
+  EXPECT_EQ(text(IDC_KERMIT_TMO), "1000");
   check(5101, false);
-  check(ID_SEND_FRAME3, true);
+  check(IDC_SEND_FRAME3, true);
   build(4101);
-  EXPECT_FALSE(checked(ID_SEND_FRAME2));
-  EXPECT_FALSE(checked(ID_SEND_FRAME3));
-  EXPECT_FALSE(checked(ID_KERMIT_TRNS));
+  EXPECT_FALSE(checked(IDC_SEND_FRAME2));
+  EXPECT_FALSE(checked(IDC_SEND_FRAME3));
+  EXPECT_FALSE(checked(IDC_KERMIT_TRNS));
 }
 
 TEST_F(CommandsBuilders, UnknownIdsTouchNothing) {
-  set(ID_HEADER_FIRST, "AB");
+  set(IDC_HEADER_FIRST, "AB");
   const uint16_t seq = seq_no.load();
   EXPECT_FALSE(build_command_for_button(dialog, 4102));
   EXPECT_FALSE(build_command_for_button(dialog, 4012));
-  EXPECT_EQ(text(ID_HEADER_FIRST), "AB");
+  EXPECT_EQ(text(IDC_HEADER_FIRST), "AB");
   EXPECT_EQ(seq_no.load(), seq);
 }
 
 TEST_F(CommandsBuilders, AButtonBuilderClearsWhatALongerFrameLeftBehind) {
-  set(ID_BPN, "ABCDEFGHIJKLM");
+  set(IDC_BPN, "ABCDEFGHIJKLM");
   build(4231);  // 50 data bytes
   build(4071);  // "highband", 9 bytes
   EXPECT_STREQ(slot_frame_text(1).entry[9], "*");
   EXPECT_STREQ(slot_frame_text(1).entry[49], "*");
-  EXPECT_EQ(text(ID_DATA_FIRST + 9), "*");
+  EXPECT_EQ(text(IDC_DATA_FIRST + 9), "*");
   EXPECT_EQ(data_field(editor_frame()), with_nul("highband"));
 }
 

@@ -69,7 +69,7 @@ class CommandDialogTest : public ::testing::Test {
   // The six header entries as the editor shows them.
   std::vector<std::string> header_entries() const {
     std::vector<std::string> h;
-    for (int k = 0; k < 6; ++k) h.push_back(text(ID_HEADER_FIRST + k));
+    for (int k = 0; k < 6; ++k) h.push_back(text(IDC_HEADER_FIRST + k));
     return h;
   }
 

@@ -31,9 +31,9 @@ class CommandsFileSelect : public CommandDialogTest {
 
 TEST_F(CommandsFileSelect, ChosenCalibrationFileIsShownAndBuiltIntoSetCalibrationFile) {
   const std::string path = work.write("cal_data.xml", std::string(12345, 'x'));
-  choose(path, ID_SELECT_CAL_FILE);
-  EXPECT_EQ(text(ID_CAL_FILE_NAME), "CAL_DATA.XML");
-  EXPECT_EQ(text(ID_CAL_FILE_SIZE), "12345");
+  choose(path, IDC_SELECT_CAL_FILE);
+  EXPECT_EQ(text(IDC_CAL_FILE_NAME), "CAL_DATA.XML");
+  EXPECT_EQ(text(IDC_CAL_FILE_SIZE), "12345");
   const TransferFile f = transfer_file();
   EXPECT_STREQ(f.name, "CAL_DATA.XML");
   EXPECT_EQ(f.size, 12345);
@@ -44,14 +44,14 @@ TEST_F(CommandsFileSelect, ChosenCalibrationFileIsShownAndBuiltIntoSetCalibratio
 
 TEST_F(CommandsFileSelect, CancelOrAMissingFileChangesNothingAndSaysNothing) {
   const std::string path = work.write("image.pgm", "abc");
-  choose(path, ID_SELECT_UPG_FILE);
+  choose(path, IDC_SELECT_UPGRADE_FILE);
   const size_t boxes = ui::message_boxes().size();
 
-  choose(std::nullopt, ID_SELECT_UPG_FILE);
-  choose(work.file("gone.pgm"), ID_SELECT_UPG_FILE);
-  choose(work.path(), ID_SELECT_UPG_FILE);  // a folder is no file to send
-  EXPECT_EQ(text(ID_UPG_FILE_NAME), "IMAGE.PGM");
-  EXPECT_EQ(text(ID_UPG_FILE_SIZE), "3");
+  choose(std::nullopt, IDC_SELECT_UPGRADE_FILE);
+  choose(work.file("gone.pgm"), IDC_SELECT_UPGRADE_FILE);
+  choose(work.path(), IDC_SELECT_UPGRADE_FILE);  // a folder is no file to send
+  EXPECT_EQ(text(IDC_UPGRADE_FILE_NAME), "IMAGE.PGM");
+  EXPECT_EQ(text(IDC_UPGRADE_FILE_SIZE), "3");
   EXPECT_STREQ(transfer_file().name, "IMAGE.PGM");
   EXPECT_EQ(transfer_file().path, path);
   EXPECT_EQ(ui::message_boxes().size(), boxes);
@@ -60,42 +60,42 @@ TEST_F(CommandsFileSelect, CancelOrAMissingFileChangesNothingAndSaysNothing) {
 TEST_F(CommandsFileSelect, ANameThatDoesNotFitIsRefusedWithAMessage) {
   const std::string fits(TX_FILE_NAME_CAPACITY - 1, 'a');
   const std::string too_long(TX_FILE_NAME_CAPACITY, 'b');
-  choose(work.write(fits, "1"), ID_SELECT_SFT_FILE);
-  EXPECT_EQ(text(ID_SFT_FILE_NAME), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
+  choose(work.write(fits, "1"), IDC_SELECT_TRANSFER_FILE);
+  EXPECT_EQ(text(IDC_TRANSFER_FILE_NAME), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
   const size_t boxes = ui::message_boxes().size();
 
-  choose(work.write(too_long, "22"), ID_SELECT_SFT_FILE);
+  choose(work.write(too_long, "22"), IDC_SELECT_TRANSFER_FILE);
   const auto shown = ui::message_boxes();
   ASSERT_EQ(shown.size(), boxes + 1);
   EXPECT_NE(shown.back().text.find(std::string(TX_FILE_NAME_CAPACITY, 'B')), std::string::npos);
   EXPECT_NE(shown.back().text.find("too long"), std::string::npos);
   // Neither cut nor half taken: the earlier choice stands everywhere.
-  EXPECT_EQ(text(ID_SFT_FILE_NAME), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
-  EXPECT_EQ(text(ID_SFT_FILE_SIZE), "1");
+  EXPECT_EQ(text(IDC_TRANSFER_FILE_NAME), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
+  EXPECT_EQ(text(IDC_TRANSFER_FILE_SIZE), "1");
   EXPECT_EQ(std::string(transfer_file().name), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
   EXPECT_EQ(transfer_file().size, 1);
 }
 
 TEST_F(CommandsFileSelect, UpcaseNameAlsoChangesTheSignsBetween60And7F) {
-  choose(work.write("a~b.pgm", "12"), ID_SELECT_UPG_FILE);
-  EXPECT_EQ(text(ID_UPG_FILE_NAME), "A^B.PGM");
+  choose(work.write("a~b.pgm", "12"), IDC_SELECT_UPGRADE_FILE);
+  EXPECT_EQ(text(IDC_UPGRADE_FILE_NAME), "A^B.PGM");
 }
 
 TEST_F(CommandsFileSelect, TheLatestSelectionInAnyGroupIsTheTransferFile) {
-  choose(work.write("cal.gz", "1234"), ID_SELECT_CAL_FILE);
-  choose(work.write("new.pgm", "123456"), ID_SELECT_UPG_FILE);
-  EXPECT_EQ(text(ID_CAL_FILE_NAME), "CAL.GZ");
-  EXPECT_EQ(text(ID_UPG_FILE_NAME), "NEW.PGM");
+  choose(work.write("cal.gz", "1234"), IDC_SELECT_CAL_FILE);
+  choose(work.write("new.pgm", "123456"), IDC_SELECT_UPGRADE_FILE);
+  EXPECT_EQ(text(IDC_CAL_FILE_NAME), "CAL.GZ");
+  EXPECT_EQ(text(IDC_UPGRADE_FILE_NAME), "NEW.PGM");
   EXPECT_STREQ(transfer_file().name, "NEW.PGM");
   EXPECT_EQ(transfer_file().size, 6);
-  EXPECT_EQ(text(ID_SFT_FILE_NAME), "*");
+  EXPECT_EQ(text(IDC_TRANSFER_FILE_NAME), "*");
 }
 
 TEST_F(CommandsFileSelect, TheSendOpensTheChosenFileNotAnOlderOneOfTheSameName) {
   work.write("IMAGE.PGM", "old image");
   TempFolder elsewhere;
   const std::string chosen = elsewhere.write("Image.pgm", "the new image");
-  choose(chosen, ID_SELECT_UPG_FILE);
+  choose(chosen, IDC_SELECT_UPGRADE_FILE);
   EXPECT_STREQ(transfer_file().name, "IMAGE.PGM");
   EXPECT_EQ(transfer_file().size, 13);
   EXPECT_EQ(transfer_file_open_path(), chosen);
@@ -104,7 +104,7 @@ TEST_F(CommandsFileSelect, TheSendOpensTheChosenFileNotAnOlderOneOfTheSameName) 
 
 TEST_F(CommandsFileSelect, ARelativeChoiceIsKeptAsAFullPath) {
   work.write("rel.pgm", "12");
-  choose(std::string("rel.pgm"), ID_SELECT_UPG_FILE);
+  choose(std::string("rel.pgm"), IDC_SELECT_UPGRADE_FILE);
   const std::string path = transfer_file().path;
   EXPECT_EQ(platform::base_name(path), "rel.pgm");
   EXPECT_TRUE(platform::is_path_separator(path[0]));
@@ -112,7 +112,7 @@ TEST_F(CommandsFileSelect, ARelativeChoiceIsKeptAsAFullPath) {
 }
 
 TEST_F(CommandsFileSelect, AReportedNameIsFoundInTheWorkingFolderWhateverItsCase) {
-  choose(work.write("first.pgm", "1"), ID_SELECT_UPG_FILE);
+  choose(work.write("first.pgm", "1"), IDC_SELECT_UPGRADE_FILE);
   set_transfer_file_name("FIRST.PGM");  // the same name: the chosen path stands
   EXPECT_EQ(transfer_file_open_path(), work.file("first.pgm"));
   work.write("Mixed_Case.Bin", "m");
@@ -167,18 +167,18 @@ TEST_F(CommandsFileSelect, EachButtonOpensTheDialogForItsKindOfFile) {
   platform::set_ui_backend(&noting);
   const auto pattern = [] { return std::string(asked.filter.c_str() + std::strlen(asked.filter.c_str()) + 1); };
 
-  select_radio({ID_CAL_XML, ID_CAL_GZ}, ID_CAL_XML);
-  choose(std::nullopt, ID_SELECT_CAL_FILE);
+  select_radio({IDC_CAL_XML, IDC_CAL_GZ}, IDC_CAL_XML);
+  choose(std::nullopt, IDC_SELECT_CAL_FILE);
   EXPECT_EQ(pattern(), "*.XML");
   EXPECT_EQ(asked.title, platform::utf8_to_cp932("キャリブレーションデータファイル選択"));
   EXPECT_EQ(asked.owner, platform::no_dialog);
-  select_radio({ID_CAL_XML, ID_CAL_GZ}, ID_CAL_GZ);
-  choose(std::nullopt, ID_SELECT_CAL_FILE);
+  select_radio({IDC_CAL_XML, IDC_CAL_GZ}, IDC_CAL_GZ);
+  choose(std::nullopt, IDC_SELECT_CAL_FILE);
   EXPECT_EQ(pattern(), "*.GZ");
-  choose(std::nullopt, ID_SELECT_UPG_FILE);
+  choose(std::nullopt, IDC_SELECT_UPGRADE_FILE);
   EXPECT_EQ(pattern(), "*.PGM");
   EXPECT_EQ(asked.title, platform::utf8_to_cp932("プログラムアップデータファイル選択"));
-  choose(std::nullopt, ID_SELECT_SFT_FILE);
+  choose(std::nullopt, IDC_SELECT_TRANSFER_FILE);
   EXPECT_EQ(pattern(), "*.*");
   EXPECT_EQ(asked.title, platform::utf8_to_cp932("未定義データファイル選択"));
   ui::install_headless_backend();
@@ -189,8 +189,8 @@ TEST_F(CommandsFileSelect, OtherButtonsAreNotFileSelections) {
   EXPECT_FALSE(on_file_select(dialog, 4101));
   EXPECT_FALSE(on_file_select(dialog, 227));
   // The answer is still queued: no dialog was opened. Use it up.
-  choose(std::nullopt, ID_SELECT_SFT_FILE);
-  EXPECT_EQ(text(ID_SFT_FILE_NAME), "*");
+  choose(std::nullopt, IDC_SELECT_TRANSFER_FILE);
+  EXPECT_EQ(text(IDC_TRANSFER_FILE_NAME), "*");
 }
 
 }  // namespace

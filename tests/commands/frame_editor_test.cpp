@@ -25,16 +25,16 @@ TEST_F(CommandsFrameEditor, SendHandsFrameOneToTheSendThread) {
   EXPECT_EQ(link::seq_params[link::SEQ_ENC_LEN + 1].load(), 9);
   EXPECT_EQ(link::frame_slot.load(), 1);
   EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
-  for (int id : {ID_RESULT_FRAME1, ID_RESULT_FRAME2, ID_RESULT_FRAME3, ID_RESULT_KERMIT}) EXPECT_EQ(text(id), " ");
+  for (int id : {IDC_RESULT_FRAME1, IDC_RESULT_FRAME2, IDC_RESULT_FRAME3, IDC_RESULT_KERMIT}) EXPECT_EQ(text(id), " ");
 }
 
 TEST_F(CommandsFrameEditor, CrcAndEndCodeBoxesLeaveTheirBytesOut) {
   build(4011);
-  check(ID_CRC_CODE_BOX, false);
+  check(IDC_CRC_ENABLE, false);
   on_send(dialog);
   EXPECT_EQ(step_raw(1), (Bytes{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xC0}));
-  check(ID_CRC_CODE_BOX, true);
-  check(ID_END_CODE_BOX, false);
+  check(IDC_CRC_ENABLE, true);
+  check(IDC_END_ENABLE, false);
   on_send(dialog);
   EXPECT_EQ(step_raw(1), (Bytes{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xA9, 0x78}));
   EXPECT_EQ(link::seq_params[link::SEQ_RAW_LEN + 1].load(), 8);
@@ -42,14 +42,14 @@ TEST_F(CommandsFrameEditor, CrcAndEndCodeBoxesLeaveTheirBytesOut) {
 
 TEST_F(CommandsFrameEditor, SendKeepsAStaleCrcUntilRecalc) {
   build(4071);  // "highband"
-  const std::string crc_high = text(ID_CRC_HIGH), crc_low = text(ID_CRC_LOW);
-  set(ID_DATA_FIRST, "4C");  // 'h' becomes 'L'
+  const std::string crc_high = text(IDC_CRC_HIGH), crc_low = text(IDC_CRC_LOW);
+  set(IDC_DATA_FIRST, "4C");  // 'h' becomes 'L'
   on_send(dialog);
   Bytes sent = step_raw(1);
   EXPECT_EQ(sent[6], 0x4C);
   EXPECT_FALSE(link::frame_crc_ok(sent.data(), sent.size()));
-  EXPECT_EQ(text(ID_CRC_HIGH), crc_high);
-  EXPECT_EQ(text(ID_CRC_LOW), crc_low);
+  EXPECT_EQ(text(IDC_CRC_HIGH), crc_high);
+  EXPECT_EQ(text(IDC_CRC_LOW), crc_low);
 
   on_crc_recalc(dialog);
   on_send(dialog);
@@ -60,9 +60,9 @@ TEST_F(CommandsFrameEditor, SendKeepsAStaleCrcUntilRecalc) {
 
 TEST_F(CommandsFrameEditor, EmptyDataEntriesReadAsZeroDigitsAndTheLastAsNul) {
   build(4011);
-  set(ID_DATA_SIZE, "5");
-  set(ID_DATA_FIRST + 0, "41");
-  set(ID_DATA_FIRST + 2, "42");
+  set(IDC_DATA_SIZE, "5");
+  set(IDC_DATA_FIRST + 0, "41");
+  set(IDC_DATA_FIRST + 2, "42");
   on_crc_recalc(dialog);
   const Bytes frame = editor_frame();
   EXPECT_EQ(data_field(frame), (Bytes{0x41, 0x30, 0x42, 0x30, 0x00}));
@@ -70,11 +70,11 @@ TEST_F(CommandsFrameEditor, EmptyDataEntriesReadAsZeroDigitsAndTheLastAsNul) {
 }
 
 TEST_F(CommandsFrameEditor, ShiftJisBytesOfAFileNameAreShownAndSentAsTheyAre) {
-  set(ID_STATUS_FILE_NAME, "\x83\x65\x83\x58\x83\x67.xml");
+  set(IDC_STATUS_FILE_NAME, "\x83\x65\x83\x58\x83\x67.xml");
   build(4111);
-  EXPECT_EQ(text(ID_DATA_FIRST), "83");
+  EXPECT_EQ(text(IDC_DATA_FIRST), "83");
   // The trail byte 0x65 lies in 0x60..0x7F, which upcase_name lowers like any other.
-  EXPECT_EQ(text(ID_DATA_FIRST + 1), "45");
+  EXPECT_EQ(text(IDC_DATA_FIRST + 1), "45");
   on_send(dialog);
   const Bytes data = data_field(step_raw(1));
   ASSERT_EQ(data.size(), 11u);
@@ -83,19 +83,19 @@ TEST_F(CommandsFrameEditor, ShiftJisBytesOfAFileNameAreShownAndSentAsTheyAre) {
 
 TEST_F(CommandsFrameEditor, ResetStateClearsTheHeaderButLeavesTheDataOnScreen) {
   build(4071);  // "highband": data size 9
-  check(ID_SEND_FRAME2, true);
+  check(IDC_SEND_FRAME2, true);
   link::tx_command.store(link::TX_KERMIT_SEND);
   link::rx_command.store(link::RX_AWAIT_ANSWER);
   link::frame_slot.store(3);
   on_reset_state(dialog);
   EXPECT_EQ(header_entries(), (std::vector<std::string>(6, "00")));
-  EXPECT_EQ(text(ID_CRC_HIGH), "00");
-  EXPECT_EQ(text(ID_CRC_LOW), "00");
-  EXPECT_EQ(text(ID_END_CODE), "C0");
-  EXPECT_EQ(text(ID_DATA_FIRST), "68");
-  EXPECT_EQ(text(ID_DATA_SIZE), "9");
-  EXPECT_EQ(text(ID_HEADER_SIZE), "6");
-  for (int id : {ID_RESULT_FRAME1, ID_RESULT_FRAME2, ID_RESULT_FRAME3, ID_RESULT_KERMIT}) EXPECT_EQ(text(id), " ");
+  EXPECT_EQ(text(IDC_CRC_HIGH), "00");
+  EXPECT_EQ(text(IDC_CRC_LOW), "00");
+  EXPECT_EQ(text(IDC_END_CODE), "C0");
+  EXPECT_EQ(text(IDC_DATA_FIRST), "68");
+  EXPECT_EQ(text(IDC_DATA_SIZE), "9");
+  EXPECT_EQ(text(IDC_HEADER_SIZE), "6");
+  for (int id : {IDC_RESULT_FRAME1, IDC_RESULT_FRAME2, IDC_RESULT_FRAME3, IDC_RESULT_KERMIT}) EXPECT_EQ(text(id), " ");
   EXPECT_EQ(link::tx_command.load(), 0);
   EXPECT_EQ(link::rx_command.load(), 0);
   EXPECT_EQ(link::frame_slot.load(), 1);
@@ -110,9 +110,9 @@ TEST_F(CommandsFrameEditor, ResetStateClearsTheHeaderButLeavesTheDataOnScreen) {
 
 TEST_F(CommandsFrameEditor, WaitsBecomeTicksAndNegativeWaitsCountZero) {
   build(4011);
-  set(ID_WAIT_FRAME1, "6000");
-  set(ID_WAIT_KERMIT, "19");
-  set(ID_KERMIT_TMO, "1000");
+  set(IDC_WAIT_FRAME1, "6000");
+  set(IDC_WAIT_KERMIT, "19");
+  set(IDC_KERMIT_TMO, "1000");
   on_send(dialog);
   EXPECT_EQ(link::step_wait_ticks(1).load(), 300);
   EXPECT_EQ(link::step_wait_ticks(2).load(), 5);
@@ -120,29 +120,29 @@ TEST_F(CommandsFrameEditor, WaitsBecomeTicksAndNegativeWaitsCountZero) {
   EXPECT_EQ(link::step_wait_ticks(4).load(), 5);
   EXPECT_EQ(kermit_tmo_count.load(), 5);
 
-  set(ID_WAIT_FRAME1, "-20");
-  set(ID_WAIT_KERMIT, " ");
-  set(ID_KERMIT_TMO, "-99999");
+  set(IDC_WAIT_FRAME1, "-20");
+  set(IDC_WAIT_KERMIT, " ");
+  set(IDC_KERMIT_TMO, "-99999");
   on_send(dialog);
   EXPECT_EQ(link::step_wait_ticks(1).load(), 0);
   EXPECT_EQ(link::step_wait_ticks(3).load(), 0);
   EXPECT_EQ(kermit_tmo_count.load(), 0);
 
-  set(ID_WAIT_FRAME1, "1234567");  // six characters are read
+  set(IDC_WAIT_FRAME1, "1234567");  // six characters are read
   on_send(dialog);
   EXPECT_EQ(link::step_wait_ticks(1).load(), 123456 / 20);
 }
 
 TEST_F(CommandsFrameEditor, SendPassesTheTimeOutTestAndTheHeaderSplit) {
   build(4011);
-  check(ID_TRNS_TMO_ERR, true);
-  set(ID_SPLIT_WAIT, "3");
+  check(IDC_TRNS_TMO_ERR, true);
+  set(IDC_HEADER_DATA_WAIT, "3");
   on_send(dialog);
   EXPECT_EQ(tmo_test_tx.load(), 1);
   EXPECT_EQ(tmo_test_rx.load(), 1);
   EXPECT_EQ(link::split_header().load(), 3);
-  check(ID_TRNS_TMO_ERR, false);
-  set(ID_SPLIT_WAIT, "0");
+  check(IDC_TRNS_TMO_ERR, false);
+  set(IDC_HEADER_DATA_WAIT, "0");
   on_send(dialog);
   EXPECT_EQ(tmo_test_tx.load(), 0);
   EXPECT_EQ(tmo_test_rx.load(), 0);
@@ -151,17 +151,17 @@ TEST_F(CommandsFrameEditor, SendPassesTheTimeOutTestAndTheHeaderSplit) {
 
 TEST_F(CommandsFrameEditor, HeaderSizesAboveSixReadOnIntoTheDataEntries) {
   build(4011);
-  set(ID_HEADER_SIZE, "8");
-  set(ID_DATA_FIRST, "AA");
-  set(ID_DATA_FIRST + 1, "BB");
+  set(IDC_HEADER_SIZE, "8");
+  set(IDC_DATA_FIRST, "AA");
+  set(IDC_DATA_FIRST + 1, "BB");
   on_send(dialog);
   const Bytes sent = step_raw(1);
   ASSERT_EQ(sent.size(), 11u);
   EXPECT_EQ(sent[6], 0xAA);
   EXPECT_EQ(sent[7], 0xBB);
 
-  set(ID_HEADER_SIZE, "40");  // positions past the last data entry read 0x00
-  set(ID_DATA_LAST, "CC");
+  set(IDC_HEADER_SIZE, "40");  // positions past the last data entry read 0x00
+  set(IDC_DATA_LAST, "CC");
   on_send(dialog);
   const Bytes long_header = step_raw(1);
   ASSERT_EQ(long_header.size(), 43u);
@@ -172,7 +172,7 @@ TEST_F(CommandsFrameEditor, HeaderSizesAboveSixReadOnIntoTheDataEntries) {
 TEST_F(CommandsFrameEditor, OversizedFieldsAreCappedAndTheFrameCutAt300) {
   build(4011);
   for (const char* size : {"-1", "999999", "0x7FFF", "300"}) {
-    set(ID_DATA_SIZE, size);
+    set(IDC_DATA_SIZE, size);
     on_send(dialog);
     const Bytes sent = step_raw(1);
     ASSERT_EQ(sent.size(), 300u) << size;
@@ -180,8 +180,8 @@ TEST_F(CommandsFrameEditor, OversizedFieldsAreCappedAndTheFrameCutAt300) {
     EXPECT_EQ(sent[6], 0x30) << size;  // empty entries read as "0"
     EXPECT_EQ(sent[299], 0x30) << size;  // the cut falls before the last data byte
   }
-  set(ID_HEADER_SIZE, "-1");
-  set(ID_DATA_SIZE, "-1");
+  set(IDC_HEADER_SIZE, "-1");
+  set(IDC_DATA_SIZE, "-1");
   on_crc_recalc(dialog);  // covers at most 300 + 300 bytes, and returns
   on_send(dialog);
   EXPECT_EQ(step_raw(1).size(), 300u);
@@ -189,9 +189,9 @@ TEST_F(CommandsFrameEditor, OversizedFieldsAreCappedAndTheFrameCutAt300) {
 
 TEST_F(CommandsFrameEditor, ADataFieldAtTheLimitKeepsItsLastBytes) {
   build(4011);
-  set(ID_DATA_SIZE, "291");  // 6 + 291 + 3 = 300
-  set(ID_DATA_FIRST + 0, "C0");
-  set(ID_DATA_FIRST + 1, "DB");
+  set(IDC_DATA_SIZE, "291");  // 6 + 291 + 3 = 300
+  set(IDC_DATA_FIRST + 0, "C0");
+  set(IDC_DATA_FIRST + 1, "DB");
   on_crc_recalc(dialog);
   on_send(dialog);
   const Bytes sent = step_raw(1);
@@ -212,13 +212,13 @@ TEST_F(CommandsFrameEditor, ADataFieldAtTheLimitKeepsItsLastBytes) {
 
 TEST_F(CommandsFrameEditor, AnyTextInTheEntriesGivesADefinedFrame) {
   build(4011);
-  set(ID_DATA_SIZE, "4");
-  set(ID_DATA_FIRST + 0, std::string(500, 'F'));
-  set(ID_DATA_FIRST + 1, "\x82\xa0\x82\xa2");
-  set(ID_DATA_FIRST + 2, "");
-  set(ID_HEADER_FIRST, "0x41");
-  set(ID_CRC_HIGH, "not hex");
-  set(ID_END_CODE, "");
+  set(IDC_DATA_SIZE, "4");
+  set(IDC_DATA_FIRST + 0, std::string(500, 'F'));
+  set(IDC_DATA_FIRST + 1, "\x82\xa0\x82\xa2");
+  set(IDC_DATA_FIRST + 2, "");
+  set(IDC_HEADER_FIRST, "0x41");
+  set(IDC_CRC_HIGH, "not hex");
+  set(IDC_END_CODE, "");
   on_send(dialog);
   const Bytes sent = step_raw(1);
   // 9 characters of "FFF..." saturate to all ones: 0xFF. The CP932 and empty

@@ -34,13 +34,13 @@ TEST_F(CommandsSequenceBuilders, TransferStartFrameGoesIntoItsStepAndShowsTheFil
   EXPECT_EQ(step_raw(2), expected_frame(0x0A, seq, "CAL_DATA.XML,12345"));
   EXPECT_EQ(enc_len, link::seq_params[link::SEQ_ENC_LEN + 2].load());
   EXPECT_EQ(link::seq_params[link::SEQ_RAW_LEN + 2].load(), 9 + 19);
-  EXPECT_EQ(text(ID_SFT_FILE_NAME), "CAL_DATA.XML");
-  EXPECT_EQ(text(ID_SFT_FILE_SIZE), "12345");
+  EXPECT_EQ(text(IDC_TRANSFER_FILE_NAME), "CAL_DATA.XML");
+  EXPECT_EQ(text(IDC_TRANSFER_FILE_SIZE), "12345");
   EXPECT_EQ(seq_no.load(), next_seq_no(seq));
   // Frame 1's data stays on screen; the editor's header shows Frame 2.
-  EXPECT_EQ(text(ID_DATA_FIRST), "2A");
+  EXPECT_EQ(text(IDC_DATA_FIRST), "2A");
   EXPECT_EQ(header_entries()[0], "0A");
-  EXPECT_EQ(text(ID_DATA_SIZE), "19");
+  EXPECT_EQ(text(IDC_DATA_SIZE), "19");
 }
 
 TEST_F(CommandsSequenceBuilders, StatusFrameSendsTheNameUnchangedAndWhole) {
@@ -50,8 +50,8 @@ TEST_F(CommandsSequenceBuilders, StatusFrameSendsTheNameUnchangedAndWhole) {
   const uint16_t seq = seq_no.load();
   build_status_frame(dialog, 3, name.c_str());
   EXPECT_EQ(step_raw(3), expected_frame(0x0B, seq, name));
-  EXPECT_EQ(text(ID_STATUS_FILE_NAME), name);
-  EXPECT_EQ(text(ID_DATA_FIRST), "*");  // slot 3 is not shown
+  EXPECT_EQ(text(IDC_STATUS_FILE_NAME), name);
+  EXPECT_EQ(text(IDC_DATA_FIRST), "*");  // slot 3 is not shown
 }
 
 TEST_F(CommandsSequenceBuilders, ReceiveFrameCarriesTheAnnouncedFile) {
@@ -83,12 +83,12 @@ TEST_F(CommandsSequenceBuilders, EncodedLengthCountsTheEscapes) {
 
 TEST_F(CommandsSequenceBuilders, TheEndCodeEntryIsTakenAsItStands) {
   build(4011);
-  set(ID_END_CODE, "7E");
+  set(IDC_END_CODE, "7E");
   build_latch_reset_frame(dialog, 2);
   const Bytes raw = step_raw(2);
   ASSERT_EQ(raw.size(), 9u);
   EXPECT_EQ(raw[8], 0x7E);
-  EXPECT_EQ(text(ID_END_CODE), "7E");
+  EXPECT_EQ(text(IDC_END_CODE), "7E");
 }
 
 TEST_F(CommandsSequenceBuilders, StepsOutsideOneToFourAreRefused) {

@@ -34,9 +34,9 @@ void set_clock(int year, int month, int day, int hour, int minute, int second, i
 const std::vector<uint8_t> empty_frame = {0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xA9, 0x78, 0xC0};
 
 const platform::ControlSpec log_controls[] = {
-    {LOG_HEX_LIST, platform::ControlKind::ListBox, "", 0, 0, 100, 100,
+    {IDC_HEX_LIST, platform::ControlKind::ListBox, "", 0, 0, 100, 100,
      platform::LBS_SORT | platform::LBS_NOTIFY | platform::LBS_NOINTEGRALHEIGHT, true, false},
-    {LOG_TEXT_LIST, platform::ControlKind::ListBox, "", 0, 100, 100, 100,
+    {IDC_TEXT_LIST, platform::ControlKind::ListBox, "", 0, 100, 100, 100,
      platform::LBS_SORT | platform::LBS_NOTIFY | platform::LBS_NOINTEGRALHEIGHT, true, false},
 };
 const platform::DialogTemplate log_dialog{103, "log", 0, 0, 200, 200, log_controls, 2};
@@ -102,7 +102,7 @@ class StatusCommandLog : public ::testing::Test {
 
   // Writes one line through the hex builder, the clock advanced by one ms
   // first so that the lines sort in the order written.
-  void write_line(const std::string& text) { append_log_line(dialog, LOG_HEX_LIST, text); }
+  void write_line(const std::string& text) { append_log_line(dialog, IDC_HEX_LIST, text); }
 
   TempFolder dir;
   std::string logs;
@@ -139,11 +139,11 @@ TEST_F(StatusCommandLog, EachBuilderFillsItsListBoxAndTheDaysFile) {
   log_recv_hex(dialog, answer.data(), answer.size());
   log_recv_text(dialog, answer.data(), answer.size());
 
-  EXPECT_EQ(list_lines(dialog, LOG_HEX_LIST),
+  EXPECT_EQ(list_lines(dialog, IDC_HEX_LIST),
             (std::vector<std::string>{"14:03:27.051 Rcv: 01 01 00 01 00 01 4B 5A 3C C0",
                                       "14:03:27.051 Snd: 01 00 00 01 00 00 A9 78 C0"}))
       << "a sorted box places Rcv before Snd of the same millisecond";
-  EXPECT_EQ(list_lines(dialog, LOG_TEXT_LIST),
+  EXPECT_EQ(list_lines(dialog, IDC_TEXT_LIST),
             (std::vector<std::string>{"14:03:27.051 Rcv:K", "14:03:27.051 Snd:"}));
 
   EXPECT_EQ(log_path, logs + "Clog20261206.txt");
@@ -162,7 +162,7 @@ TEST_F(StatusCommandLog, LinesEitherSideOfMidnightLandInTwoFiles) {
   EXPECT_EQ(file_lines(logs + "Clog20261206.txt"), std::vector<std::string>{"23:59:59.999 Snd: late"});
   EXPECT_EQ(file_lines(logs + "Clog20261207.txt"), std::vector<std::string>{"00:00:00.000 Snd: early"});
   // New lines sort above the previous day's.
-  EXPECT_EQ(platform::list_item(dialog, LOG_HEX_LIST, 0), "00:00:00.000 Snd: early");
+  EXPECT_EQ(platform::list_item(dialog, IDC_HEX_LIST, 0), "00:00:00.000 Snd: early");
 }
 
 TEST_F(StatusCommandLog, FirstLineCreatesTheFolderAndTodaysFileEvenOnTheStartDate) {
@@ -184,7 +184,7 @@ TEST_F(StatusCommandLog, TheLongestFrameIsWrittenWhole) {
     expected += hex;
   }
   EXPECT_EQ(file_lines(logs + "Clog20261206.txt"), std::vector<std::string>{expected});
-  EXPECT_EQ(platform::list_item(dialog, LOG_HEX_LIST, 0), expected);
+  EXPECT_EQ(platform::list_item(dialog, IDC_HEX_LIST, 0), expected);
   EXPECT_EQ(expected.size(), 13u + 4u + 599u * 3u);
 }
 
@@ -235,9 +235,9 @@ TEST_F(StatusCommandLog, ListBoxKeepsLoglineMaxMinusOneLines) {
     set_clock(2026, 12, 6, 10, i / 60000, (i / 1000) % 60, i % 1000);
     write_line("Snd: " + std::to_string(i));
   }
-  EXPECT_EQ(platform::list_count(dialog, LOG_HEX_LIST), 999);
-  EXPECT_EQ(platform::list_item(dialog, LOG_HEX_LIST, 0), "10:00:00.006 Snd: 6") << "the oldest lines went";
-  EXPECT_EQ(platform::list_item(dialog, LOG_HEX_LIST, 998), "10:00:01.004 Snd: 1004");
+  EXPECT_EQ(platform::list_count(dialog, IDC_HEX_LIST), 999);
+  EXPECT_EQ(platform::list_item(dialog, IDC_HEX_LIST, 0), "10:00:00.006 Snd: 6") << "the oldest lines went";
+  EXPECT_EQ(platform::list_item(dialog, IDC_HEX_LIST, 998), "10:00:01.004 Snd: 1004");
   EXPECT_EQ(file_lines(logs + "Clog20261206.txt").size(), 1005u) << "the box's bound is not the file's";
 }
 
@@ -250,8 +250,8 @@ TEST_F(StatusCommandLog, ListBoxNeverHoldsMoreThan9999Lines) {
     set_clock(2026, 12, 6, 10, i / 60000, (i / 1000) % 60, i % 1000);
     write_line("Rcv: " + std::to_string(i));
   }
-  EXPECT_EQ(platform::list_count(dialog, LOG_HEX_LIST), 9999);
-  EXPECT_EQ(platform::list_item(dialog, LOG_HEX_LIST, 0), "10:00:00.004 Rcv: 4");
+  EXPECT_EQ(platform::list_count(dialog, IDC_HEX_LIST), 9999);
+  EXPECT_EQ(platform::list_item(dialog, IDC_HEX_LIST, 0), "10:00:00.004 Rcv: 4");
 }
 
 TEST_F(StatusCommandLog, LoglineMaxOfOneOrLessKeepsOneLine) {
@@ -260,7 +260,7 @@ TEST_F(StatusCommandLog, LoglineMaxOfOneOrLessKeepsOneLine) {
     for (int i = 0; i < 3; ++i) {
       set_clock(2026, 12, 6, 11, 0, max + 10, i);
       write_line("Snd: " + std::to_string(i));
-      EXPECT_EQ(list_lines(dialog, LOG_HEX_LIST),
+      EXPECT_EQ(list_lines(dialog, IDC_HEX_LIST),
                 std::vector<std::string>{stamped_line(fake_now, "Snd: " + std::to_string(i))})
           << "logline_max " << max;
     }
@@ -275,12 +275,12 @@ TEST_F(StatusCommandLog, AfterMidnightAFullBoxDropsTheNewDaysTopLine) {
   }
   set_clock(2026, 12, 7, 0, 0, 0, 0);
   write_line("Snd: new 0");
-  EXPECT_EQ(list_lines(dialog, LOG_HEX_LIST),
+  EXPECT_EQ(list_lines(dialog, IDC_HEX_LIST),
             (std::vector<std::string>{"00:00:00.000 Snd: new 0", "23:59:51.000 Snd: old 1", "23:59:52.000 Snd: old 2",
                                       "23:59:53.000 Snd: old 3"}));
   set_clock(2026, 12, 7, 0, 0, 0, 1);
   write_line("Snd: new 1");
-  EXPECT_EQ(list_lines(dialog, LOG_HEX_LIST),
+  EXPECT_EQ(list_lines(dialog, IDC_HEX_LIST),
             (std::vector<std::string>{"00:00:00.001 Snd: new 1", "23:59:51.000 Snd: old 1", "23:59:52.000 Snd: old 2",
                                       "23:59:53.000 Snd: old 3"}))
       << "item 0 is now the new day's line and it is the one deleted";
@@ -294,8 +294,8 @@ TEST_F(StatusCommandLog, AFolderThatCannotBeMadeLosesNothingFromTheListBox) {
     log_send_hex(dialog, empty_frame.data(), empty_frame.size());
     log_recv_text(dialog, empty_frame.data(), empty_frame.size());
   }
-  EXPECT_EQ(platform::list_count(dialog, LOG_HEX_LIST), 5);
-  EXPECT_EQ(platform::list_count(dialog, LOG_TEXT_LIST), 5);
+  EXPECT_EQ(platform::list_count(dialog, IDC_HEX_LIST), 5);
+  EXPECT_EQ(platform::list_count(dialog, IDC_TEXT_LIST), 5);
   EXPECT_EQ(TempFolder::read(dir.file("plain")), "not a folder");
   EXPECT_EQ(log_busy.load(), 0) << "the mark is released after a failed append";
 }
@@ -332,7 +332,7 @@ TEST_F(StatusCommandLog, AWriterWaitsForTheBusyMark) {
   log_busy.store(1);
   std::thread writer([this] { log_recv_hex(dialog, empty_frame.data(), empty_frame.size()); });
   // The list box is served outside the mark; the file waits for it.
-  while (platform::list_count(dialog, LOG_HEX_LIST) == 0) std::this_thread::yield();
+  while (platform::list_count(dialog, IDC_HEX_LIST) == 0) std::this_thread::yield();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_FALSE(exists(logs + "Clog20261206.txt"));
   log_busy.store(0);
@@ -361,7 +361,7 @@ TEST_F(StatusCommandLog, TwoThreadsWritingAtOnceNeverMixTheirLines) {
   ASSERT_EQ(lines.size(), 2u * per_thread);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), snd), per_thread);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), rcv), per_thread);
-  EXPECT_EQ(platform::list_count(dialog, LOG_HEX_LIST), 2 * per_thread);
+  EXPECT_EQ(platform::list_count(dialog, IDC_HEX_LIST), 2 * per_thread);
 }
 
 }  // namespace

@@ -129,7 +129,7 @@ TEST(QtLayout, TextsTheProgramWritesFitTheirFields) {
   std::vector<Case> cases;
   for (int code = 0; code < 256; ++code) cases.push_back({shell::IDC_RESULT_FRAME1, link::response_text(code)});
   for (const char* word : {"SND_NG", "R_FILE_NG", "Ans_RCV_ERR", "No_Ans"}) cases.push_back({shell::IDC_RESULT_KERMIT, word});
-  for (const char* byte : {"C0", "DB", "DD", "FF", "88"}) cases.push_back({commands::ID_END_CODE, byte});
+  for (const char* byte : {"C0", "DB", "DD", "FF", "88"}) cases.push_back({commands::IDC_END_CODE, byte});
   cases.push_back({shell::IDC_WAIT_FRAME1, "6000"});
   for (const Case& k : cases) {
     SCOPED_TRACE(std::to_string(k.id) + " " + k.text);
