@@ -44,7 +44,7 @@ bool open_pty_line(Line& line, std::string& error) {
 bool open_device_line(Line& line, const std::string& device, int baud, std::string& error) {
   std::string reason;
   line.port = platform::serial_open(device, reason);
-  if (line.port == platform::invalid_serial) {
+  if (line.port == platform::INVALID_SERIAL) {
     error = device + ": " + reason;
     return false;
   }
@@ -75,7 +75,7 @@ void close_line(Line& line) {
 }
 
 int read_line(Line& line, uint8_t* buffer, int capacity, int timeout_ms) {
-  if (line.port != platform::invalid_serial) {
+  if (line.port != platform::INVALID_SERIAL) {
     platform::SerialTimeouts t;
     t.interval_ms = 2;
     t.total_constant_ms = timeout_ms > 0 ? timeout_ms : 1;
@@ -93,7 +93,7 @@ int read_line(Line& line, uint8_t* buffer, int capacity, int timeout_ms) {
 
 namespace {
 bool write_all(Line& line, const uint8_t* bytes, int count) {
-  if (line.port != platform::invalid_serial) return platform::serial_write(line.port, bytes, count) == count;
+  if (line.port != platform::INVALID_SERIAL) return platform::serial_write(line.port, bytes, count) == count;
   int done = 0;
   while (done < count) {
     ssize_t n = ::write(line.master, bytes + done, static_cast<size_t>(count - done));
@@ -108,7 +108,7 @@ bool write_all(Line& line, const uint8_t* bytes, int count) {
 }  // namespace
 
 bool write_line(Line& line, const uint8_t* bytes, int count) {
-  if (line.pace_baud <= 0 || line.port != platform::invalid_serial) return write_all(line, bytes, count);
+  if (line.pace_baud <= 0 || line.port != platform::INVALID_SERIAL) return write_all(line, bytes, count);
   // 10 bits a byte (start, 8 data, stop); chunks of about 2 ms keep the gaps
   // well below the host's 10-ms interval time-out at usual rates.
   const int per_chunk = std::max(1, line.pace_baud / 10 / 500);
@@ -124,7 +124,7 @@ bool write_line(Line& line, const uint8_t* bytes, int count) {
 }
 
 void pace_read(Line& line, int count) {
-  if (line.pace_baud <= 0 || line.port != platform::invalid_serial || count <= 0) return;
+  if (line.pace_baud <= 0 || line.port != platform::INVALID_SERIAL || count <= 0) return;
   const double now = static_cast<double>(platform::monotonic_ms());
   line.read_due_ms = std::max(line.read_due_ms, now) + count * 10000.0 / line.pace_baud;
   platform::sleep_ms(static_cast<int64_t>(line.read_due_ms - now));

@@ -12,7 +12,7 @@ namespace tessaril::sim {
 struct Line {
   int master = -1;       // pseudo-terminal master
   int slave_keep = -1;   // the slave, held open so a host that closes it causes no hang-up
-  platform::SerialHandle port = platform::invalid_serial;  // real device
+  platform::SerialHandle port = platform::INVALID_SERIAL;  // real device
   std::string path;      // what the host opens
   std::string link;      // symbolic link made to path, removed at the end
   int pace_baud = 0;     // 0: write at once

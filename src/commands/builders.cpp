@@ -43,11 +43,11 @@ void write_header(DialogHandle dialog, uint8_t code, int n) {
   uint8_t header[link::FRAME_HEADER];
   header[0] = code;
   if (is_extended_code(code)) {
-    header[1] = ext_header_tag;
+    header[1] = EXT_HEADER_TAG;
     header[2] = static_cast<uint8_t>((n + 6) & 0xFF);
-    header[3] = header_tag;
+    header[3] = HEADER_TAG;
   } else {
-    header[1] = header_tag;
+    header[1] = HEADER_TAG;
     header[2] = static_cast<uint8_t>(seq >> 8);
     header[3] = static_cast<uint8_t>(seq & 0xFF);
   }

@@ -32,9 +32,9 @@
 namespace tessaril::commands {
 
 // Byte 1 of a standard header and byte 3 of an extended one.
-inline constexpr uint8_t header_tag = 0x00;
+inline constexpr uint8_t HEADER_TAG = 0x00;
 // Byte 1 of an extended header.
-inline constexpr uint8_t ext_header_tag = 0x10;
+inline constexpr uint8_t EXT_HEADER_TAG = 0x10;
 
 // The frame sequence number; the command dialog sets it to 1 when it opens.
 inline std::atomic<uint16_t> seq_no{1};

@@ -109,7 +109,7 @@ inline constexpr CommandEntry command_table[] = {
 };
 // clang-format on
 
-inline constexpr size_t command_count = sizeof(command_table) / sizeof(command_table[0]);
+inline constexpr size_t COMMAND_COUNT = sizeof(command_table) / sizeof(command_table[0]);
 
 // The row of a command button, nullptr for any other id.
 constexpr const CommandEntry* find_command(int button_id) {
@@ -136,19 +136,19 @@ constexpr const char* command_button_text(int button_id) {
 // The table keeps its own promises: header forms follow the codes, ids and
 // codes are unique, chain presets name their chain box and waits.
 constexpr bool command_table_consistent() {
-  for (size_t i = 0; i < command_count; ++i) {
+  for (size_t i = 0; i < COMMAND_COUNT; ++i) {
     const CommandEntry& e = command_table[i];
     if ((e.header == HeaderForm::Extended) != is_extended_code(e.code)) return false;
     if (e.caption == nullptr || e.button_text == nullptr) return false;
     const bool chain = e.preset == Preset::Chain || e.preset == Preset::PlainThenChain;
     if (chain && (e.chain_box == 0 || e.wait1 == nullptr || e.wait2 == nullptr)) return false;
     if (e.preset == Preset::TransferStart && e.chain_box == 0) return false;
-    for (size_t j = i + 1; j < command_count; ++j)
+    for (size_t j = i + 1; j < COMMAND_COUNT; ++j)
       if (command_table[j].button_id == e.button_id || command_table[j].code == e.code) return false;
   }
   return true;
 }
-static_assert(command_count == 33);
+static_assert(COMMAND_COUNT == 33);
 
 // The commands the sequence builders send.
 inline constexpr uint8_t CODE_RESET_STATUS_LATCH = 0x09;

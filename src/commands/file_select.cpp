@@ -86,7 +86,7 @@ std::string open_file_title(FileKind kind, CalibrationVariant variant) {
 int select_transfer_file(DialogHandle dialog, FileKind kind, CalibrationVariant variant, char* name_out, int capacity,
                          int32_t& size_out, std::string& path_out) {
   std::string chosen;
-  if (!platform::open_file(platform::no_dialog, open_file_filter(kind, variant), open_file_title(kind, variant), chosen) ||
+  if (!platform::open_file(platform::NO_DIALOG, open_file_filter(kind, variant), open_file_title(kind, variant), chosen) ||
       chosen.empty())
     return 0;
   const int64_t size = platform::file_size(chosen);

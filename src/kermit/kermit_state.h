@@ -173,7 +173,7 @@ struct KermitState {
 
   // The serial port the line callbacks read and write (given by set-up; the
   // link owns it).
-  platform::SerialHandle port = platform::invalid_serial;
+  platform::SerialHandle port = platform::INVALID_SERIAL;
   // Full path of the file chosen for sending; the file list carries only its
   // upper-cased base name, which is what the 'F' packet announces.
   const char* send_path = nullptr;

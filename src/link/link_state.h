@@ -116,11 +116,11 @@ inline std::atomic<int32_t> rx_file_size{0};
 // The dialog the link's events go to (the command dialog): its result
 // fields, its traffic lists and message 1034. Written by the command dialog's
 // initialisation and end, read by the link threads at every event.
-inline std::atomic<platform::DialogHandle> command_dialog{platform::no_dialog};
+inline std::atomic<platform::DialogHandle> command_dialog{platform::NO_DIALOG};
 
-// The open port, or platform::invalid_serial. Written by open and close on
+// The open port, or platform::INVALID_SERIAL. Written by open and close on
 // the dialog thread, read by the link threads at every port call.
-inline std::atomic<platform::SerialHandle> com_handle{platform::invalid_serial};
+inline std::atomic<platform::SerialHandle> com_handle{platform::INVALID_SERIAL};
 
 // Fills step `step` (1-4) with a raw frame and its encoded form under
 // tx_frame_lock, lengths included; counts are cut to the buffers. Callers

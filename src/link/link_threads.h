@@ -32,7 +32,7 @@ bool start_link_threads();
 // Requests both threads to stop, cancels what they are doing on the port,
 // waits for them (up to 1000 ms for both, then up to 6000 ms for each one
 // still running), and posts 1039 to `notify` (the port-selection dialog;
-// no_dialog posts nothing). Joins every thread that ended; never leaves a
+// NO_DIALOG posts nothing). Joins every thread that ended; never leaves a
 // joinable std::thread behind. Does not close the port.
 void stop_link_threads(platform::DialogHandle notify);
 

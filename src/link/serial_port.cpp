@@ -33,7 +33,7 @@ bool open_serial_port(int port_number, int bit_rate, int bit_len, const std::str
   }
   std::string reason;
   platform::SerialHandle port = platform::serial_open(device, reason);
-  if (port == platform::invalid_serial) {
+  if (port == platform::INVALID_SERIAL) {
     error_text = "Cannot open COM" + std::to_string(port_number) + " (" + device + "): " + reason;
     return false;
   }
@@ -52,7 +52,7 @@ void report_port_error(const std::string& error_text) {
 
 void close_serial_port() {
   const platform::SerialHandle port = com_handle.load();
-  if (port == platform::invalid_serial) return;
+  if (port == platform::INVALID_SERIAL) return;
   tx_command.store(TX_IDLE);
   rx_command.store(RX_IDLE);
   advance_port_epoch();
@@ -60,7 +60,7 @@ void close_serial_port() {
   // port goes away.
   platform::serial_cancel(port);
   wait_ms(IDLE_WAIT_MS, threads_idle, nullptr);
-  com_handle.store(platform::invalid_serial);
+  com_handle.store(platform::INVALID_SERIAL);
   platform::serial_close(port);
 }
 

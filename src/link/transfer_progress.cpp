@@ -49,7 +49,7 @@ void begin_progress(TransferProgress& p, platform::DialogHandle dialog, bool sen
 }
 
 void update_progress(TransferProgress& p, int64_t bytes) {
-  if (p.dialog == platform::no_dialog || bytes == p.shown_bytes) return;
+  if (p.dialog == platform::NO_DIALOG || bytes == p.shown_bytes) return;
   const int64_t now = platform::monotonic_ms();
   if (now - p.shown_at < PROGRESS_INTERVAL_MS) return;
   p.shown_bytes = bytes;
@@ -58,7 +58,7 @@ void update_progress(TransferProgress& p, int64_t bytes) {
 }
 
 void end_progress(TransferProgress& p) {
-  if (p.dialog == platform::no_dialog || p.shown_bytes < 0) return;
+  if (p.dialog == platform::NO_DIALOG || p.shown_bytes < 0) return;
   platform::set_window_text(p.dialog, p.original);
   p.shown_bytes = -1;
 }

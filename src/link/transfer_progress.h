@@ -21,7 +21,7 @@ namespace tessaril::link {
 constexpr int64_t PROGRESS_INTERVAL_MS = 250;  // four updates a second at most
 
 struct TransferProgress {
-  platform::DialogHandle dialog = platform::no_dialog;
+  platform::DialogHandle dialog = platform::NO_DIALOG;
   std::string original;  // the caption before the transfer
   std::string name;
   bool sending = true;

@@ -28,7 +28,7 @@
 namespace tessaril::platform {
 
 using DialogHandle = int32_t;
-constexpr DialogHandle no_dialog = 0;
+constexpr DialogHandle NO_DIALOG = 0;
 
 // Message numbers as Windows numbers them.
 constexpr uint32_t WM_CLOSE = 0x0010;

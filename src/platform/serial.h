@@ -43,7 +43,7 @@
 namespace tessaril::platform {
 
 using SerialHandle = int32_t;
-constexpr SerialHandle invalid_serial = 0;
+constexpr SerialHandle INVALID_SERIAL = 0;
 
 struct SerialTimeouts {
   int interval_ms = 0;          // quiet time after the first byte that ends a read
@@ -55,7 +55,7 @@ struct SerialTimeouts {
 
 // Opens a device ("/dev/ttyUSB0", "COM3", "\\.\COM12") for reading and
 // writing, exclusively for this process, in raw mode. On failure returns
-// invalid_serial and puts the system's text for the reason into error_text
+// INVALID_SERIAL and puts the system's text for the reason into error_text
 // ("No such file or directory", "Device or resource busy", ...).
 [[nodiscard]] SerialHandle serial_open(const std::string& device, std::string& error_text);
 

@@ -33,7 +33,7 @@ struct Port {
 std::mutex table_lock;
 std::condition_variable table_changed;  // a call released its reference
 std::map<SerialHandle, std::shared_ptr<Port>> table;
-SerialHandle last_handle = invalid_serial;
+SerialHandle last_handle = INVALID_SERIAL;
 std::atomic<int> timeout_scale{100};
 
 std::shared_ptr<Port> find(SerialHandle handle) {
@@ -82,13 +82,13 @@ void cancel(Port& port) {
 SerialHandle serial_open(const std::string& device, std::string& error_text) {
   auto port = std::make_shared<Port>();
   port->os = os::open_port(device, error_text);
-  if (!port->os) return invalid_serial;
+  if (!port->os) return INVALID_SERIAL;
   std::lock_guard<std::mutex> lock(table_lock);
   SerialHandle handle = ++last_handle;
-  if (handle <= invalid_serial) {  // 2^31 opens: out of numbers rather than reuse one
+  if (handle <= INVALID_SERIAL) {  // 2^31 opens: out of numbers rather than reuse one
     --last_handle;
     error_text = "Too many ports opened";
-    return invalid_serial;
+    return INVALID_SERIAL;
   }
   table[handle] = std::move(port);
   return handle;

@@ -40,7 +40,7 @@ std::string_view id_text(const char (&field)[N]) {
 // Ends the dialog, first withdrawing it from the link threads' address.
 void end_command_dialog(platform::DialogHandle dialog) {
   platform::DialogHandle expected = dialog;
-  link::command_dialog.compare_exchange_strong(expected, platform::no_dialog);
+  link::command_dialog.compare_exchange_strong(expected, platform::NO_DIALOG);
   platform::end_dialog(dialog, 0);
 }
 
@@ -157,7 +157,7 @@ intptr_t on_command_dialog_init(platform::DialogHandle dialog) {
   commands::clear_frame_text();
   for (int id = IDC_DATA_FIRST; id <= IDC_DATA_LAST; ++id) text(dialog, id, "*");
   apply(dialog, initial_editor_values, std::size(initial_editor_values));
-  platform::set_style(dialog, IDC_RETURN_TO_MENU, return_to_menu_style);
+  platform::set_style(dialog, IDC_RETURN_TO_MENU, RETURN_TO_MENU_STYLE);
   return 1;
 }
 

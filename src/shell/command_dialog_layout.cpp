@@ -24,19 +24,19 @@ static_assert(IDC_HEX_LIST == status::IDC_HEX_LIST && IDC_TEXT_LIST == status::I
 static_assert(IDC_RESULT_FRAME1 == link::result_field_id(1) && IDC_RESULT_FRAME2 == link::result_field_id(2) &&
               IDC_RESULT_FRAME3 == link::result_field_id(3) && IDC_RESULT_KERMIT == link::result_field_id(4));
 
-constexpr uint32_t push_style = p::BS_PUSHBUTTON | p::WS_TABSTOP;
-constexpr uint32_t check_style = p::BS_AUTOCHECKBOX | p::WS_TABSTOP;
-constexpr uint32_t edit_style = p::WS_BORDER | p::WS_TABSTOP | p::ES_AUTOHSCROLL;
-constexpr uint32_t list_style = p::LBS_SORT | p::LBS_NOTIFY | p::WS_VSCROLL | p::WS_HSCROLL | p::WS_BORDER | p::WS_TABSTOP;
+constexpr uint32_t PUSH_STYLE = p::BS_PUSHBUTTON | p::WS_TABSTOP;
+constexpr uint32_t CHECK_STYLE = p::BS_AUTOCHECKBOX | p::WS_TABSTOP;
+constexpr uint32_t EDIT_STYLE = p::WS_BORDER | p::WS_TABSTOP | p::ES_AUTOHSCROLL;
+constexpr uint32_t LIST_STYLE = p::LBS_SORT | p::LBS_NOTIFY | p::WS_VSCROLL | p::WS_HSCROLL | p::WS_BORDER | p::WS_TABSTOP;
 
-constexpr size_t row_capacity = 200;
+constexpr size_t ROW_CAPACITY = 200;
 
 // Reached only while building the table at compile time, where calling it is
 // an error: every builder button must have its row in the command table.
 void not_a_command_button() {}
 
 struct Rows {
-  std::array<ControlSpec, row_capacity> row{};
+  std::array<ControlSpec, ROW_CAPACITY> row{};
   size_t count = 0;
 
   constexpr void add(const ControlSpec& c) { row[count++] = c; }  // a full table fails to compile (out of range)
@@ -45,10 +45,10 @@ struct Rows {
   constexpr void command(int id, int x, int y, int w, int h, bool shown) {
     const char* text = commands::command_button_text(id);
     if (!text) not_a_command_button();
-    add({id, ControlKind::Button, text, x, y, w, h, push_style, shown, false});
+    add({id, ControlKind::Button, text, x, y, w, h, PUSH_STYLE, shown, false});
   }
   constexpr void button(int id, const char* text, int x, int y, int w, int h, bool shown) {
-    add({id, ControlKind::Button, text, x, y, w, h, push_style, shown, false});
+    add({id, ControlKind::Button, text, x, y, w, h, PUSH_STYLE, shown, false});
   }
   constexpr void group(const char* text, int x, int y, int w, int h, bool shown) {
     add({IDC_STATIC, ControlKind::GroupBox, text, x, y, w, h, p::BS_GROUPBOX, shown, false});
@@ -62,17 +62,17 @@ struct Rows {
   }
   // align: ES_LEFT, ES_CENTER or ES_RIGHT.
   constexpr void edit(int id, uint32_t align, int x, int y, int w, int h, bool shown) {
-    add({id, ControlKind::Edit, "", x, y, w, h, edit_style | align, shown, false});
+    add({id, ControlKind::Edit, "", x, y, w, h, EDIT_STYLE | align, shown, false});
   }
   constexpr void radio(int id, const char* text, int x, int y, int w, int h, bool shown, bool first) {
     uint32_t style = p::BS_AUTORADIOBUTTON | (first ? p::WS_GROUP | p::WS_TABSTOP : 0);
     add({id, ControlKind::RadioButton, text, x, y, w, h, style, shown, first});
   }
   constexpr void check(int id, const char* text, int x, int y, int w, int h, bool shown) {
-    add({id, ControlKind::CheckBox, text, x, y, w, h, check_style, shown, false});
+    add({id, ControlKind::CheckBox, text, x, y, w, h, CHECK_STYLE, shown, false});
   }
   constexpr void list(int id, int x, int y, int w, int h) {
-    add({id, ControlKind::ListBox, "", x, y, w, h, list_style, true, false});
+    add({id, ControlKind::ListBox, "", x, y, w, h, LIST_STYLE, true, false});
   }
 };
 
@@ -206,16 +206,16 @@ constexpr Rows build_command_rows() {
   r.label("Header Size", 9, 286, 38, 9, shown);
   r.edit(IDC_HEADER_SIZE, p::ES_RIGHT, 49, 284, 16, 12, shown);
   r.label("Header", 9, 301, 23, 10, shown);
-  for (int k = 0; k < header_entry_count; ++k) r.edit(IDC_HEADER_FIRST + k, p::ES_RIGHT, 33 + 12 * k, 299, 12, 12, shown);
+  for (int k = 0; k < HEADER_ENTRY_COUNT; ++k) r.edit(IDC_HEADER_FIRST + k, p::ES_RIGHT, 33 + 12 * k, 299, 12, 12, shown);
   r.label("Header-Data Wait", 9, 317, 53, 10, shown);
   r.edit(IDC_HEADER_DATA_WAIT, p::ES_RIGHT, 63, 315, 31, 12, shown);
   r.label("Count", 97, 317, 18, 8, shown);
   r.group("Data Field", 122, 275, 130, 69, shown);
   r.label("Data Size", 137, 287, 33, 9, shown);
   r.edit(IDC_DATA_SIZE, p::ES_RIGHT, 175, 285, 16, 12, shown);
-  constexpr int data_row_y[] = {300, 313, 327};  // ten entries a row
-  for (int k = 0; k < data_entry_count; ++k)
-    r.edit(IDC_DATA_FIRST + k, p::ES_RIGHT, 127 + 12 * (k % 10), data_row_y[k / 10], 12, 12, shown);
+  constexpr int DATA_ROW_Y[] = {300, 313, 327};  // ten entries a row
+  for (int k = 0; k < DATA_ENTRY_COUNT; ++k)
+    r.edit(IDC_DATA_FIRST + k, p::ES_RIGHT, 127 + 12 * (k % 10), DATA_ROW_Y[k / 10], 12, 12, shown);
   r.group("CRC/END Field", 254, 276, 80, 56, shown);
   r.check(IDC_CRC_ENABLE, "CRC Code", 262, 288, 42, 10, shown);
   r.edit(IDC_CRC_HIGH, p::ES_RIGHT, 306, 286, 12, 12, shown);

@@ -16,11 +16,11 @@ namespace {
 
 template <size_t N>
 void read_text(const char* key, const char* default_value, char (&field)[N], const std::string& path) {
-  platform::profile_string(config_section, key, default_value, field, static_cast<int>(N), path);
+  platform::profile_string(CONFIG_SECTION, key, default_value, field, static_cast<int>(N), path);
 }
 
 int32_t read_int(const char* key, int32_t default_value, const std::string& path) {
-  return platform::profile_int(config_section, key, default_value, path);
+  return platform::profile_int(CONFIG_SECTION, key, default_value, path);
 }
 
 }  // namespace
@@ -41,21 +41,21 @@ uint32_t read_config() {
 
   // In the order of the file's documentation; a missing file gives every default.
   AppConfig& c = app_config;
-  c.sio_port = read_int("sio_port", default_sio_port, path);
-  c.bit_rate = read_int("bit_rate", default_bit_rate, path);
-  c.bit_len = read_int("bit_len", default_bit_len, path);
-  c.stop_len = read_int("stop_len", default_stop_len, path);
-  read_text("parity", default_parity, c.parity, path);
-  read_text("flow_ctl", default_flow_ctl, c.flow_ctl, path);
-  read_text("bpn", default_bpn, c.bpn_text, path);
-  read_text("MID", default_mid, c.mid_text, path);
-  read_text("bsn", default_bsn, c.bsn_text, path);
-  read_text("fid", default_fid, c.fid_text, path);
-  c.rty_tmr = read_int("rty_tmr", default_rty_tmr, path);
+  c.sio_port = read_int("sio_port", DEFAULT_SIO_PORT, path);
+  c.bit_rate = read_int("bit_rate", DEFAULT_BIT_RATE, path);
+  c.bit_len = read_int("bit_len", DEFAULT_BIT_LEN, path);
+  c.stop_len = read_int("stop_len", DEFAULT_STOP_LEN, path);
+  read_text("parity", DEFAULT_PARITY, c.parity, path);
+  read_text("flow_ctl", DEFAULT_FLOW_CTL, c.flow_ctl, path);
+  read_text("bpn", DEFAULT_BPN, c.bpn_text, path);
+  read_text("MID", DEFAULT_MID, c.mid_text, path);
+  read_text("bsn", DEFAULT_BSN, c.bsn_text, path);
+  read_text("fid", DEFAULT_FID, c.fid_text, path);
+  c.rty_tmr = read_int("rty_tmr", DEFAULT_RTY_TMR, path);
   read_text("cfg_folder", platform::default_cfg_folder(), c.cfg_folder, path);
   read_text("cmd_log_folder", platform::default_cmd_log_folder(), c.cmd_log_folder, path);
-  c.logfile_max = read_int("logfile_max", default_logfile_max, path);
-  c.logline_max = read_int("logline_max", default_logline_max, path);
+  c.logfile_max = read_int("logfile_max", DEFAULT_LOGFILE_MAX, path);
+  c.logline_max = read_int("logline_max", DEFAULT_LOGLINE_MAX, path);
   return status;
 }
 

@@ -49,22 +49,22 @@ struct AppConfig {
 extern AppConfig app_config;
 
 // The section and the defaults, as read_config applies them.
-inline constexpr const char* config_section = "section1";
-inline constexpr int32_t default_sio_port = 1;
-inline constexpr int32_t default_bit_rate = 38400;
-inline constexpr int32_t default_bit_len = 8;
-inline constexpr int32_t default_stop_len = 1;
-inline constexpr const char* default_parity = "none";
-inline constexpr const char* default_flow_ctl = "none";
-inline constexpr const char* default_bpn = "0000000000000";
-inline constexpr const char* default_mid = "000000";
-inline constexpr const char* default_bsn = "000000000";
-inline constexpr const char* default_fid = "000000";
-inline constexpr int32_t default_rty_tmr = 2500;
+inline constexpr const char* CONFIG_SECTION = "section1";
+inline constexpr int32_t DEFAULT_SIO_PORT = 1;
+inline constexpr int32_t DEFAULT_BIT_RATE = 38400;
+inline constexpr int32_t DEFAULT_BIT_LEN = 8;
+inline constexpr int32_t DEFAULT_STOP_LEN = 1;
+inline constexpr const char* DEFAULT_PARITY = "none";
+inline constexpr const char* DEFAULT_FLOW_CTL = "none";
+inline constexpr const char* DEFAULT_BPN = "0000000000000";
+inline constexpr const char* DEFAULT_MID = "000000";
+inline constexpr const char* DEFAULT_BSN = "000000000";
+inline constexpr const char* DEFAULT_FID = "000000";
+inline constexpr int32_t DEFAULT_RTY_TMR = 2500;
 // cfg_folder and cmd_log_folder default to the folders of the platform
 // layer: platform::default_cfg_folder(), platform::default_cmd_log_folder().
-inline constexpr int32_t default_logfile_max = 7;
-inline constexpr int32_t default_logline_max = 1000;
+inline constexpr int32_t DEFAULT_LOGFILE_MAX = 7;
+inline constexpr int32_t DEFAULT_LOGLINE_MAX = 1000;
 
 // The file read_config reads: ".\buc_setup.ini" in the native form, i.e. in
 // the current directory whatever the folder of the executable.

@@ -135,8 +135,8 @@ using commands::IDC_CRC_RECALC;
 using commands::IDC_RESET_STATE;    // created hidden
 using commands::IDC_KERMIT_QUIT;
 inline constexpr int IDC_RETURN_TO_MENU = 223;
-inline constexpr int header_entry_count = IDC_HEADER_LAST - IDC_HEADER_FIRST + 1;  // 6
-inline constexpr int data_entry_count = IDC_DATA_LAST - IDC_DATA_FIRST + 1;        // 30
+inline constexpr int HEADER_ENTRY_COUNT = IDC_HEADER_LAST - IDC_HEADER_FIRST + 1;  // 6
+inline constexpr int DATA_ENTRY_COUNT = IDC_DATA_LAST - IDC_DATA_FIRST + 1;        // 30
 
 // Sequence result area.
 using commands::IDC_RESULT_FRAME1;  // result field of step s: 2301 + 100 * s

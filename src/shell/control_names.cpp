@@ -161,14 +161,14 @@ const std::vector<Named>& all_names() {
 std::string_view control_short_name(int id) {
   for (const ShortName& s : fixed_short_names)
     if (s.id == id) return s.name;
-  static const std::array<std::string, header_entry_count + data_entry_count> entries = [] {
-    std::array<std::string, header_entry_count + data_entry_count> a;
-    for (int k = 0; k < header_entry_count; ++k) a[k] = entry_short_name(IDC_HEADER_FIRST + k);
-    for (int k = 0; k < data_entry_count; ++k) a[header_entry_count + k] = entry_short_name(IDC_DATA_FIRST + k);
+  static const std::array<std::string, HEADER_ENTRY_COUNT + DATA_ENTRY_COUNT> entries = [] {
+    std::array<std::string, HEADER_ENTRY_COUNT + DATA_ENTRY_COUNT> a;
+    for (int k = 0; k < HEADER_ENTRY_COUNT; ++k) a[k] = entry_short_name(IDC_HEADER_FIRST + k);
+    for (int k = 0; k < DATA_ENTRY_COUNT; ++k) a[HEADER_ENTRY_COUNT + k] = entry_short_name(IDC_DATA_FIRST + k);
     return a;
   }();
   if (id >= IDC_HEADER_FIRST && id <= IDC_HEADER_LAST) return entries[id - IDC_HEADER_FIRST];
-  if (id >= IDC_DATA_FIRST && id <= IDC_DATA_LAST) return entries[header_entry_count + id - IDC_DATA_FIRST];
+  if (id >= IDC_DATA_FIRST && id <= IDC_DATA_LAST) return entries[HEADER_ENTRY_COUNT + id - IDC_DATA_FIRST];
   return {};
 }
 

@@ -11,6 +11,6 @@
 
 namespace tessaril::shell {
 
-inline std::atomic<platform::DialogHandle> port_dialog{platform::no_dialog};
+inline std::atomic<platform::DialogHandle> port_dialog{platform::NO_DIALOG};
 
 }  // namespace tessaril::shell

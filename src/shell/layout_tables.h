@@ -32,16 +32,16 @@ extern const platform::DialogTemplate command_dialog_template;  // 103
 // Window styles and font of the two dialogs, for back ends that draw frames.
 // The port dialog has a system menu (its close box ends the program); the
 // command dialog has none: "Return to Menu" is its only way out.
-inline constexpr uint32_t port_dialog_style =
+inline constexpr uint32_t PORT_DIALOG_STYLE =
     platform::WS_POPUP | platform::WS_CAPTION | platform::WS_SYSMENU | platform::DS_MODALFRAME | platform::DS_SETFONT;
-inline constexpr uint32_t command_dialog_style =
+inline constexpr uint32_t COMMAND_DIALOG_STYLE =
     platform::WS_POPUP | platform::WS_CAPTION | platform::DS_MODALFRAME | platform::DS_SETFONT;
-inline constexpr int dialog_font_points = 9;
+inline constexpr int DIALOG_FONT_POINTS = 9;
 inline constexpr const char* dialog_font_face = "ＭＳ Ｐゴシック";  // UTF-8
 
 // The style "Return to Menu" (223) gets when the command dialog opens: child,
 // visible, push button, text centred both ways, no tab stop.
-inline constexpr uint32_t return_to_menu_style = 0x50000F00;
+inline constexpr uint32_t RETURN_TO_MENU_STYLE = 0x50000F00;
 
 // The row of control id in a layout, or nullptr. Labels (IDC_STATIC) are not
 // looked up.

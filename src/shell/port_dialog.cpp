@@ -28,10 +28,10 @@ namespace tessaril::shell {
 namespace {
 
 // Sleeps of the closing: after the stop request's waits, and in the 1039 handler.
-constexpr int close_pause_ms = 500;
+constexpr int CLOSE_PAUSE_MS = 500;
 
 // The Kermit line callback writes a packet in at most this many write calls.
-constexpr int initial_kermit_write_budget = 10;
+constexpr int INITIAL_KERMIT_WRITE_BUDGET = 10;
 
 std::atomic<bool> command_dialog_up{false};
 
@@ -57,11 +57,11 @@ intptr_t on_port_dialog_init(platform::DialogHandle dialog) {
   port_dialog.store(dialog);
   (void)read_config();  // a missing file leaves the defaults, silently
   seed_product_id();
-  // The header tags (commands::ext_header_tag 0x10, commands::header_tag
+  // The header tags (commands::EXT_HEADER_TAG 0x10, commands::HEADER_TAG
   // 0x00) are constants of the builders: they hold their start-up values
   // from the beginning and nothing can change them.
-  static_assert(commands::ext_header_tag == 0x10 && commands::header_tag == 0x00);
-  kermit::kermit_write_budget.store(initial_kermit_write_budget);
+  static_assert(commands::EXT_HEADER_TAG == 0x10 && commands::HEADER_TAG == 0x00);
+  kermit::kermit_write_budget.store(INITIAL_KERMIT_WRITE_BUDGET);
   status::init_status_table();
 
   char number[16];
@@ -106,14 +106,14 @@ void open_port(platform::DialogHandle dialog) {
   platform::run_dialog(command_dialog_template, dialog, command_dialog_with_report, 0);
 
   pending_port_error.clear();
-  link::command_dialog.store(platform::no_dialog);
+  link::command_dialog.store(platform::NO_DIALOG);
   command_dialog_up.store(false);
 }
 
 void on_port_dialog_close(platform::DialogHandle) {
   if (command_dialog_up.load()) return;
   link::stop_link_threads(port_dialog.load());  // posts 1039 when done
-  platform::sleep_ms(close_pause_ms);
+  platform::sleep_ms(CLOSE_PAUSE_MS);
 }
 
 void show_fatal_notice(platform::DialogHandle dialog) {
@@ -141,12 +141,12 @@ intptr_t port_dialog_proc(platform::DialogHandle dialog, uint32_t message, uintp
     case WM_FATAL_NOTICE:
       show_fatal_notice(dialog);
       platform::end_dialog(dialog, 0);
-      port_dialog.store(platform::no_dialog);
+      port_dialog.store(platform::NO_DIALOG);
       return 0;
     case link::WM_END_PORT_DIALOG:
-      platform::sleep_ms(close_pause_ms);
+      platform::sleep_ms(CLOSE_PAUSE_MS);
       platform::end_dialog(dialog, 0);
-      port_dialog.store(platform::no_dialog);
+      port_dialog.store(platform::NO_DIALOG);
       return 1;
     default:
       return 0;

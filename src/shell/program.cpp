@@ -12,7 +12,7 @@ namespace tessaril::shell {
 namespace {
 
 // --fast-timeouts: percent of the real total read time-outs.
-constexpr int fast_timeout_percent = 5;
+constexpr int FAST_TIMEOUT_PERCENT = 5;
 
 }  // namespace
 
@@ -83,14 +83,14 @@ bool parse_program_options(int argc, const char* const* argv, ProgramOptions& op
 }
 
 int run_program(const ProgramOptions& options) {
-  if (options.fast_timeouts) platform::set_serial_timeout_scale(fast_timeout_percent);
+  if (options.fast_timeouts) platform::set_serial_timeout_scale(FAST_TIMEOUT_PERCENT);
   if (!options.port_device.empty()) platform::set_serial_device_override(options.port_device);
-  platform::run_dialog(port_dialog_template, platform::no_dialog, port_dialog_proc, 0);
-  port_dialog.store(platform::no_dialog);
+  platform::run_dialog(port_dialog_template, platform::NO_DIALOG, port_dialog_proc, 0);
+  port_dialog.store(platform::NO_DIALOG);
   // The fatal-error notice ends the dialog without stopping the threads;
   // none may outlive the program's end, and they are stopped here, on the
   // way out, rather than by a destructor at exit.
-  if (link::send_thread_running() || link::receive_thread_running()) link::stop_link_threads(platform::no_dialog);
+  if (link::send_thread_running() || link::receive_thread_running()) link::stop_link_threads(platform::NO_DIALOG);
   return 0;
 }
 

@@ -38,7 +38,7 @@ struct ProgramOptions {
 // Exit codes: 0 all well; 1 the dialogs were gone or would not close; 2 a bad
 // command line or a malformed script line; 3 the script ran to its end and an
 // expectation failed. (The script player returns the same numbers.)
-inline constexpr int exit_usage = 2;
+inline constexpr int EXIT_USAGE = 2;
 
 // Reads the command line. False with a message in error for an unknown
 // option or a --script without its file.

@@ -18,8 +18,8 @@ LogSettings settings;
 
 namespace {
 
-constexpr int32_t start_log_date = 20120101;
-constexpr int64_t busy_poll_ms = 25;
+constexpr int32_t START_LOG_DATE = 20120101;
+constexpr int64_t BUSY_POLL_MS = 25;
 
 // cmd_log_folder is a prefix of the file names: the part up to its last
 // separator is the folder searched and created, the rest starts every name.
@@ -39,7 +39,7 @@ void take_busy_mark() {
   int32_t expected = 0;
   while (!log_busy.compare_exchange_strong(expected, 1, std::memory_order_acquire)) {
     expected = 0;
-    platform::sleep_ms(busy_poll_ms);
+    platform::sleep_ms(BUSY_POLL_MS);
   }
 }
 
@@ -82,7 +82,7 @@ void rotate(int32_t today) {
 void trim_list_box(platform::DialogHandle dialog, int list_box_id, int& count) {
   const int64_t limit = static_cast<int64_t>(settings.line_max) - 1;
   // A box never empties itself to make room: logline_max of 1 or less keeps one line.
-  while (count > 0 && (count >= limit || count >= log_list_limit)) {
+  while (count > 0 && (count >= limit || count >= LOG_LIST_LIMIT)) {
     if (platform::list_delete(dialog, list_box_id, 0) < 0) break;
     --count;
   }
@@ -92,7 +92,7 @@ void trim_list_box(platform::DialogHandle dialog, int list_box_id, int& count) {
 
 void init_command_log(const LogSettings& new_settings) {
   settings = new_settings;
-  log_date = start_log_date;
+  log_date = START_LOG_DATE;
   log_path.clear();
   log_busy.store(0, std::memory_order_release);
 }

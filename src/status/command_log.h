@@ -50,7 +50,7 @@ inline constexpr int IDC_HEX_LIST = 225;   // "RFC1055 Frame DATA (Hex Code)"
 inline constexpr int IDC_TEXT_LIST = 226;  // "DATA Segment (Ascii Code)"
 
 // Hard bound of a traffic list box, whatever logline_max says.
-inline constexpr int log_list_limit = 9999;
+inline constexpr int LOG_LIST_LIMIT = 9999;
 
 // Date of the current log file as YYYYMMDD; 20120101 until the first line.
 extern int32_t log_date;

@@ -8,7 +8,7 @@
 
 namespace tessaril::status {
 
-StatusEntry status_table[status_row_count];
+StatusEntry status_table[STATUS_ROW_COUNT];
 std::atomic<int32_t> fatal_notice_shown{0};
 
 namespace {
@@ -326,7 +326,7 @@ constexpr Row rows[] = {
     {0x10880000, "ERR300"},  // 300
 };
 
-static_assert(sizeof rows / sizeof rows[0] == status_row_count - 1, "rows 1..300");
+static_assert(sizeof rows / sizeof rows[0] == STATUS_ROW_COUNT - 1, "rows 1..300");
 
 // Every code is one group and one bit, in ascending order.
 constexpr bool rows_well_formed() {
@@ -378,7 +378,7 @@ constexpr Word result_words[] = {
 
 void init_status_table() {
   fill(status_table[0], 0, undefined_row);
-  for (int32_t i = 1; i < status_row_count; ++i) fill(status_table[i], i, rows[i - 1]);
+  for (int32_t i = 1; i < STATUS_ROW_COUNT; ++i) fill(status_table[i], i, rows[i - 1]);
 }
 
 const StatusEntry* find_status(uint32_t code) {

@@ -91,8 +91,8 @@ struct StatusEntry {
   char text[100];  // CP932, NUL-terminated; an empty text is a single NUL
 };
 
-inline constexpr int status_row_count = 301;
-extern StatusEntry status_table[status_row_count];
+inline constexpr int STATUS_ROW_COUNT = 301;
+extern StatusEntry status_table[STATUS_ROW_COUNT];
 
 // Fills all 301 rows. Called once by the port dialog's initialisation, before
 // the link threads start; calling it again gives the same table.

@@ -43,15 +43,15 @@ class CommandDialogTest : public ::testing::Test {
     link::reset_link_state();
     set_transfer_file("", 0, "");
     kermit_quit_request.store(0);
-    std::snprintf(product_id.bpn_text, sizeof product_id.bpn_text, "%s", shell::default_bpn);
+    std::snprintf(product_id.bpn_text, sizeof product_id.bpn_text, "%s", shell::DEFAULT_BPN);
     std::snprintf(product_id.mid_text, sizeof product_id.mid_text, "%s", "000");
-    std::snprintf(product_id.bsn_text, sizeof product_id.bsn_text, "%s", shell::default_bsn);
-    std::snprintf(product_id.fid_text, sizeof product_id.fid_text, "%s", shell::default_fid);
+    std::snprintf(product_id.bsn_text, sizeof product_id.bsn_text, "%s", shell::DEFAULT_BSN);
+    std::snprintf(product_id.fid_text, sizeof product_id.fid_text, "%s", shell::DEFAULT_FID);
     dialog = ui::create_test_dialog(shell::command_dialog_template);
     shell::on_command_dialog_init(dialog);
   }
   void TearDown() override {
-    link::command_dialog.store(platform::no_dialog);
+    link::command_dialog.store(platform::NO_DIALOG);
     ui::destroy_test_dialog(dialog);
   }
 
@@ -92,7 +92,7 @@ class CommandDialogTest : public ::testing::Test {
     return std::vector<uint8_t>(copy.enc, copy.enc + copy.enc_len);
   }
 
-  platform::DialogHandle dialog = platform::no_dialog;
+  platform::DialogHandle dialog = platform::NO_DIALOG;
 };
 
 // The bytes of a text followed by its NUL.

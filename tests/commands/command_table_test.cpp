@@ -17,7 +17,7 @@ TEST(CommandsCatalogue, ButtonsSendTheirCodes) {
       {4151, 0x0F}, {4161, 0x10}, {4171, 0x11}, {4181, 0x12}, {4182, 0x13}, {4191, 0x14}, {4192, 0x60},
       {4183, 0x61}, {4242, 0x74}, {4252, 0x75}, {4301, 0x76}, {4291, 0x77}, {4281, 0x78}, {4271, 0x79},
       {4251, 0x7B}, {4241, 0x7C}, {4231, 0x7D}, {4221, 0x7E}, {4211, 0x7F}};
-  ASSERT_EQ(command_count, expected.size());
+  ASSERT_EQ(COMMAND_COUNT, expected.size());
   for (const auto& [button, code] : expected) {
     const CommandEntry* e = find_command(button);
     ASSERT_NE(e, nullptr) << button;

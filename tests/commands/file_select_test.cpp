@@ -171,7 +171,7 @@ TEST_F(CommandsFileSelect, EachButtonOpensTheDialogForItsKindOfFile) {
   choose(std::nullopt, IDC_SELECT_CAL_FILE);
   EXPECT_EQ(pattern(), "*.XML");
   EXPECT_EQ(asked.title, platform::utf8_to_cp932("キャリブレーションデータファイル選択"));
-  EXPECT_EQ(asked.owner, platform::no_dialog);
+  EXPECT_EQ(asked.owner, platform::NO_DIALOG);
   select_radio({IDC_CAL_XML, IDC_CAL_GZ}, IDC_CAL_GZ);
   choose(std::nullopt, IDC_SELECT_CAL_FILE);
   EXPECT_EQ(pattern(), "*.GZ");

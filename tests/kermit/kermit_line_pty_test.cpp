@@ -33,7 +33,7 @@ class KermitLine : public ::testing::Test {
   void SetUp() override {
     std::string error;
     port = platform::serial_open(pty.slave_path(), error);
-    ASSERT_NE(port, platform::invalid_serial) << error;
+    ASSERT_NE(port, platform::INVALID_SERIAL) << error;
     platform::SerialTimeouts t;  // the port's time-outs, 300 ms for one byte, shortened tenfold
     t.interval_ms = 10;
     t.total_multiplier_ms = 150;
@@ -54,7 +54,7 @@ class KermitLine : public ::testing::Test {
   }
 
   PtyPair pty;
-  platform::SerialHandle port = platform::invalid_serial;
+  platform::SerialHandle port = platform::INVALID_SERIAL;
   KermitState k;
   KermitResult r;
   KermitBuffers b;
@@ -133,7 +133,7 @@ TEST_F(KermitLine, LineOfStartMarksEndsTheRead) {
 
 TEST_F(KermitLine, ClosedPortOrNoBufferFails) {
   EXPECT_EQ(readpkt(&k, nullptr, 94), -1);
-  k.port = platform::invalid_serial;
+  k.port = platform::INVALID_SERIAL;
   EXPECT_EQ(read(), -1);
   EXPECT_EQ(tx_data(&k, "abc", 3), -1);
 }
@@ -205,7 +205,7 @@ TEST_F(KermitLine, WholeTransferOverThePort) {
 
   master_fd = pty.master_fd();
   auto device = std::make_unique<test::Engine>();
-  prepare_kermit(&device->k, &device->r, &device->b, "", "", platform::invalid_serial);
+  prepare_kermit(&device->k, &device->r, &device->b, "", "", platform::INVALID_SERIAL);
   device->k.readpkt = device_readpkt;
   device->k.tx_data = device_tx;
   std::atomic<int> device_result{0};

@@ -20,11 +20,11 @@ class LinkFrameWriteTest : public ::testing::Test {
   void SetUp() override {
     std::string error;
     com_handle = platform::serial_open(pty.slave_path(), error);
-    ASSERT_NE(com_handle.load(), platform::invalid_serial) << error;
+    ASSERT_NE(com_handle.load(), platform::INVALID_SERIAL) << error;
   }
   void TearDown() override {
     platform::serial_close(com_handle.load());
-    com_handle = platform::invalid_serial;
+    com_handle = platform::INVALID_SERIAL;
   }
   PtyPair pty;
 };

@@ -54,7 +54,7 @@ struct PeerCallbacks {
 };
 
 KermitPeer::KermitPeer(PtyPair& pty, PeerScript script) : pty_(pty), script_(std::move(script)) {
-  prepare_kermit(&k_, &r_, &b_, "", "", platform::invalid_serial);
+  prepare_kermit(&k_, &r_, &b_, "", "", platform::INVALID_SERIAL);
   list_[0] = script_.name.c_str();
   k_.file_list = list_;
   k_.readpkt = PeerCallbacks::readpkt;

@@ -31,8 +31,8 @@ class LinkTest : public ::testing::Test {
   std::vector<std::string> text_lines();
 
   TempFolder folder;
-  platform::DialogHandle dialog = platform::no_dialog;
-  platform::DialogHandle port_dialog = platform::no_dialog;
+  platform::DialogHandle dialog = platform::NO_DIALOG;
+  platform::DialogHandle port_dialog = platform::NO_DIALOG;
   std::vector<ui::PostedMessage> pending;
 };
 

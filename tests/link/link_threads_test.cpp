@@ -214,7 +214,7 @@ TEST_F(LinkThreadsTest, ClosingThePortUnderAReadIsSafeAndTheNextOpenGetsItsAnswe
   const int64_t start = platform::monotonic_ms();
   close_serial_port();
   EXPECT_LT(platform::monotonic_ms() - start, 1000);
-  EXPECT_EQ(com_handle.load(), platform::invalid_serial);
+  EXPECT_EQ(com_handle.load(), platform::INVALID_SERIAL);
   EXPECT_FALSE(receive_thread_busy());
   EXPECT_EQ(rx_command.load(), RX_IDLE);
   EXPECT_FALSE(platform::serial_is_open(old_port));
@@ -348,12 +348,12 @@ TEST_F(LinkPortTest, APortThatFailsToOpenIsShownAndLoggedAndFailsEveryExchange) 
   std::string error;
   EXPECT_FALSE(open_serial_port(4, 38400, 8, ini, error));
   EXPECT_EQ(error, "Cannot open COM4 (/dev/tessaril-absent): No such file or directory");
-  EXPECT_EQ(com_handle.load(), platform::invalid_serial);
+  EXPECT_EQ(com_handle.load(), platform::INVALID_SERIAL);
   // COM0 (typed as 0 or 256) has no device of its own: it never opens COM1's.
   std::string com0_error;
   EXPECT_FALSE(open_serial_port(0, 38400, 8, ini, com0_error));
   EXPECT_EQ(com0_error.rfind("Cannot open COM0: no device for this port number", 0), 0u) << com0_error;
-  EXPECT_EQ(com_handle.load(), platform::invalid_serial);
+  EXPECT_EQ(com_handle.load(), platform::INVALID_SERIAL);
   report_port_error(error);
   auto hex = hex_lines();
   ASSERT_EQ(hex.size(), 1u);

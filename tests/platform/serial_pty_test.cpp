@@ -21,11 +21,11 @@ namespace {
 using namespace tessaril::platform;
 
 struct OpenPort {
-  SerialHandle handle = invalid_serial;
+  SerialHandle handle = INVALID_SERIAL;
   explicit OpenPort(const std::string& path) {
     std::string error;
     handle = serial_open(path, error);
-    EXPECT_NE(handle, invalid_serial) << error;
+    EXPECT_NE(handle, INVALID_SERIAL) << error;
   }
   ~OpenPort() { serial_close(handle); }
 };
@@ -40,11 +40,11 @@ SerialTimeouts windows_timeouts(int interval, int multiplier, int constant) {
 
 TEST(PlatformSerial, OpenFailureNamesTheSystemReason) {
   std::string error;
-  EXPECT_EQ(serial_open("/dev/tessaril-no-such-port", error), invalid_serial);
+  EXPECT_EQ(serial_open("/dev/tessaril-no-such-port", error), INVALID_SERIAL);
   EXPECT_EQ(error, "No such file or directory");
   TempFolder folder;
   std::string plain = folder.write("file.txt", "x");
-  EXPECT_EQ(serial_open(plain, error), invalid_serial);
+  EXPECT_EQ(serial_open(plain, error), INVALID_SERIAL);
   EXPECT_FALSE(error.empty());
   // A permission error says what to do about it (root, running the tests,
   // opens any device, so the text is checked on its own).
@@ -57,7 +57,7 @@ TEST(PlatformSerial, SecondOpenOfTheSamePortIsRefused) {
   OpenPort first(pty.slave_path());
   std::string error;
   SerialHandle second = serial_open(pty.slave_path(), error);
-  EXPECT_EQ(second, invalid_serial);
+  EXPECT_EQ(second, INVALID_SERIAL);
   EXPECT_NE(error.find("busy"), std::string::npos) << error;
   serial_close(second);
 }
@@ -160,7 +160,7 @@ TEST(PlatformSerial, CloseUnderABlockedReadNeverLetsTheOldHandleReachANewFile) {
   TempFolder folder;
   std::string error;
   SerialHandle handle = serial_open(pty.slave_path(), error);
-  ASSERT_NE(handle, invalid_serial) << error;
+  ASSERT_NE(handle, INVALID_SERIAL) << error;
   serial_set_timeouts(handle, windows_timeouts(10, 150, 150));
   std::atomic<int> result{99};
   std::thread reader([&] {
@@ -184,7 +184,7 @@ TEST(PlatformSerial, CloseUnderABlockedReadNeverLetsTheOldHandleReachANewFile) {
   EXPECT_EQ(TempFolder::read(path), "");
   // A reopened port is a new handle.
   SerialHandle again = serial_open(pty.slave_path(), error);
-  EXPECT_NE(again, invalid_serial);
+  EXPECT_NE(again, INVALID_SERIAL);
   EXPECT_NE(again, handle);
   serial_close(again);
   serial_close(handle);  // a second close does nothing

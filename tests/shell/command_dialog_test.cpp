@@ -44,7 +44,7 @@ class ShellCommandDialog : public ::testing::Test {
   }
   void TearDown() override {
     set_sequencer_sleep(nullptr);
-    link::command_dialog.store(platform::no_dialog);
+    link::command_dialog.store(platform::NO_DIALOG);
     ui::destroy_test_dialog(dialog);
     link::reset_link_state();
   }
@@ -66,7 +66,7 @@ class ShellCommandDialog : public ::testing::Test {
     ASSERT_TRUE(link::open_serial_port(1, 38400, 8, ini, error)) << error;
   }
 
-  platform::DialogHandle dialog = platform::no_dialog;
+  platform::DialogHandle dialog = platform::NO_DIALOG;
 };
 
 TEST_F(ShellCommandDialog, OpeningShowsTheStartValues) {
@@ -188,12 +188,12 @@ TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
   test::TempFolder folder;
   test::PtyPair pty;
   open_pty_port(folder, pty);
-  ASSERT_NE(link::com_handle.load(), platform::invalid_serial);
+  ASSERT_NE(link::com_handle.load(), platform::INVALID_SERIAL);
   proc(platform::WM_INITDIALOG);
 
   click(IDC_GET_FAULT_STATUS);
   EXPECT_EQ(on_command(dialog, IDC_RETURN_TO_MENU), 1);
-  EXPECT_EQ(link::com_handle.load(), platform::invalid_serial);
+  EXPECT_EQ(link::com_handle.load(), platform::INVALID_SERIAL);
   const std::vector<ui::PostedMessage> posts = ui::take_posted_messages(dialog);
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(posts[0].message, link::WM_END_COMMAND_DIALOG);
@@ -206,11 +206,11 @@ TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
 
   EXPECT_EQ(proc(link::WM_END_COMMAND_DIALOG), 1);
   EXPECT_FALSE(ui::dialog_alive(dialog));
-  EXPECT_EQ(link::command_dialog.load(), platform::no_dialog);
+  EXPECT_EQ(link::command_dialog.load(), platform::NO_DIALOG);
 }
 
 TEST_F(ShellCommandDialog, ReturnToMenuFromAPortThatNeverOpenedLeavesNothingPending) {
-  ASSERT_EQ(link::com_handle.load(), platform::invalid_serial);
+  ASSERT_EQ(link::com_handle.load(), platform::INVALID_SERIAL);
   proc(platform::WM_INITDIALOG);
   // A short write was just answered with a resend of Frame 1.
   set_sequencer_sleep(no_pause);
@@ -253,12 +253,12 @@ TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork
   const auto start = std::chrono::steady_clock::now();
   on_command(dialog, IDC_RETURN_TO_MENU);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
-  EXPECT_EQ(link::com_handle.load(), platform::invalid_serial);
+  EXPECT_EQ(link::com_handle.load(), platform::INVALID_SERIAL);
   EXPECT_EQ(link::rx_command.load(), link::RX_IDLE);
   EXPECT_FALSE(link::receive_thread_busy());
   EXPECT_FALSE(link::send_thread_busy());
   proc(link::WM_END_COMMAND_DIALOG);
-  link::stop_link_threads(platform::no_dialog);
+  link::stop_link_threads(platform::NO_DIALOG);
   platform::set_serial_timeout_scale(100);
 }
 
@@ -268,7 +268,7 @@ TEST_F(ShellCommandDialog, FatalNoticeIsShownOnceAndEndsEveryDialogThatGetsIt) {
   proc(platform::WM_INITDIALOG);
   EXPECT_EQ(proc(1037), 0);
   EXPECT_FALSE(ui::dialog_alive(dialog));
-  EXPECT_EQ(link::command_dialog.load(), platform::no_dialog);
+  EXPECT_EQ(link::command_dialog.load(), platform::NO_DIALOG);
   ASSERT_EQ(ui::message_boxes().size(), boxes_before + 1);
   EXPECT_EQ(ui::message_boxes().back().owner, dialog);
   EXPECT_EQ(ui::message_boxes().back().flags, platform::MB_ICONWARNING);

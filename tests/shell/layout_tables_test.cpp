@@ -69,8 +69,8 @@ TEST(ShellLayout, CommandDialogFrame) {
   EXPECT_STREQ(t.caption, "Remote Control Command V 3.0.8");
   EXPECT_EQ(t.width, 551);
   EXPECT_EQ(t.height, 468);
-  EXPECT_EQ(command_dialog_style & platform::WS_SYSMENU, 0u);  // no close box
-  EXPECT_NE(port_dialog_style & platform::WS_SYSMENU, 0u);
+  EXPECT_EQ(COMMAND_DIALOG_STYLE & platform::WS_SYSMENU, 0u);  // no close box
+  EXPECT_NE(PORT_DIALOG_STYLE & platform::WS_SYSMENU, 0u);
   // The first and the last rows of the tab order.
   EXPECT_EQ(t.controls[0].id, 4011);
   EXPECT_EQ(t.controls[t.control_count - 1].kind, ControlKind::GroupBox);

@@ -48,9 +48,9 @@ template <typename Driver>
 void run_port_dialog(Driver driver) {
   ui::install_headless_backend();
   std::thread user(driver);
-  platform::run_dialog(port_dialog_template, platform::no_dialog, port_dialog_proc, 0);
+  platform::run_dialog(port_dialog_template, platform::NO_DIALOG, port_dialog_proc, 0);
   user.join();
-  port_dialog.store(platform::no_dialog);
+  port_dialog.store(platform::NO_DIALOG);
 }
 
 struct Seen {
@@ -190,7 +190,7 @@ TEST(ShellPortDialog, CloseAndEnterAreIgnoredWhileTheCommandDialogIsUp) {
   test::TempFolder folder;
   folder.write("buc_setup.ini", "[section1]\nsio_port=1\n[ports]\nCOM1=" + device.slave_path() + "\n");
   test::ScopedCurrentFolder here(folder.path());
-  DialogHandle port = platform::no_dialog, first_command = platform::no_dialog, later_top = platform::no_dialog;
+  DialogHandle port = platform::NO_DIALOG, first_command = platform::NO_DIALOG, later_top = platform::NO_DIALOG;
   bool port_alive = false;
   run_port_dialog([&] {
     ASSERT_TRUE(ui::wait_for_dialog(10000));
@@ -234,7 +234,7 @@ TEST(ShellPortDialog, FatalNoticeShowsOnceAndEndsTheDialogAtOnce) {
                                                        "エラーコードを記録してプログラムを終了します。\n"));
   EXPECT_EQ(boxes.back().flags, platform::MB_ICONWARNING);
   // A second notice in the same process shows nothing.
-  show_fatal_notice(platform::no_dialog);
+  show_fatal_notice(platform::NO_DIALOG);
   EXPECT_EQ(ui::message_boxes().size(), boxes_before + 1);
 }
 

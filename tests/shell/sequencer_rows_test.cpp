@@ -49,7 +49,7 @@ class ShellSequencer : public ::testing::Test {
   }
   void TearDown() override {
     set_sequencer_sleep(nullptr);
-    link::command_dialog.store(platform::no_dialog);
+    link::command_dialog.store(platform::NO_DIALOG);
     ui::destroy_test_dialog(dialog);
     link::reset_link_state();
   }
@@ -90,7 +90,7 @@ class ShellSequencer : public ::testing::Test {
     return f;
   }
 
-  platform::DialogHandle dialog = platform::no_dialog;
+  platform::DialogHandle dialog = platform::NO_DIALOG;
 };
 
 TEST_F(ShellSequencer, FrameWrittenAndAnswersWithBitSevenClearAwaitTheAnswer) {

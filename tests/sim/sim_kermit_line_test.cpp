@@ -32,7 +32,7 @@ class Host {
   explicit Host(const std::string& device) {
     std::string error;
     port_ = platform::serial_open(device, error);
-    EXPECT_NE(port_, platform::invalid_serial) << error;
+    EXPECT_NE(port_, platform::INVALID_SERIAL) << error;
     platform::SerialTimeouts t;
     t.interval_ms = 20;
     t.total_constant_ms = 2000;
@@ -62,7 +62,7 @@ class Host {
   }
 
  private:
-  platform::SerialHandle port_ = platform::invalid_serial;
+  platform::SerialHandle port_ = platform::INVALID_SERIAL;
 };
 
 constexpr int SUCCESS = 0x01 << 3;

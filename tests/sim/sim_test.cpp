@@ -24,7 +24,7 @@ class Host {
   explicit Host(const std::string& device) {
     std::string error;
     port_ = serial_open(device, error);
-    EXPECT_NE(port_, invalid_serial) << error;
+    EXPECT_NE(port_, INVALID_SERIAL) << error;
     SerialTimeouts t;
     t.interval_ms = 20;
     t.total_constant_ms = 700;
@@ -51,7 +51,7 @@ class Host {
   }
 
  private:
-  SerialHandle port_ = invalid_serial;
+  SerialHandle port_ = INVALID_SERIAL;
 };
 
 std::string data_text(const Bytes& answer) {

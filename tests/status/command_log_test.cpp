@@ -106,7 +106,7 @@ class StatusCommandLog : public ::testing::Test {
 
   TempFolder dir;
   std::string logs;
-  platform::DialogHandle dialog = platform::no_dialog;
+  platform::DialogHandle dialog = platform::NO_DIALOG;
 };
 
 TEST(StatusLogLines, BuildersGiveTheLinesOfEachKind) {

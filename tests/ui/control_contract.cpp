@@ -31,7 +31,7 @@ const DialogTemplate inner{103, "inner", 0, 0, 50, 50, outer_controls, 1};
 
 // What the procedures saw, written on the dialog thread only.
 std::vector<std::string> journal;
-std::atomic<DialogHandle> inner_handle{no_dialog};
+std::atomic<DialogHandle> inner_handle{NO_DIALOG};
 
 intptr_t inner_proc(DialogHandle d, uint32_t msg, uintptr_t w, intptr_t) {
   if (msg == WM_INITDIALOG) {
@@ -60,7 +60,7 @@ intptr_t outer_proc(DialogHandle d, uint32_t msg, uintptr_t w, intptr_t) {
 TEST_P(ControlContract, NestedModalDialogsServePostsFromOtherThreads) {
   const ui::UiDriver& drv = driver();
   journal.clear();
-  inner_handle = no_dialog;
+  inner_handle = NO_DIALOG;
   std::thread script([&drv] {
     ASSERT_TRUE(drv.wait_for_dialog(5000));
     DialogHandle outer_dialog = drv.top_dialog();
@@ -68,7 +68,7 @@ TEST_P(ControlContract, NestedModalDialogsServePostsFromOtherThreads) {
     // it does not return until the inner dialog ends, so post from here.
     std::thread clicker(
         [&drv, outer_dialog] { drv.run_on_dialog_thread([&] { drv.user_click(outer_dialog, 1); }, 10000); });
-    while (inner_handle.load() == no_dialog) platform::sleep_ms(1);
+    while (inner_handle.load() == NO_DIALOG) platform::sleep_ms(1);
     DialogHandle in = inner_handle;
     EXPECT_EQ(drv.top_dialog(), in);
     EXPECT_TRUE(post_message(in, 1034, 1, 0));
@@ -79,19 +79,19 @@ TEST_P(ControlContract, NestedModalDialogsServePostsFromOtherThreads) {
     EXPECT_EQ(drv.top_dialog(), outer_dialog);
     EXPECT_TRUE(post_message(outer_dialog, 1039, 0, 0));
   });
-  intptr_t r = run_dialog(outer, no_dialog, outer_proc, 0);
+  intptr_t r = run_dialog(outer, NO_DIALOG, outer_proc, 0);
   script.join();
   EXPECT_EQ(r, 3);
   EXPECT_EQ(journal, (std::vector<std::string>{"outer init", "inner init", "inner 1034 1", "inner 1034 2",
                                                "inner ended 7", "outer 1039"}));
-  EXPECT_EQ(drv.top_dialog(), no_dialog);
+  EXPECT_EQ(drv.top_dialog(), NO_DIALOG);
   EXPECT_FALSE(drv.run_on_dialog_thread([] {}, 50));
 }
 
 TEST_P(ControlContract, ControlsBehaveAsWindowsControls) {
   const ui::UiDriver& drv = driver();
   DialogHandle d = drv.create_test_dialog(outer);
-  ASSERT_NE(d, no_dialog);
+  ASSERT_NE(d, NO_DIALOG);
 
   char buf[3];
   EXPECT_EQ(get_control_text(d, 10, buf, sizeof buf), 2);
@@ -234,7 +234,7 @@ TEST_P(ControlContract, AWorkerWritesWhileTheDialogThreadWaitsForIt) {
     ASSERT_TRUE(drv.wait_for_dialog(5000));
     EXPECT_TRUE(post_message(drv.top_dialog(), WM_COMMAND, 5, 0));
   });
-  EXPECT_EQ(run_dialog(outer, no_dialog, waiting_proc, 0), 1);
+  EXPECT_EQ(run_dialog(outer, NO_DIALOG, waiting_proc, 0), 1);
   script.join();
   EXPECT_LT(wait_record.waited_ms, 1000);
   EXPECT_EQ(wait_record.text, "RSP=Success(0x01)");
@@ -266,18 +266,18 @@ intptr_t ending_proc(DialogHandle d, uint32_t msg, uintptr_t w, intptr_t) {
 TEST_P(ControlContract, ACallForAnEndedDialogIsDropped) {
   const ui::UiDriver& drv = driver();
   late_call_returned = false;
-  DialogHandle ended = no_dialog;
+  DialogHandle ended = NO_DIALOG;
   std::thread script([&] {
     ASSERT_TRUE(drv.wait_for_dialog(5000));
     ended = drv.top_dialog();
     EXPECT_TRUE(post_message(ended, WM_COMMAND, 6, 0));
   });
-  EXPECT_EQ(run_dialog(outer, no_dialog, ending_proc, 0), 2);
+  EXPECT_EQ(run_dialog(outer, NO_DIALOG, ending_proc, 0), 2);
   script.join();
   const int64_t start = monotonic_ms();
   while (!late_call_returned && monotonic_ms() - start < 2000) platform::sleep_ms(5);
   EXPECT_TRUE(late_call_returned);
-  ending_proc(no_dialog, WM_COMMAND, 7, 0);
+  ending_proc(NO_DIALOG, WM_COMMAND, 7, 0);
   EXPECT_EQ(control_text(ended, 10), "");
   EXPECT_FALSE(post_message(ended, 1034, 0, 0));
 }
@@ -287,14 +287,14 @@ TEST_P(ControlContract, CommonDialogsTakeTheScriptsAnswers) {
   drv.push_open_file_answer(std::string("/tmp/a.xml"));
   drv.push_open_file_answer(std::nullopt);
   std::string path;
-  EXPECT_TRUE(open_file(no_dialog, std::string_view("a\0*.a\0\0", 7), "title", path));
+  EXPECT_TRUE(open_file(NO_DIALOG, std::string_view("a\0*.a\0\0", 7), "title", path));
   EXPECT_EQ(path, "/tmp/a.xml");
-  EXPECT_FALSE(open_file(no_dialog, "", "", path));
-  EXPECT_FALSE(open_file(no_dialog, "", "", path));
+  EXPECT_FALSE(open_file(NO_DIALOG, "", "", path));
+  EXPECT_FALSE(open_file(NO_DIALOG, "", "", path));
 
   const size_t before = drv.message_boxes().size();
-  EXPECT_EQ(message_box(no_dialog, "text", "\x8F\x49\x97\xB9", MB_YESNO), IDYES);
-  EXPECT_EQ(message_box(no_dialog, "text", "caption", MB_OK | MB_ICONWARNING), IDOK);
+  EXPECT_EQ(message_box(NO_DIALOG, "text", "\x8F\x49\x97\xB9", MB_YESNO), IDYES);
+  EXPECT_EQ(message_box(NO_DIALOG, "text", "caption", MB_OK | MB_ICONWARNING), IDOK);
   const auto boxes = drv.message_boxes();
   ASSERT_EQ(boxes.size(), before + 2);
   EXPECT_EQ(boxes[before].caption, "\x8F\x49\x97\xB9");

@@ -67,7 +67,7 @@ TEST(HeadlessScriptParser, SetKeepsTheRestOfTheLineAfterOneBlank) {
 TEST(HeadlessScriptParser, WaitSleepChooseCloseEcho) {
   ScriptCommand w = parse_ok("wait");
   EXPECT_EQ(w.op, ScriptOp::Wait);
-  EXPECT_EQ(w.ms, default_wait_ms);
+  EXPECT_EQ(w.ms, DEFAULT_WAIT_MS);
   EXPECT_EQ(parse_ok("wait 5000").ms, 5000);
   EXPECT_EQ(parse_ok("wait 0").ms, 0);
   ScriptCommand s = parse_ok("sleep 250");

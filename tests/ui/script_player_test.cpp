@@ -119,7 +119,7 @@ Outcome play(const std::string& script, const ScriptOptions& options) {
   std::ostringstream out, err;
   Outcome result;
   std::thread player([&] { result.code = run_script(in, options, out, err); });
-  run_dialog(root_layout, no_dialog, root_proc, 0);
+  run_dialog(root_layout, NO_DIALOG, root_proc, 0);
   player.join();
   for (std::thread& t : workers) t.join();
   workers.clear();
@@ -151,7 +151,7 @@ TEST(HeadlessScriptPlayer, ClickSetGetCheckedListOnTheDialogOnTop) {
       "shown 60\n"
       "get 9999\n",
       test_options());
-  EXPECT_EQ(r.code, script_ok) << r.err;
+  EXPECT_EQ(r.code, SCRIPT_OK) << r.err;
   EXPECT_EQ(r.out,
             "50=*\n"
             "10=COM データ\n"
@@ -175,7 +175,7 @@ TEST(HeadlessScriptPlayer, CommandsReachTheNestedDialogAndTheEndLeavesItFirst) {
       "close\n"  // the nested dialog has no close box: it stays
       "get 11\n",
       test_options());
-  EXPECT_EQ(r.code, script_ok) << r.err;
+  EXPECT_EQ(r.code, SCRIPT_OK) << r.err;
   EXPECT_EQ(r.out, "11=inner text\n11=inner text\n");
   EXPECT_EQ(journal, (std::vector<std::string>{"click 60", "nested WM_CLOSE", "leave", "root WM_CLOSE"}));
 }
@@ -189,7 +189,7 @@ TEST(HeadlessScriptPlayer, WaitReportsIdleOnlyAfterTheTrafficStopped) {
       "wait 10000\n"
       "get 50\n",
       test_options(true));
-  EXPECT_EQ(r.code, script_ok) << r.err;
+  EXPECT_EQ(r.code, SCRIPT_OK) << r.err;
   // Idle at once with nothing going on; busy right after the click (the
   // timeout may come before or after the first traffic lines); idle only
   // after all ten traffic lines and the result field have come.
@@ -223,7 +223,7 @@ TEST(HeadlessScriptPlayer, ChooseAnswersTheNextOpenFileDialog) {
       "click 70\n"  // nothing queued: cancelled
       "get 10\n",
       test_options());
-  EXPECT_EQ(r.code, script_ok) << r.err;
+  EXPECT_EQ(r.code, SCRIPT_OK) << r.err;
   EXPECT_EQ(r.out, "10=/data/some folder/CAL01.XML\n10=cancelled\n10=cancelled\n");
 }
 
@@ -251,7 +251,7 @@ TEST(HeadlessScriptPlayer, ExpectationsCountNameTheirLineAndTheScriptGoesOn) {
       "expect-list 40 ~traffic 9\n"
       "echo after\n",
       options);
-  EXPECT_EQ(r.code, script_expectations_failed) << r.err;
+  EXPECT_EQ(r.code, SCRIPT_EXPECTATIONS_FAILED) << r.err;
   EXPECT_EQ(r.out,
             "FAIL script line 4: 10 held \"abc\", expected \"abd\"\n"
             "FAIL script line 9 (pass 1): 40 held 3 lines, the last \"c line\", expected a line matching ~traffic\n"
@@ -280,7 +280,7 @@ TEST(HeadlessScriptPlayer, DialogProblemsOutrankFailedExpectations) {
   ScriptOptions options = test_options();
   options.report = &report;
   Outcome r = play("case closing\nexpect 10 x\nclose\nget 10\n", options);
-  EXPECT_EQ(r.code, script_failed);
+  EXPECT_EQ(r.code, SCRIPT_FAILED);
   EXPECT_NE(r.out.find("0 passed, 1 failed\n"), std::string::npos) << r.out;
   ASSERT_EQ(report.cases.size(), 1u);
   EXPECT_EQ(report.cases[0].error, "script line 4: no dialog is open");
@@ -288,7 +288,7 @@ TEST(HeadlessScriptPlayer, DialogProblemsOutrankFailedExpectations) {
 
 TEST(HeadlessScriptPlayer, MalformedLineStopsNamesTheLineAndCloses) {
   Outcome r = play("click 60\nget 11\nclik 20\nget 11\n", test_options());
-  EXPECT_EQ(r.code, script_malformed);
+  EXPECT_EQ(r.code, SCRIPT_MALFORMED);
   EXPECT_EQ(r.out, "11=inner text\n");
   EXPECT_NE(r.err.find("script line 3"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("clik"), std::string::npos) << r.err;
@@ -297,7 +297,7 @@ TEST(HeadlessScriptPlayer, MalformedLineStopsNamesTheLineAndCloses) {
 
 TEST(HeadlessScriptPlayer, CommandsAfterTheLastDialogEndedFail) {
   Outcome r = play("close\nget 10\necho never\n", test_options());
-  EXPECT_EQ(r.code, script_failed);
+  EXPECT_EQ(r.code, SCRIPT_FAILED);
   EXPECT_NE(r.err.find("script line 2: no dialog is open"), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
 }

@@ -84,7 +84,7 @@ TEST_F(QtDialog, KeysAndTheCloseBoxReachTheProcedureAndCloseNothing) {
     press(edit ? edit : window, Qt::Key_Return);  // ENTER is the default button
     post_message(d, WM_COMMAND, end_id, 0);
   };
-  EXPECT_EQ(run_dialog(shell::port_dialog_template, no_dialog, recording_proc, 0), 5);
+  EXPECT_EQ(run_dialog(shell::port_dialog_template, NO_DIALOG, recording_proc, 0), 5);
   EXPECT_TRUE(still_open);
   EXPECT_EQ(seen, (std::vector<Seen>{{WM_COMMAND, IDCANCEL}, {WM_CLOSE, 0}, {WM_COMMAND, shell::IDC_ENTER},
                                      {WM_COMMAND, end_id}}));
@@ -106,7 +106,7 @@ TEST_F(QtDialog, TheCommandDialogIsModalOnItsOwnerWithoutCloseBoxAndBothAreCentr
     if (looks.size() == 1) run_dialog(shell::command_dialog_template, d, recording_proc, 0);
     end_dialog(d, 5);
   };
-  run_dialog(shell::port_dialog_template, no_dialog, recording_proc, 0);
+  run_dialog(shell::port_dialog_template, NO_DIALOG, recording_proc, 0);
   ASSERT_EQ(looks.size(), 2u);
   EXPECT_TRUE(looks[0].flags & Qt::WindowCloseButtonHint);
   EXPECT_FALSE(looks[1].flags & Qt::WindowCloseButtonHint);
@@ -135,7 +135,7 @@ TEST_F(QtDialog, AnInvalidatedDialogIsPaintedAgain) {
     after = paints;
     end_dialog(d, 5);
   };
-  run_dialog(shell::port_dialog_template, no_dialog, recording_proc, 0);
+  run_dialog(shell::port_dialog_template, NO_DIALOG, recording_proc, 0);
   EXPECT_GT(before, 0);
   EXPECT_GT(after, before);
 }
@@ -153,7 +153,7 @@ TEST_F(QtDialog, AMessageBoxShowsItsCp932TextsAsWritten) {
     shown_caption = box->windowTitle();
     box->button(QMessageBox::Ok)->click();
   });
-  EXPECT_EQ(message_box(no_dialog, utf8_to_cp932(text), utf8_to_cp932("終了確認"), MB_ICONWARNING), IDOK);
+  EXPECT_EQ(message_box(NO_DIALOG, utf8_to_cp932(text), utf8_to_cp932("終了確認"), MB_ICONWARNING), IDOK);
   EXPECT_EQ(shown_text, QString::fromUtf8(text));
   EXPECT_TRUE(shown_text.contains(QChar(0xFF5E)));
   EXPECT_EQ(shown_caption, QString::fromUtf8("終了確認"));
@@ -177,7 +177,7 @@ TEST_F(QtDialog, TheOpenFileDialogStartsInTheWorkingFolderWithItsKindsFilterAndT
     dialog->reject();
   });
   std::string path;
-  EXPECT_FALSE(open_file(no_dialog, commands::open_file_filter(FileKind::CalibrationData, CalibrationVariant::Xml),
+  EXPECT_FALSE(open_file(NO_DIALOG, commands::open_file_filter(FileKind::CalibrationData, CalibrationVariant::Xml),
                          commands::open_file_title(FileKind::CalibrationData, CalibrationVariant::Xml), path));
   EXPECT_EQ(title, QString::fromUtf8("キャリブレーションデータファイル選択"));
   EXPECT_EQ(folder, QDir::currentPath());

@@ -37,7 +37,7 @@ struct Control {
 };
 
 struct Dialog {
-  DialogHandle owner = platform::no_dialog;
+  DialogHandle owner = platform::NO_DIALOG;
   DialogProc proc = nullptr;
   std::string caption;  // CP932
   std::vector<Control> controls;  // in layout order, so radio groups follow it
@@ -48,7 +48,7 @@ struct Dialog {
 };
 
 struct QueueItem {
-  DialogHandle dialog = platform::no_dialog;  // no_dialog: a task
+  DialogHandle dialog = platform::NO_DIALOG;  // NO_DIALOG: a task
   PostedMessage message{};
   std::function<void()> task;
 };
@@ -412,7 +412,7 @@ bool run_on_dialog_thread(const std::function<void()>& fn, int timeout_ms) {
   {
     std::lock_guard lock(s.mutex);
     if (s.pumps == 0) return false;
-    s.queue.push_back(QueueItem{platform::no_dialog, {}, [fn, done] {
+    s.queue.push_back(QueueItem{platform::NO_DIALOG, {}, [fn, done] {
                                   fn();
                                   done->set_value();
                                 }});
@@ -439,7 +439,7 @@ DialogHandle top_dialog() {
     auto d = s.dialogs.find(*it);
     if (d != s.dialogs.end() && !d->second.ended) return *it;
   }
-  return platform::no_dialog;
+  return platform::NO_DIALOG;
 }
 
 bool wait_for_dialog(int timeout_ms) {
@@ -505,7 +505,7 @@ void set_change_observer(ChangeObserver observer) {
   s.observer = std::move(observer);
 }
 
-DialogHandle create_test_dialog(const DialogTemplate& layout) { return create_dialog(layout, platform::no_dialog, nullptr); }
+DialogHandle create_test_dialog(const DialogTemplate& layout) { return create_dialog(layout, platform::NO_DIALOG, nullptr); }
 
 void destroy_test_dialog(DialogHandle dialog) {
   Store& s = store();

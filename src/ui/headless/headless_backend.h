@@ -40,7 +40,7 @@ void install_headless_backend();
 // when no dialog pump is running or none starts within timeout_ms.
 bool run_on_dialog_thread(const std::function<void()>& fn, int timeout_ms = 10000);
 
-// The most recently started dialog that is still live (no_dialog if none).
+// The most recently started dialog that is still live (NO_DIALOG if none).
 platform::DialogHandle top_dialog();
 
 // Waits until a dialog pump runs; false after timeout_ms.

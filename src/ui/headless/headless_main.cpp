@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (!shell::parse_program_options(argc, argv, options, error)) {
     std::cerr << "tessaril: " << error << '\n' << shell::usage_text();
-    return shell::exit_usage;
+    return shell::EXIT_USAGE;
   }
   int code = 0;
   if (shell::print_information(options, std::cout, code)) return code;
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
                  "Run the dialogs headless, played by a script:\n"
                  "  tessaril --headless --script FILE   (or the script on standard input)\n"
               << shell::usage_text();
-    return shell::exit_usage;
+    return shell::EXIT_USAGE;
   }
   return ui::run_headless(options, std::cin, std::cout, std::cerr);
 }

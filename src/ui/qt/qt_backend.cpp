@@ -320,7 +320,7 @@ void drv_set_change_observer(ChangeObserver fn) {
 }
 
 DialogHandle drv_create_test_dialog(const platform::DialogTemplate& layout) {
-  if (!qt::on_gui_thread()) return platform::no_dialog;
+  if (!qt::on_gui_thread()) return platform::NO_DIALOG;
   const DialogHandle handle = qt::register_dialog(nullptr);
   windows()[handle] = new DialogWindow(layout, nullptr, handle, nullptr);
   return handle;

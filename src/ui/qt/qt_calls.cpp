@@ -37,7 +37,7 @@ struct Call {
 
 // A posted message, or work handed over (task set).
 struct Item {
-  DialogHandle dialog = platform::no_dialog;
+  DialogHandle dialog = platform::NO_DIALOG;
   PostedMessage message{};
   std::function<void()> task;
 };
@@ -187,7 +187,7 @@ void pump_ended(DialogHandle dialog) {
 DialogHandle top_pump() {
   Hub& h = hub();
   std::lock_guard lock(h.mutex);
-  return h.pumps.empty() ? platform::no_dialog : h.pumps.back();
+  return h.pumps.empty() ? platform::NO_DIALOG : h.pumps.back();
 }
 
 bool wait_for_pump(int timeout_ms) {
@@ -259,7 +259,7 @@ bool post_message(DialogHandle dialog, uint32_t message, uintptr_t wparam, intpt
 bool run_on_dialog_thread(const std::function<void()>& fn, int timeout_ms) {
   Hub& h = hub();
   if (on_gui_thread()) {
-    if (top_pump() == platform::no_dialog) return false;
+    if (top_pump() == platform::NO_DIALOG) return false;
     fn();
     return true;
   }
@@ -269,7 +269,7 @@ bool run_on_dialog_thread(const std::function<void()>& fn, int timeout_ms) {
   {
     std::lock_guard lock(h.mutex);
     if (h.pumps.empty()) return false;
-    h.posted.push_back(Item{platform::no_dialog, {}, [fn, done] {
+    h.posted.push_back(Item{platform::NO_DIALOG, {}, [fn, done] {
                               fn();
                               done->set_value();
                             }});

@@ -30,7 +30,7 @@ namespace p = platform;
 namespace {
 
 // QLineEdit keeps this many pixels between its frame and its text.
-constexpr int line_edit_margin = 2;
+constexpr int LINE_EDIT_MARGIN = 2;
 
 // An automatic radio button: a click ticks it and unticks the rest of its
 // group, whatever the parent widget holds (Qt's auto-exclusive buttons
@@ -77,11 +77,11 @@ Qt::Alignment edit_alignment(uint32_t style) {
 Qt::WindowFlags window_flags(const platform::DialogTemplate& layout, QWidget* owner) {
   uint32_t style = 0;
   if (layout.id == shell::IDD_PORT_DIALOG)
-    style = shell::port_dialog_style;
+    style = shell::PORT_DIALOG_STYLE;
   else if (layout.id == shell::IDD_COMMAND_DIALOG)
-    style = shell::command_dialog_style;
+    style = shell::COMMAND_DIALOG_STYLE;
   else
-    style = owner ? shell::command_dialog_style : shell::port_dialog_style;
+    style = owner ? shell::COMMAND_DIALOG_STYLE : shell::PORT_DIALOG_STYLE;
   Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
   if (style & p::WS_SYSMENU) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   return flags;
@@ -94,7 +94,7 @@ QFont dialog_font() {
   // The original face first, then its metric-alike.
   font.setFamilies({QString::fromUtf8(shell::dialog_font_face), QStringLiteral("MS PGothic"),
                     QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
-  font.setPointSize(shell::dialog_font_points);
+  font.setPointSize(shell::DIALOG_FONT_POINTS);
   return font;
 }
 
@@ -319,7 +319,7 @@ int DialogWindow::text_room(const Control& c) const {
       QStyleOptionFrame opt;
       opt.initFrom(w);
       opt.lineWidth = static_cast<QLineEdit*>(w)->hasFrame() ? s->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, w) : 0;
-      return s->subElementRect(QStyle::SE_LineEditContents, &opt, w).width() - 2 * line_edit_margin;
+      return s->subElementRect(QStyle::SE_LineEditContents, &opt, w).width() - 2 * LINE_EDIT_MARGIN;
     }
     case ControlKind::Static:
       return static_cast<QLabel*>(w)->contentsRect().width();
@@ -344,8 +344,8 @@ void DialogWindow::fit_text(Control& c) {
   const int room = text_room(c);
   QFont f = font();
   int stretch = 100;
-  for (int width = QFontMetrics(f).horizontalAdvance(text); width > room && stretch > min_text_stretch;) {
-    stretch = std::max(min_text_stretch, std::min(stretch - 1, stretch * room / std::max(width, 1)));
+  for (int width = QFontMetrics(f).horizontalAdvance(text); width > room && stretch > MIN_TEXT_STRETCH;) {
+    stretch = std::max(MIN_TEXT_STRETCH, std::min(stretch - 1, stretch * room / std::max(width, 1)));
     f.setStretch(stretch);
     width = QFontMetrics(f).horizontalAdvance(text);
   }

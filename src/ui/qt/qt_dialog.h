@@ -49,7 +49,7 @@ struct DialogUnits {
 DialogUnits dialog_units(const QFont& font);
 
 // Narrowest stretch a text is condensed to.
-constexpr int min_text_stretch = 80;
+constexpr int MIN_TEXT_STRETCH = 80;
 
 class DialogWindow : public QDialog {
  public:

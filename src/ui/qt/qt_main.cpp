@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (!shell::parse_program_options(argc, argv, options, error)) {
     std::cerr << "tessaril: " << error << '\n' << shell::usage_text();
-    return shell::exit_usage;
+    return shell::EXIT_USAGE;
   }
   int code = 0;
   if (shell::print_information(options, std::cout, code)) return code;
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   if (!ui::display_available()) {
     std::cerr << "tessaril: no display for the desktop GUI (DISPLAY is not set); "
                  "run the dialogs without one: tessaril --headless --script FILE\n";
-    return shell::exit_usage;
+    return shell::EXIT_USAGE;
   }
   // Qt's own options have been refused above; only the program's name is passed on.
   int qt_argc = 1;

@@ -16,7 +16,7 @@
 namespace tessaril::ui::qt {
 
 namespace {
-constexpr int text_indent = 2;  // pixels between the border and a line's text
+constexpr int TEXT_INDENT = 2;  // pixels between the border and a line's text
 }
 
 TrafficList::TrafficList(QWidget* parent, bool sorted) : QAbstractScrollArea(parent), sorted_(sorted) {
@@ -90,7 +90,7 @@ void TrafficList::update_bars() {
   v->setPageStep(rows);
   QScrollBar* h = horizontalScrollBar();
   const int width = viewport()->width();
-  h->setRange(0, std::max(0, widest_ + 2 * text_indent - width));
+  h->setRange(0, std::max(0, widest_ + 2 * TEXT_INDENT - width));
   h->setPageStep(std::max(1, width));
 }
 
@@ -98,7 +98,7 @@ void TrafficList::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
   const int h = row_height();
   const int first = verticalScrollBar()->value();
-  const int x = text_indent - horizontalScrollBar()->value();
+  const int x = TEXT_INDENT - horizontalScrollBar()->value();
   const int width = viewport()->width();
   const QFontMetrics fm = fontMetrics();
   const int last = std::min(count(), first + viewport()->height() / h + 1);

@@ -24,7 +24,7 @@ namespace {
 
 // After the port dialog has ended the player is either closing up or blocked
 // reading input that has not ended; this long it may take to finish.
-constexpr int player_finish_ms = 5000;
+constexpr int PLAYER_FINISH_MS = 5000;
 
 }  // namespace
 
@@ -45,10 +45,10 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
     if (!load_plan_file(options.script_path, plan, error)) {
       if (error.top_line == 0) {
         err << "tessaril: " << error.message << '\n';
-        return shell::exit_usage;
+        return shell::EXIT_USAGE;
       }
       err << "tessaril: " << describe(error) << '\n';
-      return script_malformed;
+      return SCRIPT_MALFORMED;
     }
   }
 
@@ -58,7 +58,7 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
     std::ofstream probe(options.junit_path, std::ios::app);
     if (!probe) {
       err << "tessaril: cannot write the JUnit report " << options.junit_path << ": " << std::strerror(errno) << '\n';
-      return shell::exit_usage;
+      return shell::EXIT_USAGE;
     }
   }
 
@@ -81,32 +81,32 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
   player_options.keep_traffic = !options.junit_path.empty();
 
   std::atomic<bool> player_done{false};
-  int code = script_ok;
+  int code = SCRIPT_OK;
   std::thread player([&] {
     code = from_file ? run_plan(plan, player_options, out, err) : run_script(input, player_options, out, err);
     if (!options.junit_path.empty()) {
       std::string reason;
       if (!write_junit_file(report, options.junit_path, reason)) {
         err << "tessaril: cannot write the JUnit report " << options.junit_path << ": " << reason << '\n';
-        if (code == script_ok || code == script_expectations_failed) code = script_failed;
+        if (code == SCRIPT_OK || code == SCRIPT_EXPECTATIONS_FAILED) code = SCRIPT_FAILED;
       }
     }
     player_done.store(true);
     // The player closes every dialog before it ends. One that would not go
     // holds the dialog thread, and the program could never end by itself.
-    const int64_t deadline = platform::monotonic_ms() + player_finish_ms;
-    while (driver.top_dialog() != platform::no_dialog && platform::monotonic_ms() < deadline) platform::sleep_ms(10);
-    if (driver.top_dialog() != platform::no_dialog) {
+    const int64_t deadline = platform::monotonic_ms() + PLAYER_FINISH_MS;
+    while (driver.top_dialog() != platform::NO_DIALOG && platform::monotonic_ms() < deadline) platform::sleep_ms(10);
+    if (driver.top_dialog() != platform::NO_DIALOG) {
       err << "tessaril: the dialogs did not close; ending the program\n";
       out.flush();
       err.flush();
-      std::_Exit(script_failed);
+      std::_Exit(SCRIPT_FAILED);
     }
   });
 
   shell::run_program(options);
 
-  const int64_t deadline = platform::monotonic_ms() + player_finish_ms;
+  const int64_t deadline = platform::monotonic_ms() + PLAYER_FINISH_MS;
   while (!player_done.load() && platform::monotonic_ms() < deadline) platform::sleep_ms(10);
   if (!player_done.load()) {
     // The dialogs are gone and the player waits for input that has not
@@ -117,7 +117,7 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
     // player's read holds.)
     out.flush();
     err.flush();
-    std::_Exit(script_ok);
+    std::_Exit(SCRIPT_OK);
   }
   player.join();
   return code;

@@ -201,7 +201,7 @@ ParseOutcome parse_script_line(std::string_view line, ScriptCommand& command, st
       break;
     case ScriptOp::Repeat:
       if (args.empty()) return malformed(error, "repeat needs a count");
-      if (!parse_number(args, most_repeats, c.count))
+      if (!parse_number(args, MOST_REPEATS, c.count))
         return malformed(error, "repeat: \"" + std::string(args) + "\" is not a count (0 to 10000000)");
       break;
     case ScriptOp::End:
@@ -212,13 +212,13 @@ ParseOutcome parse_script_line(std::string_view line, ScriptCommand& command, st
       c.text = std::string(args);
       break;
     case ScriptOp::Wait:
-      c.ms = default_wait_ms;
-      if (!args.empty() && !parse_number(args, longest_wait_ms, c.ms))
+      c.ms = DEFAULT_WAIT_MS;
+      if (!args.empty() && !parse_number(args, LONGEST_WAIT_MS, c.ms))
         return malformed(error, "wait: \"" + std::string(args) + "\" is not a time in ms (0 to 86400000)");
       break;
     case ScriptOp::Sleep:
       if (args.empty()) return malformed(error, "sleep needs a time in ms");
-      if (!parse_number(args, longest_wait_ms, c.ms))
+      if (!parse_number(args, LONGEST_WAIT_MS, c.ms))
         return malformed(error, "sleep: \"" + std::string(args) + "\" is not a time in ms (0 to 86400000)");
       break;
     case ScriptOp::Choose: {

@@ -68,12 +68,12 @@ struct ScriptCommand {
   std::shared_ptr<const ScriptPattern> pattern;
 };
 
-inline constexpr int64_t most_repeats = 10000000;
+inline constexpr int64_t MOST_REPEATS = 10000000;
 
 enum class ParseOutcome { Command, Nothing, Malformed };
 
-inline constexpr int64_t default_wait_ms = 120000;
-inline constexpr int64_t longest_wait_ms = 86400000;  // one day
+inline constexpr int64_t DEFAULT_WAIT_MS = 120000;
+inline constexpr int64_t LONGEST_WAIT_MS = 86400000;  // one day
 
 // Parses one line (without its line feed). Command: `command` is filled.
 // Nothing: a blank or comment line. Malformed: `error` says what is wrong.

@@ -7,7 +7,7 @@ namespace tessaril::ui {
 
 namespace {
 
-constexpr int deepest_include = 16;
+constexpr int DEEPEST_INCLUDE = 16;
 
 std::string folder_of(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -79,7 +79,7 @@ bool Loader::load(const std::string& text, int file, const std::string& base_fol
       const std::string path = resolve(base_folder, step.command.text);
       for (const std::string& reading : chain)
         if (reading == path) return fail(top, file, line_number, "include: " + path + " includes itself");
-      if (chain.size() >= deepest_include)
+      if (chain.size() >= DEEPEST_INCLUDE)
         return fail(top, file, line_number, "include: more than 16 files deep");
       std::string included;
       if (!read_file(path, included)) return fail(top, file, line_number, "include: cannot read " + path);

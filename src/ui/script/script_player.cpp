@@ -21,11 +21,11 @@ using platform::DialogHandle;
 
 namespace {
 
-constexpr int64_t idle_poll_ms = 1;
+constexpr int64_t IDLE_POLL_MS = 1;
 // What a case keeps for the report: a soak of a million exchanges must not
 // grow without end.
-constexpr size_t traffic_limit = 256 * 1024;
-constexpr size_t kept_failures = 1000;
+constexpr size_t TRAFFIC_LIMIT = 256 * 1024;
+constexpr size_t KEPT_FAILURES = 1000;
 
 // The back end's driver, for the one script that plays at a time.
 const UiDriver* driver = nullptr;
@@ -103,10 +103,10 @@ class Player {
   ScriptReport* report_ = options_.report ? options_.report : &own_report_;
   std::mutex traffic_mutex_;  // the current case's traffic, written by any thread
   int64_t case_start_ms_ = 0;
-  int64_t dropped_lines_ = 0;  // traffic of the current case past traffic_limit
+  int64_t dropped_lines_ = 0;  // traffic of the current case past TRAFFIC_LIMIT
   int64_t script_start_ms_ = 0;
   std::atomic<int64_t> last_change_{INT64_MIN / 2};  // nothing changed yet
-  DialogHandle root_ = platform::no_dialog;
+  DialogHandle root_ = platform::NO_DIALOG;
   std::vector<Handover> handovers_;
 };
 
@@ -156,7 +156,7 @@ void Player::finish_case() {
 }
 
 void Player::keep(CaseReport& c, const std::string& line) {
-  if (c.traffic.size() + line.size() + 1 > traffic_limit) {
+  if (c.traffic.size() + line.size() + 1 > TRAFFIC_LIMIT) {
     ++dropped_lines_;
     return;
   }
@@ -180,7 +180,7 @@ void Player::watch_changes() {
 }
 
 bool Player::on_dialog(const std::function<void()>& fn) {
-  if (top_dialog() == platform::no_dialog) return false;
+  if (top_dialog() == platform::NO_DIALOG) return false;
   return run_on_dialog_thread(fn, options_.dialog_timeout_ms);
 }
 
@@ -241,7 +241,7 @@ bool Player::wait_idle(int64_t max_ms) {
     if (now >= deadline) return false;
     // A fine poll: the end of an exchange is seen within a millisecond, so a
     // loop of exchanges runs at the pace of the dialogs' own pauses.
-    platform::sleep_ms(std::min<int64_t>(idle_poll_ms, deadline - now));
+    platform::sleep_ms(std::min<int64_t>(IDLE_POLL_MS, deadline - now));
   }
 }
 
@@ -260,13 +260,13 @@ bool Player::wait_until_gone(DialogHandle dialog, int timeout_ms) {
 // (ENTER) may still be bringing its dialog up.
 bool Player::close_all() {
   for (int round = 0; round < 8; ++round) {
-    if (top_dialog() == platform::no_dialog) return true;
-    auto target = std::make_shared<std::atomic<DialogHandle>>(platform::no_dialog);
+    if (top_dialog() == platform::NO_DIALOG) return true;
+    auto target = std::make_shared<std::atomic<DialogHandle>>(platform::NO_DIALOG);
     const DialogHandle root = root_;
     const int leave = options_.leave_button;
     Taken t = hand_over([target, root, leave] {
       const DialogHandle top = top_dialog();
-      if (top == platform::no_dialog) return;
+      if (top == platform::NO_DIALOG) return;
       target->store(top);
       if (top != root && leave != 0)
         user_click(top, leave);
@@ -275,45 +275,45 @@ bool Player::close_all() {
     });
     if (t == Taken::Gone) return true;
     // The step has started; it names its dialog first thing.
-    while (target->load() == platform::no_dialog && top_dialog() != platform::no_dialog) platform::sleep_ms(2);
+    while (target->load() == platform::NO_DIALOG && top_dialog() != platform::NO_DIALOG) platform::sleep_ms(2);
     const DialogHandle closing = target->load();
-    if (closing != platform::no_dialog && !wait_until_gone(closing, options_.close_timeout_ms)) {
+    if (closing != platform::NO_DIALOG && !wait_until_gone(closing, options_.close_timeout_ms)) {
       std::lock_guard lock(out_mutex_);
       err_ << "tessaril: the dialog on top did not close within " << options_.close_timeout_ms << " ms\n";
       err_.flush();
       return false;
     }
   }
-  return top_dialog() == platform::no_dialog;
+  return top_dialog() == platform::NO_DIALOG;
 }
 
 int Player::execute(const ScriptCommand& c, const Place& place) {
   auto gone = [&] {
     report(where(place), "no dialog is open");
-    return script_failed;
+    return SCRIPT_FAILED;
   };
   const std::string id = std::to_string(c.id);
   switch (c.op) {
     case ScriptOp::Click: {
       const int control = c.id;
-      if (top_dialog() == platform::no_dialog) return gone();
+      if (top_dialog() == platform::NO_DIALOG) return gone();
       if (hand_over([control] {
             if (DialogHandle top = top_dialog()) user_click(top, control);
           }) == Taken::Gone)
         return gone();
-      return script_ok;
+      return SCRIPT_OK;
     }
     case ScriptOp::Close:
-      if (top_dialog() == platform::no_dialog) return gone();
+      if (top_dialog() == platform::NO_DIALOG) return gone();
       if (hand_over([] {
             if (DialogHandle top = top_dialog()) send_message(top, platform::WM_CLOSE, 0, 0);
           }) == Taken::Gone)
         return gone();
-      return script_ok;
+      return SCRIPT_OK;
     case ScriptOp::Set: {
       const std::string text = platform::utf8_to_cp932(c.text);
       if (!on_dialog([&] { platform::set_control_text(top_dialog(), c.id, text); })) return gone();
-      return script_ok;
+      return SCRIPT_OK;
     }
     case ScriptOp::Get:
     case ScriptOp::Checked:
@@ -330,7 +330,7 @@ int Player::execute(const ScriptCommand& c, const Place& place) {
       });
       if (!ran) return gone();
       print_line(id + "=" + value);
-      return script_ok;
+      return SCRIPT_OK;
     }
     case ScriptOp::List: {
       std::vector<std::string> lines;
@@ -341,20 +341,20 @@ int Player::execute(const ScriptCommand& c, const Place& place) {
       });
       if (!ran) return gone();
       for (const std::string& line : lines) print_line(id + ":" + line);
-      return script_ok;
+      return SCRIPT_OK;
     }
     case ScriptOp::Wait:
       print_line(wait_idle(c.ms) ? "idle" : "timeout");
-      return script_ok;
+      return SCRIPT_OK;
     case ScriptOp::Sleep:
       platform::sleep_ms(c.ms);
-      return script_ok;
+      return SCRIPT_OK;
     case ScriptOp::Choose:
       push_open_file_answer(c.cancel ? std::nullopt : std::optional<std::string>(c.text));
-      return script_ok;
+      return SCRIPT_OK;
     case ScriptOp::Echo:
       print_line(c.text);
-      return script_ok;
+      return SCRIPT_OK;
     case ScriptOp::Expect:
     case ScriptOp::ExpectList:
       return expect(c, place);
@@ -364,7 +364,7 @@ int Player::execute(const ScriptCommand& c, const Place& place) {
     case ScriptOp::Include:
       break;  // run_steps and the plan reader deal with these
   }
-  return script_ok;
+  return SCRIPT_OK;
 }
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -383,7 +383,7 @@ int Player::expect(const ScriptCommand& c, const Place& place) {
   });
   if (!ran) {
     report(where(place), "no dialog is open");
-    return script_failed;
+    return SCRIPT_FAILED;
   }
   bool pass = false;
   if (list) {
@@ -397,7 +397,7 @@ int Player::expect(const ScriptCommand& c, const Place& place) {
   if (pass) {
     ++report_->passed;
     ++current_case().passed;
-    return script_ok;
+    return SCRIPT_OK;
   }
   const std::string id = std::to_string(c.id);
   const std::string control = c.control == id || c.control.empty() ? id : c.control + " (" + id + ")";
@@ -418,10 +418,10 @@ int Player::expect(const ScriptCommand& c, const Place& place) {
     std::lock_guard lock(traffic_mutex_);
     // A soak that fails on every pass must not fill the memory: the count
     // stays exact, the lines past the limit are not kept.
-    if (current_case().failures.size() < kept_failures) current_case().failures.push_back(line);
+    if (current_case().failures.size() < KEPT_FAILURES) current_case().failures.push_back(line);
   }
   print_line(line);
-  return script_ok;
+  return SCRIPT_OK;
 }
 
 int Player::run_steps(const ScriptPlan& plan) {
@@ -462,10 +462,10 @@ int Player::run_steps(const ScriptPlan& plan) {
         break;
     }
     const int result = execute(step.command, Place{&plan, &step, loops.empty() ? 0 : loops.back().pass});
-    if (result != script_ok) return result;
+    if (result != SCRIPT_OK) return result;
     ++i;
   }
-  return script_ok;
+  return SCRIPT_OK;
 }
 
 int Player::run(std::istream* in, const ScriptPlan* plan) {
@@ -477,12 +477,12 @@ int Player::run(std::istream* in, const ScriptPlan* plan) {
   report_->timestamp = stamp;
   start_case(report_->name, false);
   watch_changes();
-  int result = script_ok;
+  int result = SCRIPT_OK;
   if (!wait_for_dialog(options_.dialog_timeout_ms)) {
     std::lock_guard lock(out_mutex_);
     err_ << "tessaril: no dialog came up\n";
     current_case().error = "no dialog came up";
-    result = script_failed;
+    result = SCRIPT_FAILED;
   } else {
     root_ = top_dialog();
     if (plan) {
@@ -491,18 +491,18 @@ int Player::run(std::istream* in, const ScriptPlan* plan) {
       ScriptReader reader(*in);
       ScriptPlan piece;
       PlanError error;
-      while (result == script_ok) {
+      while (result == SCRIPT_OK) {
         if (!reader.next(piece, error)) {
           if (!error.message.empty()) {
             report(plan_place(error.top_line, error.file, error.line), error.message);
-            result = script_malformed;
+            result = SCRIPT_MALFORMED;
           }
           break;
         }
         result = run_steps(piece);
       }
     }
-    if (!close_all() && result == script_ok) result = script_failed;
+    if (!close_all() && result == SCRIPT_OK) result = SCRIPT_FAILED;
   }
   set_change_observer({});
   finish_case();
@@ -513,7 +513,7 @@ int Player::run(std::istream* in, const ScriptPlan* plan) {
   if (cases.size() > 1 && lead.passed + lead.failed == 0 && lead.error.empty()) cases.erase(cases.begin());
   report_->seconds = static_cast<double>(platform::monotonic_ms() - script_start_ms_) / 1000.0;
   if (report_->checked) print_line(std::to_string(report_->passed) + " passed, " + std::to_string(report_->failed) + " failed");
-  if (result == script_ok && report_->failed > 0) result = script_expectations_failed;
+  if (result == SCRIPT_OK && report_->failed > 0) result = SCRIPT_EXPECTATIONS_FAILED;
   return result;
 }
 

@@ -65,7 +65,7 @@ struct ScriptOptions {
   // Filled with the test cases and expectations when given.
   ScriptReport* report = nullptr;
   // Keep the traffic of each case in the report (for a JUnit file): at most
-  // traffic_limit bytes a case, the lines past it counted, not kept.
+  // TRAFFIC_LIMIT bytes a case, the lines past it counted, not kept.
   bool keep_traffic = false;
   // How long a command waits for the dialog thread to take it, and how long
   // the closing at the end waits for each dialog to go.
@@ -78,10 +78,10 @@ struct ScriptOptions {
 };
 
 // Exit codes of run_script.
-inline constexpr int script_ok = 0;
-inline constexpr int script_failed = 1;     // the dialogs were gone or did not answer
-inline constexpr int script_malformed = 2;  // a malformed line
-inline constexpr int script_expectations_failed = 3;  // ran to its end, an expectation failed
+inline constexpr int SCRIPT_OK = 0;
+inline constexpr int SCRIPT_FAILED = 1;     // the dialogs were gone or did not answer
+inline constexpr int SCRIPT_MALFORMED = 2;  // a malformed line
+inline constexpr int SCRIPT_EXPECTATIONS_FAILED = 3;  // ran to its end, an expectation failed
 
 // Checks every line without running anything. Returns 0 (the line number of
 // the first malformed line otherwise, with its message in error).

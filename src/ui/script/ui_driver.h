@@ -54,7 +54,7 @@ struct UiDriver {
   const char* name;
 
   bool (*run_on_dialog_thread)(const std::function<void()>& fn, int timeout_ms);
-  // The most recently started dialog that is still live (no_dialog if none).
+  // The most recently started dialog that is still live (NO_DIALOG if none).
   platform::DialogHandle (*top_dialog)();
   // Waits until a dialog pump runs; false after timeout_ms.
   bool (*wait_for_dialog)(int timeout_ms);
