@@ -114,4 +114,15 @@ bool print_information(const ProgramOptions& options, std::ostream& out, int& ex
   return true;
 }
 
+bool read_command_line(int argc, const char* const* argv, ProgramOptions& options, std::ostream& out,
+                       std::ostream& err, int& exit_code) {
+  std::string error;
+  if (!parse_program_options(argc, argv, options, error)) {
+    err << "tessaril: " << error << '\n' << usage_text();
+    exit_code = EXIT_USAGE;
+    return false;
+  }
+  return !print_information(options, out, exit_code);
+}
+
 }  // namespace tessaril::shell

@@ -23,6 +23,13 @@ namespace tessaril::shell {
 // program ends with exit_code.
 bool print_information(const ProgramOptions& options, std::ostream& out, int& exit_code);
 
+// What every back end's main does first: reads the command line into
+// options; a bad one is reported to err with the usage text, an option that
+// asks for information is answered on out. False when the program ends
+// there, with exit_code.
+bool read_command_line(int argc, const char* const* argv, ProgramOptions& options, std::ostream& out,
+                       std::ostream& err, int& exit_code);
+
 // The text of --list-controls and --list-ports; ini_path is buc_setup.ini.
 std::string control_list_text();
 std::string port_list_text(const std::string& ini_path);

@@ -15,6 +15,7 @@
 
 #include "link/frame_codec.h"
 #include "support/child_process.h"
+#include "support/frames.h"
 
 namespace tessaril::test {
 
@@ -183,17 +184,8 @@ Bytes seal(Bytes body) {
   return body;
 }
 
-Bytes wire(const Bytes& raw) {
-  Bytes out(2 * raw.size() + 1);
-  out.resize(link::rfc1055_encode(raw.data(), raw.size(), out.data()));
-  return out;
-}
-
-Bytes unwire(const Bytes& encoded) {
-  Bytes out(encoded.size());
-  out.resize(link::rfc1055_decode(encoded.data(), encoded.size(), out.data()));
-  return out;
-}
+Bytes wire(const Bytes& raw) { return encode(raw); }
+Bytes unwire(const Bytes& encoded) { return decode(encoded); }
 
 std::string hex(const Bytes& bytes) {
   std::string text;

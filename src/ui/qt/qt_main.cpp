@@ -12,13 +12,8 @@
 int main(int argc, char** argv) {
   using namespace tessaril;
   shell::ProgramOptions options;
-  std::string error;
-  if (!shell::parse_program_options(argc, argv, options, error)) {
-    std::cerr << "tessaril: " << error << '\n' << shell::usage_text();
-    return shell::EXIT_USAGE;
-  }
   int code = 0;
-  if (shell::print_information(options, std::cout, code)) return code;
+  if (!shell::read_command_line(argc, argv, options, std::cout, std::cerr, code)) return code;
   if (options.headless) return ui::run_headless(options, std::cin, std::cout, std::cerr);
   if (!ui::display_available()) {
     std::cerr << "tessaril: no display for the desktop GUI (DISPLAY is not set); "
