@@ -29,16 +29,22 @@ uint16_t sum_of(const char* text, int count) {
   return s;
 }
 
-// Compares the `chk` check characters at `check` with the text before them.
+// Compares the `chk` check characters at `check` with the text before them,
+// character by character: a check character with a stray high bit is a
+// damaged packet, even where its bits would add up to the right value.
 bool check_matches(const KermitState* k, const char* text, int count, const char* check, int chk) {
   switch (chk) {
     case 1:
-      return unchar(check[0]) == check_type1(text, count);
-    case 2:
-      return ((unchar(check[0]) << 6) | unchar(check[1])) == (check_type2(text, count) & 07777);
-    case 3:
-      return ((((unchar(check[0]) << 6) | unchar(check[1])) << 6) | unchar(check[2])) ==
-             check_type3(k, text, count);
+      return check[0] == tochar(check_type1(text, count));
+    case 2: {
+      const uint16_t s = check_type2(text, count);
+      return check[0] == tochar((s >> 6) & 63) && check[1] == tochar(s & 63);
+    }
+    case 3: {
+      const uint16_t crc = check_type3(k, text, count);
+      return check[0] == tochar((crc >> 12) & 15) && check[1] == tochar((crc >> 6) & 63) &&
+             check[2] == tochar(crc & 63);
+    }
     default:
       return false;
   }
