@@ -281,6 +281,28 @@ int answer_send_init(KermitState* k, const char* p, int len) {
   return rpar(k, 'Y');
 }
 
+void take_send_init_answer(KermitState* k, const char* p, int len) {
+  const int16_t proposed = k->bct;
+  const int16_t parity = k->line_parity;
+  const int offered = static_cast<int>(strnlen(k->param_text, PARAM_TEXT_SIZE));
+  const char our_rpt = offered > 8 ? k->param_text[8] : ' ';
+  const char our_ebq = offered > 6 ? k->param_text[6] : 'N';
+  peer_params(k, p, len);
+  // A peer that names another block check than the one proposed expects
+  // both sides to fall back to type 1; one that names another repeat prefix,
+  // or another 8th-bit prefix where we named one, uses none.
+  if (!k->force_crc && k->bct != proposed) k->bct = 1;
+  if (k->rpt_on && k->rpt_prefix != our_rpt) {
+    k->rpt_on = 0;
+    k->rpt_prefix = our_rpt;
+  }
+  if (k->ebqflg && our_ebq != 'Y' && k->ebq != our_ebq) {
+    k->ebqflg = 0;
+    k->ebq = 'N';
+    k->line_parity = parity;
+  }
+}
+
 PacketCheck verify_packet(KermitState* k, int r_slot, int n) {
   RecvSlot& s = k->rslots[r_slot];
   char* buf = k->rslot_buf[r_slot];
