@@ -215,7 +215,8 @@ int rpar(KermitState* k, char type) {
   return result;
 }
 
-void peer_params(KermitState* k, const char* p, int len) {
+void peer_params(KermitState* k, const char* data, int len) {
+  const char* p = data;
   if (len > 0) k->send_maxlen = maxl_field(p[0]);
   if (len > 1) k->peer_timeout = unchar(p[1]);
   if (len > 4) {
@@ -274,20 +275,20 @@ void peer_params(KermitState* k, const char* p, int len) {
   }
 }
 
-int answer_send_init(KermitState* k, const char* p, int len) {
+int answer_send_init(KermitState* k, const char* data, int len) {
   // The peer's MAXL first: it decides how much of our answer the peer gets.
-  if (len > 0) k->send_maxlen = maxl_field(p[0]);
-  peer_params(k, p, std::min(len, init_fields_for_peer(k)));
+  if (len > 0) k->send_maxlen = maxl_field(data[0]);
+  peer_params(k, data, std::min(len, init_fields_for_peer(k)));
   return rpar(k, 'Y');
 }
 
-void take_send_init_answer(KermitState* k, const char* p, int len) {
+void take_send_init_answer(KermitState* k, const char* data, int len) {
   const int16_t proposed = k->bct;
   const int16_t parity = k->line_parity;
   const int offered = static_cast<int>(strnlen(k->param_text, PARAM_TEXT_SIZE));
   const char our_rpt = offered > 8 ? k->param_text[8] : ' ';
   const char our_ebq = offered > 6 ? k->param_text[6] : 'N';
-  peer_params(k, p, len);
+  peer_params(k, data, len);
   // A peer that names another block check than the one proposed expects
   // both sides to fall back to type 1; one that names another repeat prefix,
   // or another 8th-bit prefix where we named one, uses none.
