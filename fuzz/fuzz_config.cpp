@@ -42,7 +42,10 @@ struct InFolder {
 };
 
 void write_file(const std::string& bytes) {
-  std::ofstream out(folder / "buc_setup.ini", std::ios::binary | std::ios::trunc);
+  // A new file each time: rewriting one in place makes the file system
+  // flush it to disk on every close.
+  std::filesystem::remove(folder / "buc_setup.ini");
+  std::ofstream out(folder / "buc_setup.ini", std::ios::binary);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
