@@ -79,8 +79,10 @@ int sattr(KermitState* k, KermitResult* r) {
   int32_t size = k->query_file ? k->query_file(k, k->cur_file_name, date, sizeof date, k->file_binary, k->file_mode_hint)
                                : -1;
   if (size < 0) date[0] = '\0';
-  // Size and date are left out when they would not fit the peer's packets.
+  // Size and date are left out when they would not fit the peer's packets,
+  // and so are the text encoding and the end mark in the smallest packets.
   const int limit = std::min(ATTR_FIELD_LIMIT, field_capacity(k) - 2);
+  const int room = max_data_for_peer(k);
 
   char* x = k->xdata;
   int n = 0;
@@ -94,9 +96,11 @@ int sattr(KermitState* k, KermitResult* r) {
     x[n++] = 'A';
     x[n++] = 'M';
     x[n++] = 'J';
-    x[n++] = '*';
-    x[n++] = tochar(1);
-    x[n++] = 'A';
+    if (n + 3 <= room) {
+      x[n++] = '*';
+      x[n++] = tochar(1);
+      x[n++] = 'A';
+    }
   }
   if (size >= 0) {
     r->filesize = size;
@@ -119,8 +123,10 @@ int sattr(KermitState* k, KermitResult* r) {
     std::memcpy(r->filedate, date, static_cast<size_t>(keep));
     r->filedate[keep] = '\0';
   }
-  x[n++] = '@';
-  x[n++] = ' ';
+  if (n + 2 <= room) {
+    x[n++] = '@';
+    x[n++] = ' ';
+  }
   x[n] = '\0';
   return spkt('A', k->send_seq, n, x, k);
 }

@@ -9,7 +9,8 @@ namespace tessaril::kermit {
 
 namespace {
 
-constexpr int LONGEST_ENCODING = 6;  // a run of two, each copy 8th-bit and control prefixed
+// Repeat prefix, count, 8th-bit prefix, control prefix, byte.
+constexpr int LONGEST_ENCODING = 5;
 
 // The next source byte (0..255), or -1 at the end of the source.
 int read_source_byte(KermitState* k, KermitResult* r) {
@@ -94,9 +95,18 @@ void encode_char(int a, int next, KermitState* k) {
       k->rpt_count = 0;
     } else if (k->rpt_count == 1) {
       // A run of two travels as the byte twice: shorter than prefix and count.
+      // Two copies of an 8th-bit control byte (six characters) do not fit
+      // the smallest field, though: there the run takes a count of 2.
       k->rpt_count = 0;
+      const int start = k->fill_len;
       encode_char(a, -1, k);
-      if (k->fill_len <= field_capacity(k)) k->fill_mark = k->fill_len;  // the field may end between the copies
+      if (2 * (k->fill_len - start) > field_capacity(k)) {
+        k->fill_len = start;
+        put(k, k->rpt_prefix);
+        put(k, tochar(2));
+      } else if (k->fill_len <= field_capacity(k)) {
+        k->fill_mark = k->fill_len;  // the field may end between the copies
+      }
     } else if (k->rpt_count >= 2) {
       put(k, k->rpt_prefix);
       put(k, tochar(k->rpt_count + 1));

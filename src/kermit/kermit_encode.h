@@ -23,8 +23,9 @@
 namespace tessaril::kermit {
 
 // Characters a data field may hold: the peer's MAXL minus the block check and
-// three, but never less than six (the longest encoding of one or two bytes),
-// so that every field carries at least one byte.
+// three, but never less than five (the longest encoding of a byte or a run),
+// so that every field carries at least one byte. Only MAXL 10 with block
+// check 3 needs that floor; its fields stay within the MAXL all the same.
 int field_capacity(const KermitState* k);
 
 // Builds the next data field in xdata and returns its length; 0 when the

@@ -272,14 +272,9 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
 int send_packet(KermitState* k, KermitResult* r, const char* data, int data_len, const char* msg) {
   const char first = data_len > 0 ? data[0] : '\0';
   switch (k->state) {
-    case S_AWAIT_INIT_ACK: {
-      // A peer that names another block check than the one proposed expects
-      // both sides to fall back to type 1.
-      const int16_t proposed = k->bct;
-      peer_params(k, data, data_len);
-      if (!k->force_crc && k->bct != proposed) k->bct = 1;
+    case S_AWAIT_INIT_ACK:
+      take_send_init_answer(k, data, data_len);
       return send_next_file(k, r);
-    }
     case S_AWAIT_EOF_ACK:
       r->file_outcome = k->pending_outcome;
       return send_next_file(k, r);

@@ -41,8 +41,11 @@ int feed_packet_byte(const KermitState* k, PacketReader* reader, uint8_t byte, c
     buf[reader->stored] = '\0';
     return reader->stored;
   }
-  // recv_maxlen + 1 bytes fit (the buffer holds them and a terminator).
-  if (reader->stored > k->recv_maxlen || reader->stored >= RSLOT_BUF - 2) return 0;
+  // recv_maxlen + 1 bytes fit (the buffer holds them and a terminator); the
+  // marks dropped count toward a whole packet's worth as well.
+  if (reader->stored > k->recv_maxlen || reader->stored >= RSLOT_BUF - 2 ||
+      reader->stored + reader->dropped + 1 >= whole_packet(k))
+    return 0;
   buf[reader->stored++] = static_cast<char>(byte);
   return READ_GO_ON;
 }

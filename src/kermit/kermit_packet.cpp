@@ -29,16 +29,22 @@ uint16_t sum_of(const char* text, int count) {
   return s;
 }
 
-// Compares the `chk` check characters at `check` with the text before them.
+// Compares the `chk` check characters at `check` with the text before them,
+// character by character: a check character with a stray high bit is a
+// damaged packet, even where its bits would add up to the right value.
 bool check_matches(const KermitState* k, const char* text, int count, const char* check, int chk) {
   switch (chk) {
     case 1:
-      return unchar(check[0]) == check_type1(text, count);
-    case 2:
-      return ((unchar(check[0]) << 6) | unchar(check[1])) == (check_type2(text, count) & 07777);
-    case 3:
-      return ((((unchar(check[0]) << 6) | unchar(check[1])) << 6) | unchar(check[2])) ==
-             check_type3(k, text, count);
+      return check[0] == tochar(check_type1(text, count));
+    case 2: {
+      const uint16_t s = check_type2(text, count);
+      return check[0] == tochar((s >> 6) & 63) && check[1] == tochar(s & 63);
+    }
+    case 3: {
+      const uint16_t crc = check_type3(k, text, count);
+      return check[0] == tochar((crc >> 12) & 15) && check[1] == tochar((crc >> 6) & 63) &&
+             check[2] == tochar(crc & 63);
+    }
     default:
       return false;
   }
@@ -209,7 +215,8 @@ int rpar(KermitState* k, char type) {
   return result;
 }
 
-void peer_params(KermitState* k, const char* p, int len) {
+void peer_params(KermitState* k, const char* data, int len) {
+  const char* p = data;
   if (len > 0) k->send_maxlen = maxl_field(p[0]);
   if (len > 1) k->peer_timeout = unchar(p[1]);
   if (len > 4) {
@@ -268,11 +275,33 @@ void peer_params(KermitState* k, const char* p, int len) {
   }
 }
 
-int answer_send_init(KermitState* k, const char* p, int len) {
+int answer_send_init(KermitState* k, const char* data, int len) {
   // The peer's MAXL first: it decides how much of our answer the peer gets.
-  if (len > 0) k->send_maxlen = maxl_field(p[0]);
-  peer_params(k, p, std::min(len, init_fields_for_peer(k)));
+  if (len > 0) k->send_maxlen = maxl_field(data[0]);
+  peer_params(k, data, std::min(len, init_fields_for_peer(k)));
   return rpar(k, 'Y');
+}
+
+void take_send_init_answer(KermitState* k, const char* data, int len) {
+  const int16_t proposed = k->bct;
+  const int16_t parity = k->line_parity;
+  const int offered = static_cast<int>(strnlen(k->param_text, PARAM_TEXT_SIZE));
+  const char our_rpt = offered > 8 ? k->param_text[8] : ' ';
+  const char our_ebq = offered > 6 ? k->param_text[6] : 'N';
+  peer_params(k, data, len);
+  // A peer that names another block check than the one proposed expects
+  // both sides to fall back to type 1; one that names another repeat prefix,
+  // or another 8th-bit prefix where we named one, uses none.
+  if (!k->force_crc && k->bct != proposed) k->bct = 1;
+  if (k->rpt_on && k->rpt_prefix != our_rpt) {
+    k->rpt_on = 0;
+    k->rpt_prefix = our_rpt;
+  }
+  if (k->ebqflg && our_ebq != 'Y' && k->ebq != our_ebq) {
+    k->ebqflg = 0;
+    k->ebq = 'N';
+    k->line_parity = parity;
+  }
 }
 
 PacketCheck verify_packet(KermitState* k, int r_slot, int n) {

@@ -12,7 +12,8 @@
 // acknowledgement always travel with block check 1 so that two sides that have
 // not agreed on anything yet can read them; the check they agree on is used
 // from the next packet on. A peer with short packets gets only the parameters
-// that fit, and a parameter whose field one side never saw is not in force.
+// that fit, and a parameter whose field one side never saw is not in force;
+// nor is a check type or prefix that the two sides named differently.
 //
 // The packet layer owns no memory: every buffer is a field of the record.
 #pragma once
@@ -101,6 +102,13 @@ void peer_params(KermitState* k, const char* data, int len);
 // get from us is not in force: it is adopted as if the peer had not sent it
 // either. Returns rpar's result.
 int answer_send_init(KermitState* k, const char* data, int len);
+
+// The sending side's reading of the acknowledgement of its 'S': adopts the
+// peer's parameters, but the block check, the repeat prefix and the 8th-bit
+// prefix only where the acknowledgement agrees with what our 'S' offered
+// (the same check type; the same repeat prefix; the same 8th-bit prefix, or
+// any where we said 'Y'). Otherwise they are not in force: type 1, none, none.
+void take_send_init_answer(KermitState* k, const char* data, int len);
 
 // Outcome of taking a received packet apart.
 enum class PacketCheck {

@@ -69,9 +69,11 @@ bool parse_file_announcement(const uint8_t* data, int data_len, char* name, int3
   int i = 0;
   int k = 0;
   while (i < data_len && k < ANNOUNCED_NAME_MAX && data[i] != ',') {
-    uint8_t c = data[i++];
-    if (c < 0x20 || c == 0x7F) ok = false;  // a zero byte would end the name early
-    name[k++] = static_cast<char>(c >= 0x60 ? c - 0x20 : c);
+    const uint8_t c = data[i++];
+    const auto stored = static_cast<uint8_t>(c >= 0x60 ? c - 0x20 : c);
+    // A zero byte would end the name early; upper-casing turns 0x9F into DEL.
+    if (c < 0x20 || c == 0x7F || stored == 0x7F) ok = false;
+    name[k++] = static_cast<char>(stored);
   }
   name[k] = '\0';
   if (!ends_with(name, k, ".XML") && !ends_with(name, k, ".GZ")) ok = false;

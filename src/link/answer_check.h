@@ -17,9 +17,11 @@
 // terminating zero, a size with a character that is no digit, or a size of
 // seven digits or more is malformed: `rsp_ok` 0, so that no Receive File goes
 // out with a garbage size. So is a name with a control byte (a zero byte
-// among them): the host would ask for another file than the one checked. The name is cut at 29 characters (the 30th is then
-// skipped and the size read from the 31st on), upper-cased by lowering every
-// byte from 0x60 up by 0x20, and must end in ".XML" or ".GZ".
+// among them), as sent or once upper-cased (0x9F becomes DEL): the host would
+// ask for another file than the one checked. The name is cut at 29
+// characters (the 30th is then skipped and the size read from the 31st on),
+// upper-cased by lowering every byte from 0x60 up by 0x20, and must end in
+// ".XML" or ".GZ".
 #pragma once
 
 #include <cstdint>

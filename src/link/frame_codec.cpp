@@ -26,7 +26,7 @@ uint16_t crc_step(uint16_t reg, uint8_t b) {
 }  // namespace
 
 const uint16_t crc_table[256] = {
-#define ROW(i) table_values[i], table_values[i + 1], table_values[i + 2], table_values[i + 3]
+#define ROW(i) table_values[(i)], table_values[(i) + 1], table_values[(i) + 2], table_values[(i) + 3]
     ROW(0),   ROW(4),   ROW(8),   ROW(12),  ROW(16),  ROW(20),  ROW(24),  ROW(28),  ROW(32),  ROW(36),  ROW(40),
     ROW(44),  ROW(48),  ROW(52),  ROW(56),  ROW(60),  ROW(64),  ROW(68),  ROW(72),  ROW(76),  ROW(80),  ROW(84),
     ROW(88),  ROW(92),  ROW(96),  ROW(100), ROW(104), ROW(108), ROW(112), ROW(116), ROW(120), ROW(124), ROW(128),

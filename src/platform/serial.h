@@ -67,37 +67,37 @@ std::string serial_system_text(int error);
 // the data bits (5 to 8), no parity and one stop bit. False with the reason
 // in error_text when the driver refuses the setting; the port then keeps its
 // previous setting.
-bool serial_configure(SerialHandle port, int baud_rate, int byte_size, std::string& error_text);
+bool serial_configure(SerialHandle handle, int baud_rate, int byte_size, std::string& error_text);
 
 // The baud rate the driver reports for the port, 0 when unknown.
-int serial_baud_rate(SerialHandle port);
+int serial_baud_rate(SerialHandle handle);
 
 // Sets the time-outs of later reads and writes. False for a closed port.
-bool serial_set_timeouts(SerialHandle port, const SerialTimeouts& timeouts);
+bool serial_set_timeouts(SerialHandle handle, const SerialTimeouts& timeouts);
 
 // Reads up to count bytes under the time-out rules above. Returns the number
 // of bytes read (0 when the time-out passed without data), or -1 when the port
 // is closed, cancelled or has failed (a vanished device, a pseudo-terminal
 // whose other end closed). A failed read returns at once: callers that loop
 // must pause themselves.
-[[nodiscard]] int serial_read(SerialHandle port, uint8_t* buffer, int count);
+[[nodiscard]] int serial_read(SerialHandle handle, uint8_t* buffer, int count);
 
 // Writes count bytes. Returns the number of bytes the driver accepted (fewer
 // than count when the port was cancelled, the write time-out passed or the
 // device failed part-way), or -1 when nothing could be written because the
 // port is closed, cancelled or has failed.
-[[nodiscard]] int serial_write(SerialHandle port, const uint8_t* bytes, int count);
+[[nodiscard]] int serial_write(SerialHandle handle, const uint8_t* bytes, int count);
 
 // Wakes every read and write blocked on the port and makes later ones fail at
 // once. Does nothing for a closed port. Safe from any thread.
-void serial_cancel(SerialHandle port);
+void serial_cancel(SerialHandle handle);
 
 // True while the handle names an open port that has not been cancelled.
-bool serial_is_open(SerialHandle port);
+bool serial_is_open(SerialHandle handle);
 
 // Cancels, waits for the calls still inside the port to return, and closes the
 // port. The handle is dead afterwards; a second close does nothing.
-void serial_close(SerialHandle port);
+void serial_close(SerialHandle handle);
 
 // The device of COM port number n.
 // Windows: "COM<n>", and "\\.\COM<n>" from 10 up, the only form under which

@@ -30,7 +30,7 @@ void close_port(OsPort* port);
 bool configure_port(OsPort& port, int baud_rate, int byte_size, std::string& error_text);
 
 // The baud rate the driver reports, 0 when unknown.
-int port_baud_rate(OsPort& port);
+int port_baud_rate(const OsPort& port);
 
 // Reads up to count bytes: returns when count bytes came, when the line was
 // quiet for interval_ms after the first byte (0: no interval limit), at the

@@ -233,16 +233,15 @@ intptr_t on_link_event(platform::DialogHandle dialog, uint32_t code) {
     pause_ms = LATCH_RESET_PAUSE_MS;
   } else if (code == link::ANSWER_START_FILE_TRANSFER) {
     on_transfer_start_answer(dialog);
-  } else if (code == link::ANSWER_KERMIT_STATUS) {
-    end_sequence();
   } else if (code == link::ANSWER_RECEIVE_FILE) {
     on_receive_file_answer(dialog);
   } else if (code == link::ANSWER_GET_CAL_FILE || code == link::ANSWER_GET_CAL_FILE_EX) {
     on_calibration_announce(dialog, code == link::ANSWER_GET_CAL_FILE ? IDC_CHAIN_GET_CAL : IDC_CHAIN_GET_CAL_EX);
   } else if (code == link::ANSWER_SET_CAL_FILE || code == link::ANSWER_START_UPGRADE) {
     on_file_announce_answer(dialog, code == link::ANSWER_SET_CAL_FILE ? IDC_CHAIN_SET_CAL : IDC_CHAIN_UPGRADE);
-  } else if (code >= 0x80 && code <= 0xFF) {
-    // 0xFD (Write Product Id) and every single-frame command.
+  } else if (code <= 0xFF) {
+    // The Kermit status answer (ANSWER_KERMIT_STATUS), 0xFD (Write Product
+    // Id) and every single-frame command end the sequence.
     end_sequence();
   } else if (code == status::ST_KERMIT_SEND_OK) {
     if (!ticked(dialog, next_step_box())) {

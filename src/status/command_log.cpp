@@ -58,9 +58,10 @@ void append_to_file(const std::string& line) {
   LogPrefix prefix = split_prefix();
   std::FILE* f = open_for_append(log_path, prefix);
   if (!f) return;  // the line has reached the list box; the file is skipped
-  std::fwrite(line.data(), 1, line.size(), f);
-  std::fputc('\n', f);
-  std::fclose(f);
+  // So is a file that cannot take it: the log reports nothing of its own.
+  (void)std::fwrite(line.data(), 1, line.size(), f);
+  (void)std::fputc('\n', f);
+  (void)std::fclose(f);
 }
 
 // Deletes the file with the oldest date in its name when the folder holds more

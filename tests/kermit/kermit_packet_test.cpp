@@ -224,6 +224,36 @@ TEST_F(KermitPacket, RepeatPrefixOnlyWhenUsable) {
   EXPECT_EQ(e->k.rpt_prefix, '`');
 }
 
+// As sender: what the acknowledgement of our 'S' names differently from our
+// offer ("~! @-#Y1~,?" with its defaults, or "&" where we asked for 8th-bit
+// prefixing) is not in force.
+TEST_F(KermitPacket, SenderKeepsOnlyWhatBothSidesNamed) {
+  struct Row {
+    bool asked_8th_bit;
+    const char* ack;
+    int bct, rpt_on, ebqflg;
+  };
+  const Row rows[] = {
+      {false, "~! @-#Y3~,?", 1, 1, 0},  // another check type: type 1
+      {false, "~! @-#&1`,?", 1, 0, 1},  // another repeat prefix: none; we said 'Y': theirs
+      {false, "~! @-#&1~,?", 1, 1, 1},
+      {true, "~! @-#%1~,?", 1, 1, 0},   // we named '&', they '%': none
+      {true, "~! @-#Y1~,?", 1, 1, 1},   // we named '&', they 'Y': ours
+  };
+  for (const Row& row : rows) {
+    auto e = make_engine(1);
+    e->k.line_parity = row.asked_8th_bit;
+    ASSERT_EQ(kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r), KR_OK);
+    take_send_init_answer(&e->k, row.ack, 11);
+    EXPECT_EQ(e->k.bct, row.bct) << row.ack;
+    EXPECT_EQ(e->k.rpt_on, row.rpt_on) << row.ack;
+    EXPECT_EQ(e->k.ebqflg, row.ebqflg) << row.ack;
+    if (row.ebqflg) {
+      EXPECT_EQ(e->k.ebq, '&') << row.ack;
+    }
+  }
+}
+
 // ---- verification of received packets ----
 
 class KermitVerify : public KermitPacket {

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "platform/clock.h"
 #include "platform/posix/serial_baud.h"
@@ -112,7 +113,7 @@ bool configure_port(OsPort& port, int baud_rate, int byte_size, std::string& err
   return true;
 }
 
-int port_baud_rate(OsPort& port) { return get_baud_rate(port.fd); }
+int port_baud_rate(const OsPort& port) { return get_baud_rate(port.fd); }
 
 int read_port(OsPort& port, uint8_t* buffer, int count, int interval_ms, int64_t deadline,
               const std::atomic<bool>& cancelled) {
@@ -174,7 +175,8 @@ void wake_port(OsPort& port) {
 namespace tessaril::platform {
 
 std::string serial_system_text(int error) {
-  std::string text = std::strerror(error);
+  // Not strerror: another thread may reuse its buffer.
+  std::string text = std::generic_category().message(error);
   // Serial devices belong to the group dialout on Debian and its kin: the
   // usual reason a port that exists will not open.
   if (error == EACCES || error == EPERM)

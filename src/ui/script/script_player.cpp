@@ -84,7 +84,7 @@ class Player {
   void finish_case();
   void keep(CaseReport& c, const std::string& line);  // under traffic_mutex_
   CaseReport& current_case() { return report_->cases.back(); }
-  bool on_dialog(const std::function<void()>& fn);
+  bool on_dialog(const std::function<void()>& fn) const;
   Taken hand_over(std::function<void()> fn);
   bool wait_idle(int64_t max_ms);
   bool close_all();
@@ -179,7 +179,7 @@ void Player::watch_changes() {
   });
 }
 
-bool Player::on_dialog(const std::function<void()>& fn) {
+bool Player::on_dialog(const std::function<void()>& fn) const {
   if (top_dialog() == platform::NO_DIALOG) return false;
   return run_on_dialog_thread(fn, options_.dialog_timeout_ms);
 }
@@ -199,8 +199,10 @@ Player::Taken Player::hand_over(std::function<void()> fn) {
           fn();
         },
         timeout);
-    int expected = 0;
-    if (!ran) taken->compare_exchange_strong(expected, 2);
+    if (!ran) {
+      int expected = 0;
+      taken->compare_exchange_strong(expected, 2);
+    }
     finished->store(true);
   });
   handovers_.push_back(Handover{std::move(helper), finished});
