@@ -45,8 +45,8 @@ bool parse_attributes(const Bytes& field, Attributes& attributes) {
     const char tag = static_cast<char>(field[i]);
     const int len = unchar(field[i + 1]);
     if (len < 0 || i + 2 + static_cast<size_t>(len) > field.size()) return false;
-    int64_t value = 0;
     if (tag == '1') {
+      int64_t value = 0;
       if (!decimal(field, i + 2, static_cast<size_t>(len), value)) return false;
       attributes.size = value;
     }

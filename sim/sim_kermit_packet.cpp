@@ -22,8 +22,8 @@ Bytes block_check(int type, const uint8_t* bytes, size_t count) {
   }
   unsigned sum = 0;
   for (size_t i = 0; i < count; ++i) sum += bytes[i];
-  if (type == 2) return {tochar((sum >> 6) & 0x3F), tochar(sum & 0x3F)};
-  return {tochar((sum + ((sum & 0xC0) >> 6)) & 0x3F)};
+  if (type == 2) return {tochar(static_cast<int>((sum >> 6) & 0x3F)), tochar(static_cast<int>(sum & 0x3F))};
+  return {tochar(static_cast<int>((sum + ((sum & 0xC0) >> 6)) & 0x3F))};
 }
 
 Bytes build_packet(const Packet& packet, int check_type, const Framing& framing) {
@@ -70,7 +70,7 @@ ReadEvent reader_push(PacketReader& reader, uint8_t byte) {
   return ReadEvent::Packet;
 }
 
-char packet_type(const Bytes& text) { return text.size() >= 3 ? static_cast<char>(text[2]) : 0; }
+char packet_type(const Bytes& text) { return text.size() >= 3 ? static_cast<char>(text[2]) : '\0'; }
 
 int packet_seq(const Bytes& text) { return text.size() >= 2 ? unchar(text[1]) : -1; }
 

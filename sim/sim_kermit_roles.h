@@ -13,7 +13,7 @@ void put(Peer& p, char type, const Bytes& data);
 void transmit(Peer& p, const Bytes& wire);
 // The error packet with `text`, then the end with `outcome`.
 void give_up(Peer& p, Outcome outcome, const std::string& text);
-void finish(Peer& p, Outcome outcome, const std::string& detail);
+void finish(Peer& p, Outcome outcome, const std::string& why);
 // Counts one more time-out or NAK for the packet at hand; false (and the
 // transfer given up) when that is one too many.
 bool count_retry(Peer& p);

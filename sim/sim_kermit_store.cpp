@@ -76,7 +76,7 @@ bool incoming_commit(IncomingFile& in) {
 
 void incoming_discard(IncomingFile& in) {
   if (!in.file) return;
-  std::fclose(in.file);
+  (void)std::fclose(in.file);  // the partial file is removed next
   in.file = nullptr;
   platform::remove_file(in.temp_path);
 }

@@ -1,5 +1,6 @@
 // The packet loop of a Kermit transfer and the drains that end some of its
 // endings.
+#include <algorithm>
 #include <cstdint>
 
 #include "kermit/kermit_state.h"
@@ -50,7 +51,7 @@ void drain_line(Transfer& t, bool quitting) {
   const int64_t end = platform::monotonic_ms() + DRAIN_LIMIT_MS;
   int drained = 0;
   uint8_t bytes[32];
-  const int size = t.side->drain_read < static_cast<int>(sizeof bytes) ? t.side->drain_read : sizeof bytes;
+  const int size = std::min(t.side->drain_read, static_cast<int>(sizeof bytes));
   while (result == kermit::KR_DONE) {
     if (quitting && t.side->quit_drain_pause_ms > 0 && !transfer_wait(t, t.side->quit_drain_pause_ms)) return;
     if (must_let_go(t)) return;

@@ -34,7 +34,7 @@ std::vector<Mapping> ini_mappings(const std::string& ini_path) {
     if (key.size() < 4 || (key.compare(0, 3, "COM") != 0 && key.compare(0, 3, "com") != 0)) continue;
     Mapping m;
     m.key = key;
-    m.number = std::atoi(key.c_str() + 3);
+    m.number = static_cast<int>(std::strtol(key.c_str() + 3, nullptr, 10));
     char device[1024];
     const int len = platform::profile_string("ports", key.c_str(), "", device, static_cast<int>(sizeof device), ini_path);
     if (len <= 0) continue;
@@ -79,7 +79,7 @@ std::string port_list_text(const std::string& ini_path) {
     // Without an entry of its own COM n is /dev/ttyS<n-1>.
     const std::string base = port.path.substr(port.path.rfind('/') + 1);
     if (!mapped && port.device.empty() && base.compare(0, 4, "ttyS") == 0 && base.size() > 4) {
-      const int number = std::atoi(base.c_str() + 4) + 1;
+      const int number = static_cast<int>(std::strtol(base.c_str() + 4, nullptr, 10)) + 1;
       bool taken = false;
       for (const Mapping& m : mappings) taken = taken || m.number == number;
       if (!taken) line += "  COM" + std::to_string(number);

@@ -71,7 +71,7 @@ struct Tree {
     char root[PATH_MAX];
     const std::string top = ::realpath(sys.c_str(), root) ? root : sys;
     for (std::string at = real; at.size() > top.size() && at.compare(0, top.size(), top) == 0;
-         at = at.substr(0, at.find_last_of('/'))) {
+         at.erase(at.find_last_of('/'))) {
       const std::string vendor = attribute(at + "/idVendor");
       const std::string product_id = attribute(at + "/idProduct");
       if (vendor.empty() || product_id.empty()) continue;

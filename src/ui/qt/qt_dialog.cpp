@@ -340,14 +340,14 @@ int DialogWindow::text_room(const Control& c) const {
 
 void DialogWindow::fit_text(Control& c) {
   if (c.kind == ControlKind::ListBox) return;
-  const QString text = drawn_text(c);
+  const QString shown = drawn_text(c);
   const int room = text_room(c);
   QFont f = font();
   int stretch = 100;
-  for (int width = QFontMetrics(f).horizontalAdvance(text); width > room && stretch > MIN_TEXT_STRETCH;) {
+  for (int width = QFontMetrics(f).horizontalAdvance(shown); width > room && stretch > MIN_TEXT_STRETCH;) {
     stretch = std::max(MIN_TEXT_STRETCH, std::min(stretch - 1, stretch * room / std::max(width, 1)));
     f.setStretch(stretch);
-    width = QFontMetrics(f).horizontalAdvance(text);
+    width = QFontMetrics(f).horizontalAdvance(shown);
   }
   if (c.widget->font().stretch() != f.stretch() || !c.widget->testAttribute(Qt::WA_SetFont)) c.widget->setFont(f);
 }

@@ -73,7 +73,7 @@ class DialogWindow : public QDialog {
   void set_text(Control& c, std::string_view cp932);
   std::string text(const Control& c) const;
   bool checked(const Control& c) const;
-  void set_checked(Control& c, bool checked);
+  void set_checked(Control& c, bool on);
   uint32_t style(const Control& c) const;
   void set_style(Control& c, uint32_t style);
 

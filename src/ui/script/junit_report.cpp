@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <system_error>
 
 #include "ui/script/script_report.h"
 
@@ -106,7 +107,7 @@ std::string junit_xml(const ScriptReport& report) {
 bool write_junit_file(const ScriptReport& report, const std::string& path, std::string& error) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   if (!file) {
-    error = std::strerror(errno);
+    error = std::generic_category().message(errno);
     return false;
   }
   file << junit_xml(report);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ostream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -57,7 +58,7 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
   if (!options.junit_path.empty()) {
     std::ofstream probe(options.junit_path, std::ios::app);
     if (!probe) {
-      err << "tessaril: cannot write the JUnit report " << options.junit_path << ": " << std::strerror(errno) << '\n';
+      err << "tessaril: cannot write the JUnit report " << options.junit_path << ": " << std::generic_category().message(errno) << '\n';
       return shell::EXIT_USAGE;
     }
   }

@@ -90,8 +90,8 @@ bool read_control(std::string_view& s, const std::string& command, ScriptCommand
     s.remove_prefix(end);
   }
   c.control = std::string(name);
-  int64_t id = 0;
   if (!quoted && !name.empty() && name.find_first_not_of("0123456789") == std::string_view::npos) {
+    int64_t id = 0;
     if (!parse_number(name, 65535, id)) {
       error = command + ": \"" + c.control + "\" is not a control id (0 to 65535)";
       return false;

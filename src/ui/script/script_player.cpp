@@ -24,7 +24,7 @@ namespace {
 constexpr int64_t IDLE_POLL_MS = 1;
 // What a case keeps for the report: a soak of a million exchanges must not
 // grow without end.
-constexpr size_t TRAFFIC_LIMIT = 256 * 1024;
+constexpr size_t TRAFFIC_LIMIT = size_t{256} * 1024;
 constexpr size_t KEPT_FAILURES = 1000;
 
 // The back end's driver, for the one script that plays at a time.
@@ -75,7 +75,7 @@ class Player {
 
   void watch_changes();
   void print_line(const std::string& line);
-  void report(const std::string& where, const std::string& message);
+  void report(const std::string& place, const std::string& message);
   std::string where(const Place& place) const;
   int run_steps(const ScriptPlan& plan);
   int execute(const ScriptCommand& c, const Place& place);
