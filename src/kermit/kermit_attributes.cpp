@@ -95,9 +95,11 @@ int sattr(KermitState* k, KermitResult* r) {
     x[n++] = 'A';
     x[n++] = 'M';
     x[n++] = 'J';
-    x[n++] = '*';
-    x[n++] = tochar(1);
-    x[n++] = 'A';
+    if (n + 3 <= max_data_for_peer(k)) {
+      x[n++] = '*';
+      x[n++] = tochar(1);
+      x[n++] = 'A';
+    }
   }
   if (size >= 0) {
     r->filesize = size;
@@ -120,8 +122,12 @@ int sattr(KermitState* k, KermitResult* r) {
     std::memcpy(r->filedate, date, static_cast<size_t>(keep));
     r->filedate[keep] = '\0';
   }
-  x[n++] = '@';
-  x[n++] = ' ';
+  // The end mark too only when it fits: the smallest packets (MAXL 10 with
+  // check 3) hold the type and nothing more.
+  if (n + 2 <= max_data_for_peer(k)) {
+    x[n++] = '@';
+    x[n++] = ' ';
+  }
   x[n] = '\0';
   return spkt('A', k->send_seq, n, x, k);
 }

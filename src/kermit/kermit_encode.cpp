@@ -57,6 +57,16 @@ void write_byte(int a, KermitState* k) {
   }
 }
 
+// Characters write_byte takes for a.
+int unit_length(int a, const KermitState* k) {
+  const int c7 = a & 127;
+  const int eighth = k->ebqflg && (a & 128) ? 1 : 0;
+  const bool prefixed = c7 < 32 || c7 == 127 || c7 == static_cast<uint8_t>(k->send_ctl_prefix) ||
+                        (k->ebqflg && c7 == static_cast<uint8_t>(k->ebq)) ||
+                        (k->rpt_on && c7 == static_cast<uint8_t>(k->rpt_prefix));
+  return eighth + (prefixed ? 2 : 1);
+}
+
 // Stores one decoded byte. Mode 0 into the name, mode 1 into out_buf.
 int store_byte(KermitState* k, KermitResult* r, int mode, char ch, int* name_len) {
   if (mode == 0) {
@@ -80,7 +90,7 @@ int store_byte(KermitState* k, KermitResult* r, int mode, char ch, int* name_len
 
 int field_capacity(const KermitState* k) {
   int maxl = std::clamp<int>(k->send_maxlen, 10, MAX_PACKET);
-  return std::max(maxl - check_length(k) - 3, LONGEST_ENCODING);
+  return std::min(std::max(maxl - check_length(k) - 3, LONGEST_ENCODING), max_data_for_peer(k));
 }
 
 void encode_char(int a, int next, KermitState* k) {
@@ -95,8 +105,14 @@ void encode_char(int a, int next, KermitState* k) {
     } else if (k->rpt_count == 1) {
       // A run of two travels as the byte twice: shorter than prefix and count.
       k->rpt_count = 0;
-      encode_char(a, -1, k);
-      if (k->fill_len <= field_capacity(k)) k->fill_mark = k->fill_len;  // the field may end between the copies
+      if (2 * unit_length(a, k) > field_capacity(k)) {
+        // The two copies could not even share a field of their own.
+        put(k, k->rpt_prefix);
+        put(k, tochar(2));
+      } else {
+        encode_char(a, -1, k);
+        if (k->fill_len <= field_capacity(k)) k->fill_mark = k->fill_len;  // the field may end between the copies
+      }
     } else if (k->rpt_count >= 2) {
       put(k, k->rpt_prefix);
       put(k, tochar(k->rpt_count + 1));

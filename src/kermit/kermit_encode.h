@@ -24,7 +24,10 @@ namespace tessaril::kermit {
 
 // Characters a data field may hold: the peer's MAXL minus the block check and
 // three, but never less than six (the longest encoding of one or two bytes),
-// so that every field carries at least one byte.
+// so that every field carries at least one byte, and never more than a packet
+// to the peer holds (five with MAXL 10 and check 3: there a run of two bytes
+// whose copies take three characters each travels as a repeat, prefix, count
+// and one copy).
 int field_capacity(const KermitState* k);
 
 // Builds the next data field in xdata and returns its length; 0 when the

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "kermit/kermit_encode.h"
 #include "kermit/kermit_files.h"
 #include "kermit/kermit_packet.h"
 #include "kermit_harness.h"
@@ -452,6 +453,37 @@ TEST_F(KermitEngineSend, NameThatCannotGoWholeEndsTheTransferBeforeAnyData) {
       EXPECT_EQ(last(1).data, name);
     }
     EXPECT_EQ(input_file_open(), fits) << name;
+  }
+}
+
+// The smallest packets a peer may ask for (MAXL 10) hold every packet we
+// send, with every check: with check 3 a data field holds five characters,
+// too few for the two copies of a run of two 8th-bit control bytes.
+TEST_F(KermitEngineSend, EveryPacketFitsThePeersSmallestMaxl) {
+  std::string content;
+  for (int i = 0; i < 60; ++i) content += std::string(static_cast<size_t>(i % 3 + 1), static_cast<char>(0x81 + i % 2)) + "x#";
+  for (int chk = 1; chk <= 3; ++chk) {
+    line = test::MemoryLine{};
+    auto e = make_engine(1, "A.BIN", folder.write("a.bin", content).c_str());
+    e->k.bct = static_cast<int16_t>(chk);
+    kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
+    // MAXL 10, 8th-bit prefix '&', repeat prefix '~', attribute packets
+    int result = deliver(*e, build_packet('Y', 0, "*! @-#&" + std::to_string(chk) + "~("));
+    for (int n = 0; result == KR_OK && n < 1000; ++n) result = ack(*e);
+    ASSERT_EQ(result, KR_DONE) << chk;
+    auto decoder = std::make_unique<KermitState>();
+    std::string decoded(content.size() + 1, '\0');
+    decoder->ebqflg = decoder->line_parity = decoder->rpt_on = 1;
+    decoder->ebq = '&';
+    decoder->out_buf = decoded.data();
+    decoder->out_buf_size = static_cast<int32_t>(decoded.size());
+    KermitResult r;
+    for (size_t i = 1; i < line.sent[1].size(); ++i) {  // the send-init goes before the peer's MAXL is known
+      const std::string& p = line.sent[1][i];
+      EXPECT_LE(unchar(p[1]), 10) << "check " << chk << ", packet " << p;
+      if (p[3] == 'D') decode_data(decoder.get(), &r, 1, parse_sent(p, chk).data.c_str());
+    }
+    EXPECT_EQ(decoded.substr(0, static_cast<size_t>(decoder->out_buf_count)), content) << chk;
   }
 }
 
