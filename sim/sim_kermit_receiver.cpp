@@ -112,7 +112,11 @@ void take_end_of_file(Peer& p, const Packet& packet) {
   } else if (discard) {
     fault = "discarded by the host";
   } else if (p.attr_size >= 0 && p.attr_size != got) {
-    fault = std::to_string(got) + " bytes arrived, " + std::to_string(p.attr_size) + " announced in the attributes";
+    // Acknowledged, this 'Z' would tell the host its file is stored: it is
+    // told otherwise, with an error packet.
+    give_up(p, Outcome::Failed,
+            std::to_string(got) + " bytes arrived, " + std::to_string(p.attr_size) + " announced in the attributes");
+    return;
   }
   if (!fault.empty()) {
     incoming_discard(p.incoming);

@@ -32,7 +32,7 @@ int64_t parse_size(const char* value, int len) {
 
 }  // namespace
 
-int gattr(KermitState* /*k*/, const char* data, KermitResult* r) {
+int gattr(KermitState* k, const char* data, KermitResult* r) {
   int type = -1;
   int64_t bytes = -1;
   int64_t kbytes = -1;
@@ -68,6 +68,7 @@ int gattr(KermitState* /*k*/, const char* data, KermitResult* r) {
   }
   if (bytes >= 0) {
     r->filesize = static_cast<int32_t>(bytes);
+    if (k) k->announced_size = static_cast<int32_t>(bytes);
   } else if (kbytes >= 0 && kbytes * 1024 <= INT32_MAX) {
     r->filesize = static_cast<int32_t>(kbytes * 1024);
   }

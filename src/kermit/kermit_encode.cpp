@@ -81,7 +81,7 @@ int store_byte(KermitState* k, KermitResult* r, int mode, char ch, int* name_len
 
 int field_capacity(const KermitState* k) {
   int maxl = std::clamp<int>(k->send_maxlen, 10, MAX_PACKET);
-  return std::max(maxl - check_length(k) - 3, LONGEST_ENCODING);
+  return std::min(std::max(maxl - check_length(k) - 3, LONGEST_ENCODING), max_data_for_peer(k));
 }
 
 void encode_char(int a, int next, KermitState* k) {

@@ -98,6 +98,7 @@ int init_engine(KermitState* k, KermitResult* r) {
   k->out_packet[0] = '\0';
   k->out_packet_len = 0;
   k->last_ack_len = 0;
+  k->announced_size = -1;
   k->xdata = k->xdata_area;
   k->xdata[0] = '\0';
   k->next_char = -1;
@@ -193,7 +194,23 @@ int open_received(KermitState* k, KermitResult* r) {
 // when this side cancelled the file (the sender's 'Z' then ends a file cut short).
 char received_disposition(const KermitState* k, char first) { return k->cancel ? 'D' : first; }
 
-int16_t received_outcome(char disposition) { return disposition == 'D' ? KO_DISCARDED : KO_COMPLETE; }
+// A binary file whose bytes differ from the size its attributes announced
+// lost or gained a byte on the line that the block check missed: it must not
+// take the place of a good file of its name. (A text file arrives with the
+// sender's line ends, so its size may differ.)
+bool wrong_size(const KermitState* k, const KermitResult* r) {
+  return k->file_binary && k->announced_size >= 0 && r->bytes_done != k->announced_size;
+}
+
+// The disposition a received file is closed with at its 'Z', and what became of it.
+char closing_disposition(const KermitState* k, const KermitResult* r, char first) {
+  return first != 'D' && wrong_size(k, r) ? 'D' : first;
+}
+
+int16_t received_outcome(const KermitState* k, const KermitResult* r, char first) {
+  if (first == 'D') return KO_DISCARDED;
+  return wrong_size(k, r) ? KO_WRONG_SIZE : KO_COMPLETE;
+}
 
 int receive_packet(KermitState* k, KermitResult* r, char type, const char* data, int data_len) {
   const char first = received_disposition(k, data_len > 0 ? data[0] : '\0');
@@ -212,6 +229,7 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
         r->filesize = 0;
         r->bytes_done = 0;
         r->file_outcome = KO_NONE;
+        k->announced_size = -1;
         char echo[MAX_PACKET];
         name_echo(k, r->file_name, echo, sizeof echo);
         set_state(k, r, R_ATTR);
@@ -236,9 +254,9 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
       }
       if (type == 'Z') {
         if (int result = open_received(k, r); result != 0) return result;
-        if (int result = k->closefile(k, first, 2); result != 0)
+        if (int result = k->closefile(k, closing_disposition(k, r, first), 2); result != 0)
           return fail_with(k, "Error closing empty file", result);
-        r->file_outcome = received_outcome(first);
+        r->file_outcome = received_outcome(k, r, first);
         set_state(k, r, R_FILE);
         return ack(k, k->recv_seq, ack_text(k));
       }
@@ -255,8 +273,9 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
         r->bytes_done += k->out_buf_count;
         k->out_buf_count = 0;
         if (result != 0) return fail_with(k, "Error writing data", result);
-        if ((result = k->closefile(k, first, 2)) != 0) return fail_with(k, "Can't close file", result);
-        r->file_outcome = received_outcome(first);
+        if ((result = k->closefile(k, closing_disposition(k, r, first), 2)) != 0)
+          return fail_with(k, "Can't close file", result);
+        r->file_outcome = received_outcome(k, r, first);
         set_state(k, r, R_FILE);
         return ack(k, k->recv_seq, ack_text(k));
       }

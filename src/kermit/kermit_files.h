@@ -12,7 +12,8 @@
 // colon, "..", a leading dot or a control character, or an empty name is
 // refused. It is written into
 // "<name>.part" beside the final place and renamed over the final name only
-// when the sender's 'Z' says the file ended well, so a transfer that fails or
+// when the sender's 'Z' says the file ended well (and the engine found a
+// binary file the size its attributes announced), so a transfer that fails or
 // is discarded never destroys a good file of the same name; the partial file
 // stays as "<name>.part" (or is removed when `keep_partial` is 0).
 //

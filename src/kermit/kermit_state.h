@@ -71,6 +71,8 @@ constexpr int16_t KO_REFUSED = 2;    // the receiver refused it ('N' in the ackn
 constexpr int16_t KO_CANCELLED = 3;  // the receiver cancelled it ('X' or 'Z' in an acknowledgement)
 constexpr int16_t KO_DISCARDED = 4;  // the sender discarded it ('Z' with 'D')
 constexpr int16_t KO_UNREADABLE = 5; // reading it failed part-way; the receiver was told to discard it
+constexpr int16_t KO_WRONG_SIZE = 6; // received whole by the protocol, but not the size its attributes
+                                     // announced: kept under its temporary name
 
 // Sizes of the record's own storage.
 constexpr int MAX_PACKET = 94;                  // the protocol's ceiling for LEN and MAXL
@@ -185,6 +187,9 @@ struct KermitState {
   // it again, even when a NAK went out after it.
   char last_ack[OUT_PACKET_SIZE] = {};
   int32_t last_ack_len = 0;
+  // The size in bytes the attribute packets announced for the file being
+  // received; -1 when they announced none.
+  int32_t announced_size = -1;
 };
 
 // The single entry point: action code, record, receive slot and packet length

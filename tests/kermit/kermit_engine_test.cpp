@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "kermit/kermit_encode.h"
 #include "kermit/kermit_files.h"
 #include "kermit/kermit_packet.h"
 #include "kermit_harness.h"
@@ -93,9 +94,9 @@ TEST_F(KermitEngineTest, ReceivesAWholeFile) {
   EXPECT_EQ(last(2).data, device_init);  // our parameters echo the device's
   ASSERT_EQ(deliver(*e, build_packet('F', 1, "CAL.XML")), KR_OK);
   EXPECT_EQ(last(2).data, "CAL.XML");
-  ASSERT_EQ(deliver(*e, build_packet('A', 2, "\"\"B81$1234#120261207 10:11:12@ ")), KR_OK);
+  ASSERT_EQ(deliver(*e, build_packet('A', 2, "\"\"B81\"14#120261207 10:11:12@ ")), KR_OK);
   EXPECT_EQ(last(2).data, "Y");
-  EXPECT_EQ(e->r.filesize, 1234);
+  EXPECT_EQ(e->r.filesize, 14);
   EXPECT_STREQ(e->r.filedate, "20261207 10:11:12");
   ASSERT_EQ(deliver(*e, build_packet('D', 3, "<a>#M#J~%x")), KR_OK);
   EXPECT_FALSE(platform::file_size("CAL.XML") >= 0);  // not in place before its end
@@ -108,7 +109,7 @@ TEST_F(KermitEngineTest, ReceivesAWholeFile) {
   ASSERT_EQ(deliver(*e, build_packet('B', 6, "")), KR_DONE);
   EXPECT_EQ(e->k.state, R_FILE);
   EXPECT_STREQ(e->r.file_name, "CAL.XML");
-  EXPECT_EQ(e->r.filesize, 1234);
+  EXPECT_EQ(e->r.filesize, 14);
   std::vector<int> seqs;
   for (const auto& p : line.sent[2]) seqs.push_back(parse_sent(p, 1).seq);
   EXPECT_EQ(seqs, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
@@ -236,6 +237,22 @@ TEST_F(KermitEngineTest, FailedOrDiscardedReceiveKeepsTheGoodFile) {
     deliver(*e, build_packet('D', 2, "new"));
     ASSERT_EQ(deliver(*e, build_packet('Z', 3, "")), KR_OK);
     EXPECT_EQ(TempFolder::read("GOOD.BIN"), "new");  // a complete file takes its place
+  }
+  // A byte gained or lost on the line that the block check missed: the file
+  // is not the size its attributes announced and stays a partial file.
+  for (auto [data, kept] : {std::pair{"other!", "other!"}, {"", ""}}) {
+    platform::remove_file("GOOD.BIN.part");
+    auto e = make_engine(2);
+    deliver(*e, build_packet('S', 0, device_init));
+    deliver(*e, build_packet('F', 1, "GOOD.BIN"));
+    deliver(*e, build_packet('A', 2, "\"\"B81!5"));
+    int seq = 3;
+    if (*data) deliver(*e, build_packet('D', seq++, data));
+    ASSERT_EQ(deliver(*e, build_packet('Z', seq, "")), KR_OK) << data;
+    EXPECT_EQ(last(2).type, 'Y');
+    EXPECT_EQ(e->r.file_outcome, KO_WRONG_SIZE) << data;
+    EXPECT_EQ(TempFolder::read("GOOD.BIN"), "new") << data;
+    EXPECT_EQ(platform::file_size("GOOD.BIN.part"), static_cast<int64_t>(std::string(kept).size())) << data;
   }
 }
 
@@ -436,6 +453,37 @@ TEST_F(KermitEngineSend, NameThatCannotGoWholeEndsTheTransferBeforeAnyData) {
       EXPECT_EQ(last(1).data, name);
     }
     EXPECT_EQ(input_file_open(), fits) << name;
+  }
+}
+
+// The smallest packets a peer may ask for (MAXL 10) hold every packet we
+// send, with every check: with check 3 a data field holds five characters,
+// too few for the two copies of a run of two 8th-bit control bytes.
+TEST_F(KermitEngineSend, EveryPacketFitsThePeersSmallestMaxl) {
+  std::string content;
+  for (int i = 0; i < 60; ++i) content += std::string(static_cast<size_t>(i % 3 + 1), static_cast<char>(0x81 + i % 2)) + "x#";
+  for (int chk = 1; chk <= 3; ++chk) {
+    line = test::MemoryLine{};
+    auto e = make_engine(1, "A.BIN", folder.write("a.bin", content).c_str());
+    e->k.bct = static_cast<int16_t>(chk);
+    kermit_engine(KA_SEND, &e->k, 0, 0, "", &e->r);
+    // MAXL 10, 8th-bit prefix '&', repeat prefix '~', attribute packets
+    int result = deliver(*e, build_packet('Y', 0, "*! @-#&" + std::to_string(chk) + "~("));
+    for (int n = 0; result == KR_OK && n < 1000; ++n) result = ack(*e);
+    ASSERT_EQ(result, KR_DONE) << chk;
+    auto decoder = std::make_unique<KermitState>();
+    std::string decoded(content.size() + 1, '\0');
+    decoder->ebqflg = decoder->line_parity = decoder->rpt_on = 1;
+    decoder->ebq = '&';
+    decoder->out_buf = decoded.data();
+    decoder->out_buf_size = static_cast<int32_t>(decoded.size());
+    KermitResult r;
+    for (size_t i = 1; i < line.sent[1].size(); ++i) {  // the send-init goes before the peer's MAXL is known
+      const std::string& p = line.sent[1][i];
+      EXPECT_LE(unchar(p[1]), 10) << "check " << chk << ", packet " << p;
+      if (p[3] == 'D') decode_data(decoder.get(), &r, 1, parse_sent(p, chk).data.c_str());
+    }
+    EXPECT_EQ(decoded.substr(0, static_cast<size_t>(decoder->out_buf_count)), content) << chk;
   }
 }
 
