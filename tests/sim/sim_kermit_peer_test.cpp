@@ -160,6 +160,29 @@ TEST(SimKermitPeer, SendsAFileOnePacketAtATime) {
   }
 }
 
+// Under check 3 a damaged data packet numbered 0 (the sequence has gone round)
+// is damaged, even when its text happens to pass check 1; only the init
+// exchange and error packets travel with check 1.
+TEST(SimKermitPeer, UnderCheck3ADataPacketNumbered0IsNeverReadWithCheck1) {
+  test::TempFolder folder;
+  PeerSetup setup;
+  setup.folder = folder.path();
+  Peer p;
+  peer_start(p, setup, 0);
+  auto send = [&](int seq, char type, const std::string& data, int check) {
+    const Bytes wire = build_packet(Packet{seq, type, Bytes(data.begin(), data.end())}, check, Framing{});
+    p.out.clear();
+    peer_feed(p, wire.data(), wire.size(), 0);
+    return p.out.size() > 3 ? static_cast<char>(p.out[3]) : '-';
+  };
+  ASSERT_EQ(send(0, 'S', "~! @-#Y3~ ", 1), 'Y');  // check 3, no attribute packets
+  ASSERT_EQ(send(1, 'F', "CAL.XML", 3), 'Y');
+  for (int seq = 2; seq < 64; ++seq) ASSERT_EQ(send(seq, 'D', "x", 3), 'Y') << seq;
+  // "ab" with three characters that are no CRC of it, the last a good check 1.
+  EXPECT_EQ(send(0, 'D', "abzz", 1), 'N');
+  EXPECT_EQ(p.stats.bytes, 62);
+}
+
 // Two peers against each other on a virtual clock, through faults on both
 // sides: many laps of the sequence numbers, recovery by NAK and by time-out.
 TEST(SimKermitPeer, TwoPeersMoveAFileWholeThroughLineFaults) {
