@@ -84,7 +84,8 @@ bool same(const shell::AppConfig& a, const shell::AppConfig& b) {
 void check_list(const char* section, int capacity) {
   const std::string path = shell::config_path();
   std::string full(1 << 16, '\0');
-  const int full_n = platform::profile_string(section, nullptr, nullptr, full.data(), static_cast<int>(full.size()), path);
+  const int full_n =
+      platform::profile_string(section, nullptr, nullptr, full.data(), static_cast<int>(full.size()), path);
   FUZZ_CHECK(full_n >= 0 && full_n + 1 < static_cast<int>(full.size()), "the whole list fits 64 KiB");
   std::unique_ptr<char[]> buf(new char[static_cast<size_t>(capacity)]);
   const int n = platform::profile_string(section, nullptr, nullptr, buf.get(), capacity, path);

@@ -19,23 +19,34 @@ using ui::ScriptOp;
 
 namespace {
 
+// How the commands are written; a command not listed here has a form of
+// its own and is not written back.
+enum class Form { Id, IdText, Ms, Text, Path, Bare };
+struct Written {
+  ScriptOp op;
+  const char* word;
+  Form form;
+};
+constexpr Written forms[] = {
+    {ScriptOp::Click, "click", Form::Id},     {ScriptOp::Get, "get", Form::Id},
+    {ScriptOp::Checked, "checked", Form::Id}, {ScriptOp::Shown, "shown", Form::Id},
+    {ScriptOp::List, "list", Form::Id},       {ScriptOp::Set, "set", Form::IdText},
+    {ScriptOp::Wait, "wait", Form::Ms},       {ScriptOp::Sleep, "sleep", Form::Ms},
+    {ScriptOp::Choose, "choose", Form::Path}, {ScriptOp::Close, "close", Form::Bare},
+    {ScriptOp::Echo, "echo", Form::Text},
+};
+
 // The command as a script line; false for commands without a plain form.
 bool write_line(const ui::ScriptCommand& c, std::string& line) {
-  const std::string id = std::to_string(c.id);
-  switch (c.op) {
-    case ScriptOp::Click: line = "click " + id; break;
-    case ScriptOp::Get: line = "get " + id; break;
-    case ScriptOp::Checked: line = "checked " + id; break;
-    case ScriptOp::Shown: line = "shown " + id; break;
-    case ScriptOp::List: line = "list " + id; break;
-    case ScriptOp::Set: line = "set " + id + " " + c.text; break;
-    case ScriptOp::Wait: line = "wait " + std::to_string(c.ms); break;
-    case ScriptOp::Sleep: line = "sleep " + std::to_string(c.ms); break;
-    case ScriptOp::Choose: line = c.cancel ? "choose -" : "choose " + c.text; break;
-    case ScriptOp::Close: line = "close"; break;
-    case ScriptOp::Echo: line = "echo " + c.text; break;
-    default: return false;  // commands added later have forms of their own
-  }
+  const Written* w = nullptr;
+  for (const Written& f : forms)
+    if (f.op == c.op) w = &f;
+  if (!w) return false;
+  line = w->word;
+  if (w->form == Form::Id || w->form == Form::IdText) line += " " + std::to_string(c.id);
+  if (w->form == Form::IdText || w->form == Form::Text) line += " " + c.text;
+  if (w->form == Form::Ms) line += " " + std::to_string(c.ms);
+  if (w->form == Form::Path) line += c.cancel ? " -" : " " + c.text;
   line += '\r';
   return true;
 }
@@ -48,9 +59,9 @@ void check_command(const ui::ScriptCommand& c) {
   ui::ScriptCommand again;
   std::string error;
   FUZZ_CHECK(ui::parse_script_line(line, again, error) == ui::ParseOutcome::Command, "a written command parses");
-  FUZZ_CHECK(again.op == c.op && again.id == c.id && again.ms == c.ms && again.cancel == c.cancel &&
-                 again.text == c.text,
-             "a written command reads back the same");
+  FUZZ_CHECK(
+      again.op == c.op && again.id == c.id && again.ms == c.ms && again.cancel == c.cancel && again.text == c.text,
+      "a written command reads back the same");
 }
 
 }  // namespace

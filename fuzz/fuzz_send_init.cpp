@@ -75,7 +75,8 @@ void check_agreement(const KermitState& k, const std::string& ours, const std::s
   if (k.rpt_on) {
     FUZZ_CHECK(valid_prefix(k.rpt_prefix) && k.rpt_prefix != k.recv_ctl_prefix && k.rpt_prefix != k.send_ctl_prefix,
                "a repeat prefix differs from the control prefixes");
-    FUZZ_CHECK(field(ours, 8) == k.rpt_prefix && field(theirs, 8) == k.rpt_prefix, "both sides named the repeat prefix");
+    FUZZ_CHECK(field(ours, 8) == k.rpt_prefix && field(theirs, 8) == k.rpt_prefix,
+               "both sides named the repeat prefix");
   }
   const int chk = check_length(&k);
   FUZZ_CHECK(k.bct >= 1 && k.bct <= 3, "a block check type");
@@ -181,7 +182,8 @@ void check_attributes(uint8_t flags, fuzz::Input& in) {
   // date whenever they went out (always with a MAXL of 94).
   file_size_told = static_cast<int32_t>(size & 0x7FFFFFFF);
   file_date_told.clear();
-  for (size_t i = 0; i < 17 && i < text.size(); ++i) file_date_told.push_back(static_cast<char>(' ' + 1 + static_cast<uint8_t>(text[i]) % 94));
+  for (size_t i = 0; i < 17 && i < text.size(); ++i)
+    file_date_told.push_back(static_cast<char>(' ' + 1 + static_cast<uint8_t>(text[i]) % 94));
   init_crc_tables(k.get());
   k->tx_data = capture;
   k->query_file = told_file;

@@ -42,7 +42,9 @@ struct Guarded {
   Bytes bytes;
   explicit Guarded(size_t size) : bytes(size + GUARD, FILL) {}
   uint8_t* data() { return bytes.data(); }
-  bool intact() const { return std::all_of(bytes.end() - GUARD, bytes.end(), [](uint8_t b) { return b == FILL; }); }
+  bool intact() const {
+    return std::all_of(bytes.end() - GUARD, bytes.end(), [](uint8_t b) { return b == FILL; });
+  }
 };
 
 TEST(LinkFrameProperties, RoundTripWithoutEndCodesBeforeTheLastByte) {
