@@ -163,6 +163,12 @@ TEST(HeadlessScriptParser, ExpectationsAndPlanStructure) {
                            "repeat 10000001", "end 3", "include", "expect frame1RSP"})
     EXPECT_FALSE(parse_error(line).empty()) << line;
   EXPECT_NE(parse_error("expect 2401 ~[").find("not a regular expression"), std::string::npos);
+  // Numbers the regex library would overflow on reading them.
+  for (const char* line : {"expect 2401 ~(a)\\1234567890", "expect 2401 ~a{2,12345678901234567890}"})
+    EXPECT_NE(parse_error(line).find("more than nine digits"), std::string::npos) << line;
+  for (const char* line : {"expect 2401 ~(a)\\1", "expect 2401 ~a{2,1000}", "expect 2401 ~\\\\1234567890",
+                           "expect 2401 ~[{]1234567890"})
+    EXPECT_TRUE(parse_ok(line).pattern) << line;
 }
 
 TEST(HeadlessScriptParser, CheckScriptNamesTheFirstMalformedLine) {

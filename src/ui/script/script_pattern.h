@@ -5,7 +5,9 @@
 // (regex_search: ^ and $ anchor it). The regex library lives in this one
 // file: it reports a bad pattern by throwing, which is caught here and
 // becomes a message, and GCC 12's optimiser warns falsely inside its
-// templates, which is silenced here only.
+// templates, which is silenced here only. A back-reference or repeat count
+// of more than nine digits is refused before the library sees it: reading
+// the number would overflow inside the library.
 #pragma once
 
 #include <memory>
