@@ -46,16 +46,7 @@ bool agreeable(const Prefixes& p) {
   return !p.repeat || (valid_prefix(p.rpt) && p.rpt != p.ctl);
 }
 
-std::unique_ptr<KermitState> decoder(const Prefixes& p) {
-  auto k = std::make_unique<KermitState>();
-  k->recv_ctl_prefix = p.ctl;
-  k->ebqflg = p.eighth_bit ? 1 : 0;
-  k->line_parity = p.eighth_bit ? 1 : 0;
-  k->ebq = p.ebq;
-  k->rpt_on = p.repeat ? 1 : 0;
-  k->rpt_prefix = p.rpt;
-  return k;
-}
+std::unique_ptr<KermitState> decoder(const Prefixes& p) { return coding_state(p, false); }
 
 }  // namespace
 

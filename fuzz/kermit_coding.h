@@ -28,6 +28,19 @@ struct Prefixes {
   char rpt = '~';
 };
 
+// An engine record with the prefixes in force, for encoding (sending) or
+// decoding.
+inline std::unique_ptr<kermit::KermitState> coding_state(const Prefixes& p, bool sending) {
+  auto k = std::make_unique<kermit::KermitState>();
+  (sending ? k->send_ctl_prefix : k->recv_ctl_prefix) = p.ctl;
+  k->ebqflg = p.eighth_bit ? 1 : 0;
+  k->line_parity = p.eighth_bit ? 1 : 0;
+  k->ebq = p.ebq;
+  k->rpt_on = p.repeat ? 1 : 0;
+  k->rpt_prefix = p.rpt;
+  return k;
+}
+
 inline std::string written;  // what writefile received
 
 inline int collect(kermit::KermitState*, const char* bytes, int count) {
@@ -36,13 +49,7 @@ inline int collect(kermit::KermitState*, const char* bytes, int count) {
 }
 
 inline std::vector<std::string> encode_fields(const Prefixes& p, int maxl, int bct, std::string bytes) {
-  auto k = std::make_unique<kermit::KermitState>();
-  k->send_ctl_prefix = p.ctl;
-  k->ebqflg = p.eighth_bit ? 1 : 0;
-  k->line_parity = p.eighth_bit ? 1 : 0;
-  k->ebq = p.ebq;
-  k->rpt_on = p.repeat ? 1 : 0;
-  k->rpt_prefix = p.rpt;
+  auto k = coding_state(p, true);
   k->send_maxlen = maxl;
   k->bct = static_cast<int16_t>(bct);
   k->zinptr = bytes.data();
@@ -62,13 +69,7 @@ inline std::vector<std::string> encode_fields(const Prefixes& p, int maxl, int b
 }
 
 inline std::string decode_fields(const Prefixes& p, const std::vector<std::string>& fields, int out_size) {
-  auto k = std::make_unique<kermit::KermitState>();
-  k->recv_ctl_prefix = p.ctl;
-  k->ebqflg = p.eighth_bit ? 1 : 0;
-  k->line_parity = p.eighth_bit ? 1 : 0;
-  k->ebq = p.ebq;
-  k->rpt_on = p.repeat ? 1 : 0;
-  k->rpt_prefix = p.rpt;
+  auto k = coding_state(p, false);
   std::unique_ptr<char[]> out(new char[static_cast<size_t>(out_size)]);
   k->out_buf = out.get();
   k->out_buf_size = out_size;

@@ -43,7 +43,7 @@ struct Wire {
 };
 
 struct World {
-  const TransferSpec* spec = nullptr;
+  const TransferPlan* plan = nullptr;
   std::mt19937_64 rng;
   int64_t now = 0;  // us
   Wire to_device, to_host;
@@ -84,7 +84,7 @@ bool blind_to_sum(const Bytes& sent, const Bytes& got) {
 
 // One packet, as its writer wrote it, onto a wire through the faults.
 void put_on_wire(World& w, Wire& wire, Bytes packet) {
-  const Faults& f = w.spec->faults;
+  const Faults& f = w.plan->faults;
   w.line_bytes += static_cast<int64_t>(packet.size());
   if (packet.empty() || chance(w, f.drop)) return;
   if (packet.size() > 3 && packet[3] == 'Y' && chance(w, f.lose_ack)) return;
@@ -108,7 +108,7 @@ void put_on_wire(World& w, Wire& wire, Bytes packet) {
   }
   if (packet != sent) ++w.damaged;
   // The send-init exchange and error packets travel with check 1.
-  if (w.spec->check == 2 && blind_to_sum(sent, packet) && sent[3] != 'S' && sent[3] != 'E') ++w.blind_to_check2;
+  if (w.plan->check == 2 && blind_to_sum(sent, packet) && sent[3] != 'S' && sent[3] != 'E') ++w.blind_to_check2;
   const int copies = chance(w, f.duplicate) ? 2 : 1;
   auto emit = [&](uint8_t b) {
     at += BYTE_US;
@@ -251,7 +251,7 @@ LoopEnd packet_loop(World& w, Host& h, bool sending, int64_t bound_us) {
     if (n < 0) {
       rslot_free(&h.k, slot);
       if (n != -2) return LoopEnd::ReadFailed;
-      if (empty_reads >= w.spec->tmo_count) return LoopEnd::Silence;
+      if (empty_reads >= w.plan->tmo_count) return LoopEnd::Silence;
       ++empty_reads;
       if (!sending) run_device_until(w, w.now + SILENT_READ_PAUSE_US);
       continue;
@@ -289,7 +289,7 @@ bool host_reports_success(const Host& h, LoopEnd end, bool sending, int64_t size
 // (and the pauses), and a file needs at most one move per packet both ways;
 // the packets are counted at three characters a byte in the smallest data
 // field. Delays and the one stall come on top.
-int64_t bound_us(const TransferSpec& s) {
+int64_t bound_us(const TransferPlan& s) {
   const bool sending = s.direction == Direction::HostSends;
   const int maxl = sending ? s.device.maxl : MAX_PACKET;
   const int64_t field = std::max(1, maxl - s.check - 3);
@@ -301,19 +301,19 @@ int64_t bound_us(const TransferSpec& s) {
 
 }  // namespace
 
-TransferOutcome run_transfer(const TransferSpec& spec, const Folders& folders) {
-  const bool sending = spec.direction == Direction::HostSends;
-  const int64_t size = static_cast<int64_t>(spec.content.size());
+TransferOutcome run_transfer(const TransferPlan& plan, const Folders& folders) {
+  const bool sending = plan.direction == Direction::HostSends;
+  const int64_t size = static_cast<int64_t>(plan.content.size());
   const std::string destination = (sending ? folders.device : folders.host) + "/" + GRID_FILE_NAME;
   platform::remove_file(destination);
   platform::remove_file(destination + PARTIAL_SUFFIX);
   const std::string source = sending ? folders.source + "/c.gz" : folders.device + "/" + GRID_FILE_NAME;
-  write_file(source, spec.content);
+  write_file(source, plan.content);
 
   World w;
-  w.spec = &spec;
-  w.rng.seed(spec.seed);
-  if (spec.faults.stall) w.stall_at = static_cast<int>(uniform(w, 1, 8 + size / 60));
+  w.plan = &plan;
+  w.rng.seed(plan.seed);
+  if (plan.faults.stall) w.stall_at = static_cast<int>(uniform(w, 1, 8 + size / 60));
   world = &w;
 
   peer::PeerSetup setup;
@@ -321,8 +321,8 @@ TransferOutcome run_transfer(const TransferSpec& spec, const Folders& folders) {
   setup.folder = folders.device;
   setup.file = GRID_FILE_NAME;
   setup.announced_size = sending ? size : -1;
-  setup.settings = spec.device;
-  setup.settings.check = spec.check;
+  setup.settings = plan.device;
+  setup.settings.check = plan.check;
   peer::peer_start(w.device, setup, 0);
 
   auto host = std::make_unique<Host>();
@@ -330,13 +330,13 @@ TransferOutcome run_transfer(const TransferSpec& spec, const Folders& folders) {
   host->k.readpkt = grid_readpkt;
   host->k.tx_data = grid_tx_data;
   host->k.query_file = grid_query_file;
-  host->k.bct = static_cast<int16_t>(spec.check);  // the check proposed
+  host->k.bct = static_cast<int16_t>(plan.check);  // the check proposed
 
   TransferOutcome out;
-  out.bound_ms = bound_us(spec) / 1000;
+  out.bound_ms = bound_us(plan) / 1000;
   LoopEnd end = LoopEnd::ReadFailed;
   if (!sending || kermit_engine(KA_SEND, &host->k, 0, 0, "", &host->r) == KR_OK)
-    end = packet_loop(w, *host, sending, bound_us(spec));
+    end = packet_loop(w, *host, sending, bound_us(plan));
   const bool success = host_reports_success(*host, end, sending, size);
   // The link's end of every transfer: the file closed as a discard; a
   // receive that ran out of time tells the device with the cancel sequence.
@@ -357,7 +357,7 @@ TransferOutcome run_transfer(const TransferSpec& spec, const Folders& folders) {
 
   out.host_success = success;
   out.arrived_size = platform::file_size(destination);
-  out.arrived = out.arrived_size >= 0 && test::TempFolder::read(destination) == spec.content;
+  out.arrived = out.arrived_size >= 0 && test::TempFolder::read(destination) == plan.content;
   const bool device_says_stored = sending && w.device.outcome == peer::Outcome::Complete;
   if (end == LoopEnd::Unbounded) {
     out.verdict = Verdict::Unbounded;

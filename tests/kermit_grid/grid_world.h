@@ -44,7 +44,7 @@ struct Faults {
 
 enum class Direction { HostSends, HostReceives };
 
-struct TransferSpec {
+struct TransferPlan {
   Direction direction = Direction::HostSends;
   int check = 1;  // block check both sides use
   Faults faults;
@@ -87,6 +87,6 @@ struct TransferOutcome {
 
 inline constexpr const char* GRID_FILE_NAME = "C.GZ";  // fits the data field of MAXL 10 with check 3
 
-TransferOutcome run_transfer(const TransferSpec& spec, const Folders& folders);
+TransferOutcome run_transfer(const TransferPlan& plan, const Folders& folders);
 
 }  // namespace tessaril::kermit::grid

@@ -122,21 +122,21 @@ const char* direction_word(Direction d) { return d == Direction::HostSends ? "ho
 
 // One transfer of the grid: its file, the device's prefixes and MAXL, and the
 // seed of its line faults all follow from the cell and the seed number.
-TransferSpec make_spec(int row, int check, Direction direction, int seed) {
+TransferPlan make_spec(int row, int check, Direction direction, int seed) {
   const uint64_t mix = (static_cast<uint64_t>(row) << 40) ^ (static_cast<uint64_t>(check) << 32) ^
                        (direction == Direction::HostSends ? 0 : 1ull << 36) ^ static_cast<uint64_t>(seed);
   std::mt19937_64 rng(mix * 0x9E3779B97F4A7C15ull);
-  TransferSpec spec;
-  spec.direction = direction;
-  spec.check = check;
-  spec.faults = rows[row].faults;
-  spec.content = make_content(rng);
-  spec.seed = rng();
-  spec.device.qbin = rng() % 2 ? '&' : 'Y';  // asking for 8th-bit prefixes, or willing
-  spec.device.rept = rng() % 3 ? 0 : ' ';    // repeat prefixes, or none
-  if (rows[row].random_maxl) spec.device.maxl = 10 + static_cast<int>(rng() % 85);
-  if (rows[row].vanish) spec.device.silent_after = 1 + static_cast<int>(rng() % (6 + spec.content.size() / 80));
-  return spec;
+  TransferPlan plan;
+  plan.direction = direction;
+  plan.check = check;
+  plan.faults = rows[row].faults;
+  plan.content = make_content(rng);
+  plan.seed = rng();
+  plan.device.qbin = rng() % 2 ? '&' : 'Y';  // asking for 8th-bit prefixes, or willing
+  plan.device.rept = rng() % 3 ? 0 : ' ';    // repeat prefixes, or none
+  if (rows[row].random_maxl) plan.device.maxl = 10 + static_cast<int>(rng() % 85);
+  if (rows[row].vanish) plan.device.silent_after = 1 + static_cast<int>(rng() % (6 + plan.content.size() / 80));
+  return plan;
 }
 
 TEST(KermitGrid, EveryTransferDeliversTheFileOrFailsWithinTheLimits) {
@@ -155,16 +155,16 @@ TEST(KermitGrid, EveryTransferDeliversTheFileOrFailsWithinTheLimits) {
       Cell& cell = cells[static_cast<size_t>(row * 3 + check - 1)];
       for (Direction direction : {Direction::HostSends, Direction::HostReceives}) {
         for (int seed = 1; seed <= seeds; ++seed) {
-          const TransferSpec spec = make_spec(row, check, direction, seed);
-          const TransferOutcome o = run_transfer(spec, folders);
-          cell.add(o, static_cast<int64_t>(spec.content.size()));
+          const TransferPlan plan = make_spec(row, check, direction, seed);
+          const TransferOutcome o = run_transfer(plan, folders);
+          cell.add(o, static_cast<int64_t>(plan.content.size()));
           const bool alarm = o.verdict == Verdict::FalseSuccess || o.verdict == Verdict::Unbounded;
           if ((alarm && (check > 1 || o.verdict == Verdict::Unbounded || ++reported <= 10)) ||
               (verbose && o.verdict != Verdict::Success))
             std::printf("%s: %s, %s, check %d, seed %d, %zu bytes, MAXL %d: host %s (%s) after %lld ms, %lld bytes "
                         "in place; device: %s\n",
                         verdict_word(o.verdict), rows[row].kind, direction_word(direction), check, seed,
-                        spec.content.size(), spec.device.maxl, o.host_end.c_str(),
+                        plan.content.size(), plan.device.maxl, o.host_end.c_str(),
                         o.host_success ? "success" : "failure", static_cast<long long>(o.duration_ms),
                         static_cast<long long>(o.arrived_size), o.peer_report.c_str());
         }
