@@ -1,0 +1,325 @@
+#include "ui/win32/win32_calls.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "platform/clock.h"
+
+namespace tessaril::ui::win32 {
+
+using platform::DialogHandle;
+
+namespace {
+
+struct Task {
+  uint64_t id;
+  std::function<void()> fn;
+};
+
+struct Hub {
+  std::mutex mutex;
+  std::condition_variable pump_change;
+  std::map<DialogHandle, std::unique_ptr<DialogRecord>> dialogs;
+  std::vector<DialogHandle> pumps;  // innermost last
+  DialogHandle next_handle = 1;
+  std::deque<Task> tasks;
+  uint64_t next_task = 1;
+};
+
+Hub& hub() {
+  static Hub* h = new Hub;  // lives until exit: worker threads may outlive main's locals
+  return *h;
+}
+
+// A worker's control call, on the worker's stack while it waits.
+struct ControlCall {
+  DialogHandle dialog;
+  const std::function<void(DialogRecord&)>* fn;
+  bool ran = false;
+};
+
+DialogRecord* find_locked(DialogHandle dialog) {
+  auto it = hub().dialogs.find(dialog);
+  return it == hub().dialogs.end() ? nullptr : it->second.get();
+}
+
+// A record stays in place until its own thread retires it, so the dialog
+// thread may use it after the lock is let go.
+DialogRecord* live_record(DialogHandle dialog) {
+  std::lock_guard lock(hub().mutex);
+  DialogRecord* r = find_locked(dialog);
+  return (r && !r->ended && r->window) ? r : nullptr;
+}
+
+bool owns_dialogs(DWORD thread) {
+  std::lock_guard lock(hub().mutex);
+  for (const auto& [handle, r] : hub().dialogs)
+    if (r->thread == thread && !r->ended) return true;
+  return false;
+}
+
+// The thread of the dialogs' pumps, 0 when none runs.
+DWORD pump_thread() {
+  std::lock_guard lock(hub().mutex);
+  if (hub().pumps.empty()) return 0;
+  DialogRecord* top = find_locked(hub().pumps.back());
+  return top ? top->thread : 0;
+}
+
+// Wakes the dialog thread for the task queue. The hub's lock is held.
+void wake_for_work_locked() {
+  Hub& h = hub();
+  if (h.pumps.empty()) return;
+  if (DialogRecord* top = find_locked(h.pumps.back())) PostMessageA(top->window, WM_HANDED_WORK, 0, 0);
+}
+
+}  // namespace
+
+// ---- live dialogs ---------------------------------------------------------
+
+DialogHandle register_dialog(const platform::DialogTemplate& layout, platform::DialogProc proc, bool modal, bool test) {
+  auto record = std::make_unique<DialogRecord>();
+  record->proc = proc;
+  record->modal = modal;
+  record->test = test;
+  for (size_t i = 0; i < layout.control_count; ++i) record->kinds[layout.controls[i].id] = layout.controls[i].kind;
+  Hub& h = hub();
+  std::lock_guard lock(h.mutex);
+  const DialogHandle handle = h.next_handle++;
+  h.dialogs.emplace(handle, std::move(record));
+  return handle;
+}
+
+void attach_window(DialogHandle dialog, HWND window) {
+  Hub& h = hub();
+  {
+    std::lock_guard lock(h.mutex);
+    DialogRecord* r = find_locked(dialog);
+    if (!r) return;
+    r->window = window;
+    r->thread = GetCurrentThreadId();
+    if (r->modal) h.pumps.push_back(dialog);
+  }
+  h.pump_change.notify_all();
+}
+
+bool mark_ended(DialogHandle dialog, HWND& window, DWORD& thread) {
+  Hub& h = hub();
+  {
+    std::lock_guard lock(h.mutex);
+    DialogRecord* r = find_locked(dialog);
+    if (!r || r->ended) return false;
+    r->ended = true;
+    r->posted.clear();
+    window = r->window;
+    thread = r->thread;
+    h.pumps.erase(std::remove(h.pumps.begin(), h.pumps.end(), dialog), h.pumps.end());
+  }
+  h.pump_change.notify_all();
+  return true;
+}
+
+void retire_dialog(DialogHandle dialog) {
+  Hub& h = hub();
+  std::unique_ptr<DialogRecord> gone;  // freed outside the lock
+  {
+    std::lock_guard lock(h.mutex);
+    auto it = h.dialogs.find(dialog);
+    if (it != h.dialogs.end()) {
+      gone = std::move(it->second);
+      h.dialogs.erase(it);
+    }
+    h.pumps.erase(std::remove(h.pumps.begin(), h.pumps.end(), dialog), h.pumps.end());
+  }
+  h.pump_change.notify_all();
+}
+
+bool dialog_live(DialogHandle dialog) {
+  std::lock_guard lock(hub().mutex);
+  DialogRecord* r = find_locked(dialog);
+  return r && !r->ended;
+}
+
+HWND live_window(DialogHandle dialog) {
+  std::lock_guard lock(hub().mutex);
+  DialogRecord* r = find_locked(dialog);
+  return (r && !r->ended) ? r->window : nullptr;
+}
+
+platform::DialogProc live_proc(DialogHandle dialog) {
+  std::lock_guard lock(hub().mutex);
+  DialogRecord* r = find_locked(dialog);
+  return (r && !r->ended) ? r->proc : nullptr;
+}
+
+platform::DialogProc proc_for_message(DialogHandle dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  std::lock_guard lock(hub().mutex);
+  DialogRecord* r = find_locked(dialog);
+  if (!r) return nullptr;
+  const PostedMessage m{message, wparam, lparam};
+  auto same = [&](const PostedMessage& p) { return p.message == m.message && p.wparam == m.wparam && p.lparam == m.lparam; };
+  // Posts of one window arrive in order; a message of Windows' own that
+  // happens to be equal is taken for the post, which then goes uncounted.
+  auto it = std::find_if(r->posted.begin(), r->posted.end(), same);
+  if (it != r->posted.end()) {
+    r->posted.erase(it);
+    if (r->test) r->test_posts.push_back(m);
+  }
+  return r->ended ? nullptr : r->proc;
+}
+
+DialogHandle top_pump() {
+  std::lock_guard lock(hub().mutex);
+  return hub().pumps.empty() ? platform::NO_DIALOG : hub().pumps.back();
+}
+
+bool wait_for_pump(int timeout_ms) {
+  Hub& h = hub();
+  std::unique_lock lock(h.mutex);
+  return h.pump_change.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return !h.pumps.empty(); });
+}
+
+// ---- control calls ---------------------------------------------------------
+
+bool run_control_call(DialogHandle dialog, const std::function<void(DialogRecord&)>& fn) {
+  HWND window = nullptr;
+  DWORD thread = 0;
+  {
+    std::lock_guard lock(hub().mutex);
+    DialogRecord* r = find_locked(dialog);
+    if (!r || r->ended || !r->window) return false;
+    window = r->window;
+    thread = r->thread;
+  }
+  if (thread == GetCurrentThreadId()) {
+    serve_sent_messages();  // what workers asked for first comes first
+    DialogRecord* r = live_record(dialog);
+    if (!r) return false;
+    fn(*r);
+    return true;
+  }
+  ControlCall call{dialog, &fn};
+  SendMessageA(window, WM_CONTROL_CALL, 0, reinterpret_cast<LPARAM>(&call));
+  return call.ran;
+}
+
+void serve_control_call(LPARAM lparam) {
+  auto* call = reinterpret_cast<ControlCall*>(lparam);
+  if (DialogRecord* r = live_record(call->dialog)) {
+    (*call->fn)(*r);
+    call->ran = true;
+  }
+}
+
+void serve_sent_messages() {
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+void sleep_serving_calls(int64_t ms) {
+  if (!owns_dialogs(GetCurrentThreadId())) {
+    platform::sleep_ms(ms);
+    return;
+  }
+  const int64_t deadline = platform::monotonic_ms() + std::max<int64_t>(ms, 0);
+  for (;;) {
+    serve_sent_messages();
+    const int64_t left = deadline - platform::monotonic_ms();
+    if (left <= 0) return;
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left), QS_SENDMESSAGE, 0);
+  }
+}
+
+// ---- posted messages and handed-over work -----------------------------------
+
+bool post_message(DialogHandle dialog, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  // Posted under the lock: the window counts a post off under it too, and
+  // posts of several threads must be counted in the order they are queued.
+  std::lock_guard lock(hub().mutex);
+  DialogRecord* r = find_locked(dialog);
+  if (!r || r->ended || !r->window) return false;
+  if (!PostMessageA(r->window, message, wparam, lparam)) return false;
+  r->posted.push_back(PostedMessage{message, wparam, lparam});
+  return true;
+}
+
+bool run_on_dialog_thread(const std::function<void()>& fn, int timeout_ms) {
+  Hub& h = hub();
+  if (pump_thread() == GetCurrentThreadId()) {
+    fn();  // on the dialog thread, inside a pump: at once
+    return true;
+  }
+  if (!wait_for_pump(timeout_ms)) return false;
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  uint64_t id = 0;
+  {
+    std::lock_guard lock(h.mutex);
+    if (h.pumps.empty()) return false;
+    id = h.next_task++;
+    h.tasks.push_back(Task{id, [fn, done] {
+                             fn();
+                             done->set_value();
+                           }});
+    wake_for_work_locked();
+  }
+  // Should the dialog woken end before it took the message, the wake-up is
+  // posted again to the dialog then on top; with no dialog left the task is
+  // never run and the wait gives up.
+  for (;;) {
+    if (finished.wait_for(std::chrono::milliseconds(50)) == std::future_status::ready) return true;
+    std::lock_guard lock(h.mutex);
+    auto queued = std::find_if(h.tasks.begin(), h.tasks.end(), [&](const Task& t) { return t.id == id; });
+    if (h.pumps.empty()) {
+      if (queued != h.tasks.end()) h.tasks.erase(queued);
+      return finished.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
+    }
+    if (queued != h.tasks.end()) wake_for_work_locked();
+  }
+}
+
+void serve_handed_work() {
+  Hub& h = hub();
+  std::function<void()> fn;
+  {
+    std::lock_guard lock(h.mutex);
+    if (h.tasks.empty()) return;
+    fn = std::move(h.tasks.front().fn);
+    h.tasks.pop_front();
+  }
+  fn();
+}
+
+size_t queued_items() {
+  std::lock_guard lock(hub().mutex);
+  size_t n = hub().tasks.size();
+  for (const auto& [handle, r] : hub().dialogs) n += r->posted.size();
+  return n;
+}
+
+std::vector<PostedMessage> take_test_posts(DialogHandle dialog) {
+  HWND window = nullptr;
+  DWORD thread = 0;
+  {
+    std::lock_guard lock(hub().mutex);
+    DialogRecord* r = find_locked(dialog);
+    if (!r) return {};
+    window = r->window;
+    thread = r->thread;
+  }
+  if (window && thread == GetCurrentThreadId()) {
+    // The window procedure keeps what was posted through post_message.
+    MSG msg;
+    while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  std::lock_guard lock(hub().mutex);
+  DialogRecord* r = find_locked(dialog);
+  return r ? std::exchange(r->test_posts, {}) : std::vector<PostedMessage>{};
+}
+
+}  // namespace tessaril::ui::win32

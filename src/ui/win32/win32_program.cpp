@@ -1,0 +1,33 @@
+#include "ui/win32/win32_program.h"
+
+#include "ui/script/script_host.h"
+#include "ui/win32/win32_api.h"
+#include "ui/win32/win32_backend.h"
+
+namespace tessaril::ui {
+
+namespace {
+
+// A console that Windows opened for this program alone (started from
+// Explorer) would stand beside the dialogs for nothing.
+void leave_own_console() {
+  DWORD processes[2];
+  if (GetConsoleWindow() && GetConsoleProcessList(processes, 2) == 1) FreeConsole();
+}
+
+}  // namespace
+
+int run_win32(const shell::ProgramOptions& options, std::istream& input, std::ostream& out, std::ostream& err) {
+  // The manifest asks for the common controls 6; they are registered here.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  install_win32_backend();
+  if (options.script_path.empty()) {
+    leave_own_console();
+    return shell::run_program(options);
+  }
+  set_win32_automatic_answers(true);
+  return run_dialogs_with_script(options, win32_driver(), input, out, err);
+}
+
+}  // namespace tessaril::ui
