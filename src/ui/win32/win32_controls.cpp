@@ -10,6 +10,7 @@ namespace {
 
 // Room after the widest line, so that its last character is not at the edge.
 constexpr int LIST_TEXT_MARGIN = 4;
+constexpr uint32_t BUTTON_TYPE_MASK = 0xF;
 
 HWND control(const DialogRecord& dialog, int id) { return GetDlgItem(dialog.window, id); }
 
@@ -64,8 +65,9 @@ ListLines& lines_of(DialogRecord& dialog, int id, HWND box) {
   return l;
 }
 
+// The box shows its scroll bar when the range exceeds its width, and only
+// if its template asked for one (the window's style no longer tells).
 void widen_for(ListLines& lines, HWND box, const std::string& line) {
-  if (!(static_cast<uint32_t>(GetWindowLongA(box, GWL_STYLE)) & p::WS_HSCROLL)) return;
   HDC dc = GetDC(box);
   if (!dc) return;
   HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(box, WM_GETFONT, 0, 0)));
@@ -98,7 +100,20 @@ void set_caption(DialogRecord& dialog, std::string_view text) { write_text(dialo
 std::string caption(DialogRecord& dialog) { return read_text(dialog, 0, dialog.window); }
 
 void set_check(DialogRecord& dialog, int id, bool checked) {
-  if (HWND c = control(dialog, id)) SendMessageA(c, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  HWND c = control(dialog, id);
+  if (!c) return;
+  // Ticking an automatic radio button by BM_SETCHECK unticks the rest of its
+  // group as well (Wine's button, the common controls 6); the program's tick
+  // sets this one button, as a click does not. For the call the button is a
+  // plain radio button.
+  const uint32_t before = static_cast<uint32_t>(GetWindowLongA(c, GWL_STYLE));
+  const bool automatic_radio = (before & BUTTON_TYPE_MASK) == p::BS_AUTORADIOBUTTON;
+  if (automatic_radio) SetWindowLongA(c, GWL_STYLE, static_cast<LONG>((before & ~BUTTON_TYPE_MASK) | BS_RADIOBUTTON));
+  SendMessageA(c, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (automatic_radio) {
+    const uint32_t after = static_cast<uint32_t>(GetWindowLongA(c, GWL_STYLE));  // BM_SETCHECK moves WS_TABSTOP
+    SetWindowLongA(c, GWL_STYLE, static_cast<LONG>((after & ~BUTTON_TYPE_MASK) | p::BS_AUTORADIOBUTTON));
+  }
 }
 
 bool checked(DialogRecord& dialog, int id) {
