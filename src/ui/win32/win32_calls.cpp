@@ -82,6 +82,11 @@ void wake_for_work_locked() {
 
 // ---- live dialogs ---------------------------------------------------------
 
+DialogRecord::~DialogRecord() {
+  for (auto& [stretch, font] : condensed_fonts)
+    if (font) DeleteObject(font);
+}
+
 DialogHandle register_dialog(const platform::DialogTemplate& layout, platform::DialogProc proc, bool modal, bool test) {
   auto record = std::make_unique<DialogRecord>();
   record->proc = proc;

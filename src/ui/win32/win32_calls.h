@@ -57,6 +57,11 @@ struct ListLines {
 };
 
 struct DialogRecord {
+  DialogRecord() = default;
+  DialogRecord(const DialogRecord&) = delete;
+  DialogRecord& operator=(const DialogRecord&) = delete;
+  ~DialogRecord();  // deletes the condensed fonts: the window is gone by then
+
   HWND window = nullptr;
   DWORD thread = 0;
   platform::DialogProc proc = nullptr;
@@ -70,6 +75,7 @@ struct DialogRecord {
   // Dialog thread only:
   std::map<int, TextShadow> texts;  // by control id; 0 is the dialog's caption
   std::map<int, ListLines> lists;
+  std::map<int, HFONT> condensed_fonts;  // by stretch percent (win32_fit.h)
 };
 
 // ---- live dialogs ---------------------------------------------------------

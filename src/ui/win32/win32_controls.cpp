@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/win32/win32_fit.h"
+
 namespace tessaril::ui::win32 {
 
 namespace p = platform;
@@ -87,6 +89,7 @@ bool set_text(DialogRecord& dialog, int id, std::string_view text) {
   HWND c = control(dialog, id);
   if (!c) return false;
   write_text(dialog, id, c, text);
+  fit_text(dialog, c);
   return true;
 }
 
@@ -193,6 +196,7 @@ void set_style(DialogRecord& dialog, int id, uint32_t style) {
   SetWindowLongA(c, GWL_STYLE, static_cast<LONG>((style & ~p::WS_VISIBLE) | visible));
   if ((style & p::WS_VISIBLE) != visible) ShowWindow(c, (style & p::WS_VISIBLE) ? SW_SHOW : SW_HIDE);
   SetWindowPos(c, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  fit_text(dialog, c);
   InvalidateRect(c, nullptr, TRUE);
 }
 

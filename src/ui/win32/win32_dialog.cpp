@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "ui/win32/win32_calls.h"
+#include "ui/win32/win32_fit.h"
 #include "ui/win32/win32_template.h"
 
 namespace tessaril::ui::win32 {
@@ -28,6 +29,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     const auto* start = reinterpret_cast<const Start*>(lparam);
     SetWindowLongPtrA(window, DWLP_USER, start->handle);
     attach_window(start->handle, window);
+    run_control_call(start->handle, fit_all_texts);
     return start->proc ? static_cast<INT_PTR>(start->proc(start->handle, message, 0, start->init_param)) : TRUE;
   }
   const DialogHandle handle = handle_of(window);
@@ -45,6 +47,9 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     default:
       break;
   }
+  // What a user types is fitted as what the program writes.
+  if (message == p::WM_COMMAND && HIWORD(wparam) == EN_CHANGE && lparam)
+    run_control_call(handle, [&](DialogRecord& r) { fit_text(r, reinterpret_cast<HWND>(lparam)); });
   const p::DialogProc proc = proc_for_message(handle, message, wparam, lparam);
   const intptr_t handled = proc ? proc(handle, message, wparam, static_cast<intptr_t>(lparam)) : 0;
   if (message == p::WM_PAINT) {
@@ -116,9 +121,9 @@ DialogHandle create_test_dialog(const p::DialogTemplate& layout) {
 }
 
 void destroy_test_dialog(DialogHandle dialog) {
-  HWND window = live_window(dialog);
+  // The window goes first: its controls may use the dialog's fonts until then.
+  if (HWND window = live_window(dialog)) DestroyWindow(window);
   retire_dialog(dialog);
-  if (window) DestroyWindow(window);
 }
 
 void user_click(DialogHandle dialog, int id) {
