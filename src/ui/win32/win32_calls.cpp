@@ -167,7 +167,9 @@ platform::DialogProc proc_for_message(DialogHandle dialog, UINT message, WPARAM 
   DialogRecord* r = find_locked(dialog);
   if (!r) return nullptr;
   const PostedMessage m{message, wparam, lparam};
-  auto same = [&](const PostedMessage& p) { return p.message == m.message && p.wparam == m.wparam && p.lparam == m.lparam; };
+  auto same = [&](const PostedMessage& p) {
+    return p.message == m.message && p.wparam == m.wparam && p.lparam == m.lparam;
+  };
   // Posts of one window arrive in order; a message of Windows' own that
   // happens to be equal is taken for the post, which then goes uncounted.
   auto it = std::find_if(r->posted.begin(), r->posted.end(), same);

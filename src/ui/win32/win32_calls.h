@@ -37,8 +37,8 @@
 namespace tessaril::ui::win32 {
 
 // Private messages of the back end, above the system's own (1034 to 1040).
-constexpr UINT WM_CONTROL_CALL = WM_APP + 1;   // lParam: the call; a worker waits
-constexpr UINT WM_HANDED_WORK = WM_APP + 2;    // one queued task to run
+constexpr UINT WM_CONTROL_CALL = WM_APP + 1;     // lParam: the call; a worker waits
+constexpr UINT WM_HANDED_WORK = WM_APP + 2;      // one queued task to run
 constexpr UINT WM_END_FROM_WORKER = WM_APP + 3;  // lParam: the result for EndDialog
 
 // A text the program wrote whose bytes Windows gives back otherwise (bytes

@@ -169,7 +169,7 @@ std::string list_item(DialogRecord& dialog, int id, int index) {
   if (!box) return {};
   const ListLines& lines = lines_of(dialog, id, box);
   return (index >= 0 && static_cast<size_t>(index) < lines.lines.size()) ? lines.lines[static_cast<size_t>(index)]
-                                                                            : std::string();
+                                                                         : std::string();
 }
 
 void show(DialogRecord& dialog, int id, bool shown) {

@@ -64,10 +64,13 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 bool is_button_of_type(HWND control, uint32_t type) {
   char name[16] = {};
   GetClassNameA(control, name, sizeof name);
-  return lstrcmpiA(name, "Button") == 0 && (static_cast<uint32_t>(GetWindowLongA(control, GWL_STYLE)) & BUTTON_TYPE_MASK) == type;
+  return lstrcmpiA(name, "Button") == 0 &&
+         (static_cast<uint32_t>(GetWindowLongA(control, GWL_STYLE)) & BUTTON_TYPE_MASK) == type;
 }
 
-bool starts_group(HWND control) { return (static_cast<uint32_t>(GetWindowLongA(control, GWL_STYLE)) & p::WS_GROUP) != 0; }
+bool starts_group(HWND control) {
+  return (static_cast<uint32_t>(GetWindowLongA(control, GWL_STYLE)) & p::WS_GROUP) != 0;
+}
 
 // Ticks the radio button and unticks the other automatic radio buttons of
 // its group: the sibling windows in template order from the last WS_GROUP

@@ -77,7 +77,8 @@ void fit_text(DialogRecord& dialog, HWND control) {
   const int length = GetWindowTextLengthW(control);
   std::wstring text(static_cast<size_t>(std::max(length, 0)) + 1, L'\0');
   text.resize(static_cast<size_t>(std::max(GetWindowTextW(control, text.data(), length + 1), 0)));
-  if (class_name != "edit" && class_name != "static") text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
+  if (class_name != "edit" && class_name != "static")
+    text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
 
   HDC dc = GetDC(control);
   const int room = text_room(control, class_name);
