@@ -18,3 +18,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # One executable to carry: the C++ runtime and winpthread linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Test programs run under Wine: CTest and the test discovery start them
+# through it. Discovery waits until the tests run, so that building needs no
+# Wine; scripts/test-windows prepares Wine's prefix and locale first.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine CACHE STRING "Runs the Windows programs on Linux")
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

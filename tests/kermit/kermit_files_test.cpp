@@ -1,6 +1,8 @@
 // The file callbacks and the attribute packets, on real files.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <string>
 #include <vector>
@@ -174,6 +176,9 @@ TEST_F(KermitFiles, SattrOfATextFileAndOfAVanishedOne) {
 }
 
 TEST_F(KermitFiles, FullDiskNeverLeavesAFileThatLooksComplete) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a full disk is played by Linux's /dev/full";
+#else
   if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
   ASSERT_EQ(::symlink("/dev/full", "FULL.BIN.part"), 0);
   e = make_engine(2);
@@ -186,6 +191,7 @@ TEST_F(KermitFiles, FullDiskNeverLeavesAFileThatLooksComplete) {
   EXPECT_TRUE(text == "Can't close file" || text == "Error writing data") << text;
   EXPECT_EQ(platform::file_size("FULL.BIN"), -1);
   EXPECT_NE(e->r.file_outcome, KO_COMPLETE);
+#endif
 }
 
 TEST_F(KermitFiles, AFolderCannotBeSent) {

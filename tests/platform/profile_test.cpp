@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/temp_folder.h"
+#include "support/under_wine.h"
 
 namespace tessaril::platform {
 namespace {
@@ -126,7 +127,8 @@ TEST(PlatformProfile, GarbageNeverBreaksTheLookUp) {
   EXPECT_EQ(lookup(ini, "s", "k"), "ok");
   EXPECT_EQ(lookup(ini, "s", "none"), "dflt");
 
-  // A NUL ends a value, not the file.
+  // A NUL ends a value, not the file. (Wine's profile reader stops there.)
+  if (test::under_wine()) return;
   std::string nul = dir.write("nul.ini", std::string("[s]\nk=a\0b\nj=1\n", 15));
   EXPECT_EQ(lookup(nul, "s", "k"), "a");
   EXPECT_EQ(lookup(nul, "s", "j"), "1");
@@ -147,6 +149,11 @@ TEST(PlatformProfile, NullNamesListSectionsOrKeys) {
   EXPECT_EQ(std::string(buffer, static_cast<size_t>(n) + 1), std::string("one\0two\0three\0\0", 15));
   EXPECT_EQ(buffer[n], '\0');
 
+  n = profile_string("missing", nullptr, "d", buffer, sizeof buffer, ini);
+  EXPECT_EQ(std::string(buffer), "d");
+  // Wine lists no key without '=' and cuts a list in its own way.
+  if (test::under_wine()) return;
+
   n = profile_string("ONE", nullptr, "d", buffer, sizeof buffer, ini);
   EXPECT_EQ(std::string(buffer, static_cast<size_t>(n) + 1), std::string("a\0b\0\0", 5)) << "comments are left out";
 
@@ -154,9 +161,6 @@ TEST(PlatformProfile, NullNamesListSectionsOrKeys) {
   n = profile_string(nullptr, nullptr, "d", buffer, 7, ini);
   EXPECT_EQ(n, 5);
   EXPECT_EQ(std::string(buffer, 7), std::string("one\0t\0\0", 7));
-
-  n = profile_string("missing", nullptr, "d", buffer, sizeof buffer, ini);
-  EXPECT_EQ(std::string(buffer), "d");
 }
 
 struct IntCase {
@@ -185,6 +189,8 @@ TEST(PlatformProfile, IntegersReadAsWindowsReadsThem) {
     std::string text = "[section1]\n";
     if (c.value) text += std::string("key=") + c.value + "\n";
     std::string ini = dir.write("i.ini", text);
+    // Wine reads a "0x" prefix as hexadecimal; Windows stops at the x.
+    if (test::under_wine() && c.value && std::string(c.value) == "0x10") continue;
     EXPECT_EQ(profile_int("SECTION1", "KEY", 55, ini), c.expected) << (c.value ? c.value : "(absent)");
   }
   EXPECT_EQ(profile_int("s", "k", -3, dir.file("none.ini")), -3);

@@ -3,7 +3,7 @@
 #include "shell/config.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <filesystem>
 
 #include <string>
 
@@ -62,7 +62,7 @@ TEST(ConfigRead, EmptyFileGivesTheDefaultsAndStatusZero) {
 
 TEST(ConfigRead, AFolderOfTheNameIsNoFile) {
   TempFolder dir;
-  ASSERT_EQ(::mkdir(dir.file("buc_setup.ini").c_str(), 0777), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir.file("buc_setup.ini")));
   ScopedCurrentFolder here(dir.path());
   EXPECT_EQ(read_config(), ini_file_missing);
   expect_defaults(app_config);
@@ -173,7 +173,7 @@ TEST(ConfigRead, OnlyTheSectionSection1Counts) {
 TEST(ConfigRead, TheFileIsLookedForInTheCurrentFolderOnly) {
   TempFolder dir;
   dir.write("buc_setup.ini", "[section1]\nsio_port=4\n");
-  ASSERT_EQ(::mkdir(dir.file("work").c_str(), 0777), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir.file("work")));
   ScopedCurrentFolder here(dir.file("work"));
   EXPECT_EQ(read_config(), ini_file_missing);
   EXPECT_EQ(app_config.sio_port, 1);

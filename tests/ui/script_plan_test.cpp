@@ -3,7 +3,7 @@
 #include "ui/script/script_plan.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <filesystem>
 
 #include <string>
 
@@ -28,7 +28,7 @@ Loaded load(const TempFolder& folder, const std::string& main_text) {
 
 TEST(ScriptPlan, IncludesAreRelativeToTheIncludingFileAndBlocksPair) {
   TempFolder folder;
-  ::mkdir(folder.file("common").c_str(), 0755);
+  std::filesystem::create_directory(folder.file("common"));
   folder.write("common/open.txt", "set port 1\nclick ENTER\ninclude get.txt\n");
   folder.write("common/get.txt", "# the exchange\nclick \"Get Fault Status\"\nclick Send\nwait\n");
   Loaded l = load(folder,

@@ -1,4 +1,4 @@
-// Profile look-ups: the file is parsed into its sections and entries on each
+// Profile look-ups (POSIX): the file is parsed into its sections and entries on each
 // call, then the request is answered the way the Windows functions answer it.
 #include "platform/profile.h"
 
