@@ -4,15 +4,11 @@
 #include <stdexcept>
 
 #include "support/line_pair.h"
+#include "support/under_wine.h"
 
 namespace tessaril::test {
 
 namespace {
-
-bool under_wine() {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
 
 HANDLE open_end(const std::string& name) {
   HANDLE h =
