@@ -148,14 +148,14 @@ TEST(PlatformSerial, ReadEndsOnAQuietLineAfterTheFirstByteOrWhenFull) {
 TEST(PlatformSerial, BytesThatComeWithinTheIntervalMakeOneRead) {
   LINE_PAIR(pair);
   OpenPort port(pair.port_path());
-  serial_set_timeouts(port.handle, windows_timeouts(60, 150, 150));
-  // Three pieces 15 ms apart: one read; a gap of 300 ms then ends the next.
+  serial_set_timeouts(port.handle, windows_timeouts(150, 150, 150));
+  // Three pieces 10 ms apart: one read; a gap of 600 ms then ends the next.
   std::thread device([&] {
     for (uint8_t piece = 0; piece < 3; ++piece) {
       pair.device_write({piece, piece, piece});
-      sleep_ms(15);
+      sleep_ms(10);
     }
-    sleep_ms(300);
+    sleep_ms(600);
     pair.device_write({7});
   });
   uint8_t buffer[255];

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -60,14 +61,6 @@ LinePair::LinePair() : ends_(std::make_unique<Ends>()) {
   }
   e.port = names.substr(0, comma);
   e.device = open_end(names.substr(comma + 1));
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  GetCommState(e.device, &dcb);
-  dcb.fBinary = TRUE;
-  dcb.fNull = FALSE;
-  dcb.fOutX = FALSE;
-  dcb.fInX = FALSE;
-  SetCommState(e.device, &dcb);
   // What an earlier test left on the line, both ways.
   HANDLE port = open_end(e.port);
   read_end(port, SIZE_MAX, 30);
