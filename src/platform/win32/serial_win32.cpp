@@ -85,7 +85,7 @@ Transfer transfer(OsPort& port, bool write, uint8_t* bytes, DWORD count, int64_t
     const DWORD limit = wait_ms < 0 ? INFINITE : static_cast<DWORD>(std::min<int64_t>(wait_ms, INFINITE - 1));
     const DWORD woke = WaitForMultipleObjects(2, events, FALSE, limit);
     if (woke != WAIT_OBJECT_0) {
-      ending = woke == WAIT_TIMEOUT ? Io::Timeout : Io::Cancelled;
+      ending = woke == WAIT_TIMEOUT ? Io::Timeout : woke == WAIT_OBJECT_0 + 1 ? Io::Cancelled : Io::Failed;
       CancelIoEx(port.handle, &ov);
     }
   }
@@ -94,7 +94,8 @@ Transfer transfer(OsPort& port, bool write, uint8_t* bytes, DWORD count, int64_t
   if (GetOverlappedResult(port.handle, &ov, &result.bytes, TRUE)) {
     result.outcome = Io::Done;  // it completed before the cancel reached it
   } else {
-    result.outcome = GetLastError() == ERROR_OPERATION_ABORTED && ending != Io::Done ? ending : Io::Failed;
+    const bool cut_short = ending == Io::Timeout || ending == Io::Cancelled;
+    result.outcome = cut_short && GetLastError() == ERROR_OPERATION_ABORTED ? ending : Io::Failed;
   }
   CloseHandle(ov.hEvent);
   return result;
