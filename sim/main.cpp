@@ -1,4 +1,4 @@
-// tessaril-bucsim: a BUC on a pseudo-terminal or a real serial line.
+// tessaril-bucsim: a BUC on a pseudo-terminal (Linux) or a real serial line.
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -116,7 +116,8 @@ int main(int argc, char** argv) {
   Line line;
   bool opened = options.device.empty() ? open_pty_line(line, error)
                                        : open_device_line(line, options.device, options.baud ? options.baud : 38400, error);
-  if (opened && !options.link.empty() && options.device.empty()) opened = make_line_link(line, options.link, error);
+  // A link goes to the line: the pseudo-terminal, or the device (Linux only).
+  if (opened && !options.link.empty()) opened = make_line_link(line, options.link, error);
   if (!opened) {
     std::fprintf(stderr, "tessaril-bucsim: %s\n", error.c_str());
     close_line(line);
@@ -125,8 +126,10 @@ int main(int argc, char** argv) {
   if (options.device.empty()) line.pace_baud = options.baud;
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
+#ifdef SIGPIPE
   // A reader of our output that went away must not end the device.
   std::signal(SIGPIPE, SIG_IGN);
+#endif
   std::printf("tessaril-bucsim: playing the BUC on %s", line.path.c_str());
   if (!line.link.empty()) std::printf(" (link %s)", line.link.c_str());
   std::printf("\n");

@@ -1,45 +1,12 @@
+// The simulator's line, the same on every OS: a real device through the
+// platform's serial ports, or the pseudo-terminal of sim_line_pty_*.cpp.
 #include "sim_line.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
 #include "platform/clock.h"
 
 namespace tessaril::sim {
-
-bool open_pty_line(Line& line, std::string& error) {
-  line.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (line.master < 0 || ::grantpt(line.master) != 0 || ::unlockpt(line.master) != 0) {
-    error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
-    return false;
-  }
-  const char* name = ::ptsname(line.master);
-  if (!name) {
-    error = std::string("ptsname: ") + std::strerror(errno);
-    return false;
-  }
-  line.path = name;
-  line.slave_keep = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (line.slave_keep < 0) {
-    error = line.path + ": " + std::strerror(errno);
-    return false;
-  }
-  termios tio{};
-  ::tcgetattr(line.slave_keep, &tio);
-  ::cfmakeraw(&tio);
-  ::tcsetattr(line.slave_keep, TCSANOW, &tio);
-  ::tcgetattr(line.master, &tio);
-  ::cfmakeraw(&tio);
-  ::tcsetattr(line.master, TCSANOW, &tio);
-  return true;
-}
 
 bool open_device_line(Line& line, const std::string& device, int baud, std::string& error) {
   std::string reason;
@@ -56,20 +23,8 @@ bool open_device_line(Line& line, const std::string& device, int baud, std::stri
   return true;
 }
 
-bool make_line_link(Line& line, const std::string& link_path, std::string& error) {
-  ::unlink(link_path.c_str());  // an old link from an earlier run
-  if (::symlink(line.path.c_str(), link_path.c_str()) != 0) {
-    error = link_path + ": " + std::strerror(errno);
-    return false;
-  }
-  line.link = link_path;
-  return true;
-}
-
 void close_line(Line& line) {
-  if (!line.link.empty()) ::unlink(line.link.c_str());
-  if (line.slave_keep >= 0) ::close(line.slave_keep);
-  if (line.master >= 0) ::close(line.master);
+  close_pty(line);
   platform::serial_close(line.port);
   line = Line{};
 }
@@ -82,28 +37,13 @@ int read_line(Line& line, uint8_t* buffer, int capacity, int timeout_ms) {
     platform::serial_set_timeouts(line.port, t);
     return platform::serial_read(line.port, buffer, capacity);
   }
-  pollfd p{line.master, POLLIN, 0};
-  int r = ::poll(&p, 1, timeout_ms);
-  if (r < 0) return errno == EINTR ? 0 : -1;
-  if (r == 0) return 0;
-  ssize_t n = ::read(line.master, buffer, static_cast<size_t>(capacity));
-  if (n < 0) return errno == EINTR || errno == EAGAIN ? 0 : -1;
-  return static_cast<int>(n);
+  return read_pty(line, buffer, capacity, timeout_ms);
 }
 
 namespace {
 bool write_all(Line& line, const uint8_t* bytes, int count) {
   if (line.port != platform::INVALID_SERIAL) return platform::serial_write(line.port, bytes, count) == count;
-  int done = 0;
-  while (done < count) {
-    ssize_t n = ::write(line.master, bytes + done, static_cast<size_t>(count - done));
-    if (n < 0) {
-      if (errno == EINTR || errno == EAGAIN) continue;
-      return false;
-    }
-    done += static_cast<int>(n);
-  }
-  return true;
+  return write_pty(line, bytes, count);
 }
 }  // namespace
 
