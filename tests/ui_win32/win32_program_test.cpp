@@ -1,7 +1,7 @@
-// The program's own dialogs on the Win32 back end, played by a script as
-// `tessaril.exe --script` plays them: the port dialog and, over it, the
-// command dialog, each centred in the work area, with a port that cannot be
-// opened reported in the traffic list.
+// The program's own dialogs on the Win32 back end, played by a script file
+// through the entry of `tessaril.exe --script`: the port dialog and, over
+// it, the command dialog, each centred in the work area, with a port that
+// cannot be opened reported in the traffic list.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,8 +13,8 @@
 #include "platform/controls.h"
 #include "shell/program.h"
 #include "support/temp_folder.h"
-#include "ui/script/script_host.h"
 #include "ui/win32/win32_backend.h"
+#include "ui/win32/win32_program.h"
 
 namespace tessaril::test {
 namespace {
@@ -22,10 +22,10 @@ namespace {
 namespace p = platform;
 
 TEST(Win32Program, AScriptPlaysThePortAndTheCommandDialog) {
+  // Without a window no dialog opens, and nothing below could be seen.
+  ASSERT_TRUE(ui::win32_display_available()) << "no display: Wine needs an X server (DISPLAY) before it starts";
   TempFolder folder;
   ScopedCurrentFolder in_folder(folder.path());
-  ui::install_win32_backend();
-  ui::set_win32_automatic_answers(true);
   const ui::UiDriver& driver = ui::win32_driver();
 
   // Each dialog that comes on top, as placed once its initialisation is done.
@@ -47,18 +47,19 @@ TEST(Win32Program, AScriptPlaysThePortAndTheCommandDialog) {
     }
   });
 
-  std::istringstream script(
-      "expect 1001 1\n"
-      "set 1001 250\n"
-      "click 201\n"
-      "wait 5000\n"
-      "expect-list 225 ~Cannot open COM250.*\n"
-      "expect 2401 *\n"
-      "click 4021\n"
-      "expect 1401 02\n");
-  std::ostringstream out, err;
   shell::ProgramOptions options;
-  const int code = ui::run_dialogs_with_script(options, driver, script, out, err);
+  options.script_path = folder.write("dialogs.txt",
+                                     "expect 1001 1\n"
+                                     "set 1001 250\n"
+                                     "click 201\n"
+                                     "wait 5000\n"
+                                     "expect-list 225 ~Cannot open COM250.*\n"
+                                     "expect 2401 *\n"
+                                     "click 4021\n"
+                                     "expect 1401 02\n");
+  std::istringstream no_input;
+  std::ostringstream out, err;
+  const int code = ui::run_win32(options, no_input, out, err);
   finished = true;
   watcher.join();
   EXPECT_EQ(code, 0) << out.str() << err.str();

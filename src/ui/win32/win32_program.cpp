@@ -1,5 +1,7 @@
 #include "ui/win32/win32_program.h"
 
+#include <ostream>
+
 #include "ui/script/script_host.h"
 #include "ui/win32/win32_api.h"
 #include "ui/win32/win32_backend.h"
@@ -17,7 +19,20 @@ void leave_own_console() {
 
 }  // namespace
 
+bool win32_display_available() {
+  HWND probe = CreateWindowExA(0, "STATIC", "", platform::WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  if (!probe) return false;
+  DestroyWindow(probe);
+  return true;
+}
+
 int run_win32(const shell::ProgramOptions& options, std::istream& input, std::ostream& out, std::ostream& err) {
+  if (!win32_display_available()) {
+    err << "tessaril: no window can be made for the dialogs (under Wine: no X display, DISPLAY);\n"
+           "run them headless: tessaril --headless --script FILE\n";
+    return shell::EXIT_USAGE;
+  }
   // The manifest asks for the common controls 6; they are registered here.
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);

@@ -14,9 +14,14 @@
 
 namespace tessaril::ui {
 
+// True when a window can be made. Windows always has a desktop; Wine needs
+// an X display, and without one every dialog would fail to open.
+bool win32_display_available();
+
 // Runs the dialogs on the calling thread: for a person, or with the script
 // of options.script_path (its open-file dialogs and message boxes answered
-// from the script). Returns the exit code.
+// from the script). Returns the exit code; shell::EXIT_USAGE with a message
+// when no window can be made.
 int run_win32(const shell::ProgramOptions& options, std::istream& input, std::ostream& out, std::ostream& err);
 
 }  // namespace tessaril::ui
