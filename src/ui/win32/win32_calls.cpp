@@ -92,7 +92,12 @@ DialogHandle register_dialog(const platform::DialogTemplate& layout, platform::D
   record->proc = proc;
   record->modal = modal;
   record->test = test;
-  for (size_t i = 0; i < layout.control_count; ++i) record->kinds[layout.controls[i].id] = layout.controls[i].kind;
+  for (size_t i = 0; i < layout.control_count; ++i) {
+    const platform::ControlSpec& row = layout.controls[i];
+    record->kinds[row.id] = row.kind;
+    if (row.kind == platform::ControlKind::ListBox)
+      record->list_box_units[row.id] = RECT{row.x, row.y, row.x + row.width, row.y + row.height};
+  }
   Hub& h = hub();
   std::lock_guard lock(h.mutex);
   const DialogHandle handle = h.next_handle++;

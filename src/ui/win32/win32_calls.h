@@ -53,7 +53,6 @@ struct TextShadow {
 // box places lines by these bytes, and reads return them as written.
 struct ListLines {
   std::deque<std::string> lines;
-  int widest = 0;  // pixels, for the horizontal scroll range
 };
 
 struct DialogRecord {
@@ -69,6 +68,7 @@ struct DialogRecord {
   bool modal = false;  // run by run_dialog: a pump while it lives
   bool ended = false;
   std::map<int, platform::ControlKind> kinds;  // from the layout, fixed
+  std::map<int, RECT> list_box_units;          // the list boxes' rectangles in dialog units
   // Under the hub's lock:
   std::deque<PostedMessage> posted;  // posted, not received yet
   std::vector<PostedMessage> test_posts;

@@ -10,8 +10,6 @@ namespace p = platform;
 
 namespace {
 
-// Room after the widest line, so that its last character is not at the edge.
-constexpr int LIST_TEXT_MARGIN = 4;
 constexpr uint32_t BUTTON_TYPE_MASK = 0xF;
 
 HWND control(const DialogRecord& dialog, int id) { return GetDlgItem(dialog.window, id); }
@@ -65,22 +63,6 @@ ListLines& lines_of(DialogRecord& dialog, int id, HWND box) {
     for (int i = 0; i < count; ++i) l.lines.push_back(box_line(box, i));
   }
   return l;
-}
-
-// The box shows its scroll bar when the range exceeds its width, and only
-// if its template asked for one (the window's style no longer tells).
-void widen_for(ListLines& lines, HWND box, const std::string& line) {
-  HDC dc = GetDC(box);
-  if (!dc) return;
-  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(box, WM_GETFONT, 0, 0)));
-  SIZE size{};
-  GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &size);
-  SelectObject(dc, previous);
-  ReleaseDC(box, dc);
-  const int width = static_cast<int>(size.cx) + LIST_TEXT_MARGIN;
-  if (width <= lines.widest) return;
-  lines.widest = width;
-  SendMessageA(box, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
 }
 
 }  // namespace
@@ -139,7 +121,6 @@ int list_add(DialogRecord& dialog, int id, std::string_view line) {
     index = SendMessageA(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(bytes.c_str()));
   }
   if (index < 0) return -1;
-  widen_for(lines, box, bytes);
   lines.lines.insert(lines.lines.begin() + index, std::move(bytes));
   return static_cast<int>(index);
 }
@@ -170,6 +151,15 @@ std::string list_item(DialogRecord& dialog, int id, int index) {
   const ListLines& lines = lines_of(dialog, id, box);
   return (index >= 0 && static_cast<size_t>(index) < lines.lines.size()) ? lines.lines[static_cast<size_t>(index)]
                                                                          : std::string();
+}
+
+void size_list_boxes(DialogRecord& dialog) {
+  for (const auto& [id, units] : dialog.list_box_units) {
+    RECT r = units;
+    MapDialogRect(dialog.window, &r);
+    if (HWND box = control(dialog, id))
+      SetWindowPos(box, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void show(DialogRecord& dialog, int id, bool shown) {

@@ -17,8 +17,9 @@
 // as on every back end. LB_ADDSTRING would sort by the locale's collation
 // and put the line before its equals, so the line goes in at its place by
 // LB_INSERTSTRING, which does not sort. The record keeps the box's lines as
-// written for that search and for reads; the box's horizontal scroll range
-// follows the widest line seen.
+// written for that search and for reads. No horizontal extent is set (a
+// line longer than the box ends at its edge): with one, Wine's list box
+// trims its height for a scroll bar it then does not show.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +45,13 @@ int list_delete(DialogRecord& dialog, int id, int index);
 int list_count(DialogRecord& dialog, int id);
 void list_select(DialogRecord& dialog, int id, int index);
 std::string list_item(DialogRecord& dialog, int id, int index);
+
+// The list boxes' heights as the layout gives them. A list box keeps whole
+// lines: it trims its height to its line height when it is made, before the
+// dialog font is set, and Wine then keeps the height of the larger system
+// font's lines. Sized again once the dialog exists, it trims by the dialog
+// font's. (Dialog thread, at WM_INITDIALOG.)
+void size_list_boxes(DialogRecord& dialog);
 
 void show(DialogRecord& dialog, int id, bool shown);
 bool shown(DialogRecord& dialog, int id);

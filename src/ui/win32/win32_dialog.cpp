@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "ui/win32/win32_calls.h"
+#include "ui/win32/win32_controls.h"
 #include "ui/win32/win32_fit.h"
 #include "ui/win32/win32_template.h"
 
@@ -29,7 +30,10 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     const auto* start = reinterpret_cast<const Start*>(lparam);
     SetWindowLongPtrA(window, DWLP_USER, start->handle);
     attach_window(start->handle, window);
-    run_control_call(start->handle, fit_all_texts);
+    run_control_call(start->handle, [](DialogRecord& r) {
+      size_list_boxes(r);
+      fit_all_texts(r);
+    });
     return start->proc ? static_cast<INT_PTR>(start->proc(start->handle, message, 0, start->init_param)) : TRUE;
   }
   const DialogHandle handle = handle_of(window);
