@@ -26,7 +26,7 @@
 #include "shell/layout_tables.h"
 #include "shell/sequencer.h"
 #include "status/status_codes.h"
-#include "support/pty_pair.h"
+#include "support/line_pair.h"
 #include "support/temp_folder.h"
 #include "ui/headless/headless_backend.h"
 
@@ -59,9 +59,9 @@ class ShellCommandDialog : public ::testing::Test {
     return proc(platform::WM_COMMAND, static_cast<uintptr_t>(id));
   }
 
-  // Opens COM1 on a pseudo-terminal through a buc_setup.ini of `folder`.
-  void open_pty_port(const test::TempFolder& folder, const test::PtyPair& pty) {
-    const std::string ini = folder.write("buc_setup.ini", "[ports]\nCOM1=" + pty.slave_path() + "\n");
+  // Opens COM1 on the line's port through a buc_setup.ini of `folder`.
+  void open_line_port(const test::TempFolder& folder, const test::LinePair& line) {
+    const std::string ini = folder.write("buc_setup.ini", test::route_com_port(1, line));
     std::string error;
     ASSERT_TRUE(link::open_serial_port(1, 38400, 8, ini, error)) << error;
   }
@@ -186,8 +186,9 @@ TEST_F(ShellCommandDialog, EscAndTheCloseMessageLeaveTheDialogOpen) {
 
 TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
   test::TempFolder folder;
-  test::PtyPair pty;
-  open_pty_port(folder, pty);
+  test::LinePair line;
+  if (line.limits().no_line) GTEST_SKIP() << line.limits().no_line;
+  open_line_port(folder, line);
   ASSERT_NE(link::com_handle.load(), platform::INVALID_SERIAL);
   proc(platform::WM_INITDIALOG);
 
@@ -228,9 +229,10 @@ TEST_F(ShellCommandDialog, ReturnToMenuFromAPortThatNeverOpenedLeavesNothingPend
 
 TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork) {
   test::TempFolder folder;
-  test::PtyPair pty;
+  test::LinePair line;
+  if (line.limits().no_line) GTEST_SKIP() << line.limits().no_line;
   platform::set_serial_timeout_scale(5);
-  open_pty_port(folder, pty);
+  open_line_port(folder, line);
   proc(platform::WM_INITDIALOG);
   set_sequencer_sleep(no_pause);
   ASSERT_TRUE(link::start_link_threads());
@@ -238,7 +240,7 @@ TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork
   click(IDC_GET_FAULT_STATUS);
   on_command(dialog, IDC_SEND);
   // The frame reaches the device; the sequencer then awaits the answer.
-  EXPECT_EQ(pty.device_read(9, 2000).size(), 9u);
+  EXPECT_EQ(line.device_read(9, 2000).size(), 9u);
   std::vector<ui::PostedMessage> posts;
   for (int i = 0; i < 100 && posts.empty(); ++i) {
     posts = ui::take_posted_messages(dialog);

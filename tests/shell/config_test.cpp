@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/files.h"
 #include "support/temp_folder.h"
 
 namespace tessaril::shell {
@@ -29,8 +30,13 @@ void expect_defaults(const AppConfig& c) {
   EXPECT_STREQ(c.bsn_text, "000000000");
   EXPECT_STREQ(c.fid_text, "000000");
   EXPECT_EQ(c.rty_tmr, 2500);
+#ifdef _WIN32
+  EXPECT_STREQ(c.cfg_folder, "C:\\buc_sim\\buc_cfg\\");
+  EXPECT_STREQ(c.cmd_log_folder, "C:\\buc_sim\\cmd_log\\");
+#else
   EXPECT_STREQ(c.cfg_folder, "buc_cfg/");
   EXPECT_STREQ(c.cmd_log_folder, "cmd_log/");
+#endif
   EXPECT_EQ(c.logfile_max, 7);
   EXPECT_EQ(c.logline_max, 1000);
 }
@@ -177,7 +183,7 @@ TEST(ConfigRead, TheFileIsLookedForInTheCurrentFolderOnly) {
   ScopedCurrentFolder here(dir.file("work"));
   EXPECT_EQ(read_config(), ini_file_missing);
   EXPECT_EQ(app_config.sio_port, 1);
-  EXPECT_EQ(config_path(), "./buc_setup.ini");
+  EXPECT_EQ(config_path(), platform::native_path("./buc_setup.ini"));
 }
 
 }  // namespace

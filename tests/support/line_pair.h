@@ -51,4 +51,10 @@ class LinePair {
   std::unique_ptr<Ends> ends_;
 };
 
+// Leads COM<number> of the program to the pair's port: on Linux the lines of
+// buc_setup.ini that do it ("[ports]\nCOM1=/dev/pts/7\n"); Windows reads no
+// such section, so there the serial layer's device override is set and the
+// text is empty.
+std::string route_com_port(int number, const LinePair& pair);
+
 }  // namespace tessaril::test

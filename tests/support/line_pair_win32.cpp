@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "platform/serial.h"
 #include "support/line_pair.h"
 #include "support/under_wine.h"
 
@@ -74,6 +75,11 @@ LinePair::~LinePair() {
 
 const LineLimits& LinePair::limits() const { return ends_->limits; }
 const std::string& LinePair::port_path() const { return ends_->port; }
+
+std::string route_com_port(int, const LinePair& pair) {
+  platform::set_serial_device_override(pair.port_path());
+  return {};
+}
 
 void LinePair::device_write(const std::vector<uint8_t>& bytes) {
   DWORD done = 0;
