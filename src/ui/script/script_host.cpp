@@ -80,6 +80,8 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
   player_options.leave_button = shell::IDC_RETURN_TO_MENU;
   player_options.report = &report;
   player_options.keep_traffic = !options.junit_path.empty();
+  std::atomic<bool> reading_input{false};
+  player_options.reading_input = &reading_input;
 
   std::atomic<bool> player_done{false};
   int code = SCRIPT_OK;
@@ -110,15 +112,19 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
   const int64_t deadline = platform::monotonic_ms() + PLAYER_FINISH_MS;
   while (!player_done.load() && platform::monotonic_ms() < deadline) platform::sleep_ms(10);
   if (!player_done.load()) {
-    // The dialogs are gone and the player waits for input that has not
-    // ended: nothing it could still read can act. End the process here, as
-    // the thread cannot be interrupted inside its read. The dialogs closed
-    // as they should, and nothing the script asked for failed so far.
+    // The dialogs are gone and the player has not finished. Waiting for
+    // input that has not ended, nothing it could still read can act: end
+    // the process here, as the thread cannot be interrupted inside its read;
+    // the dialogs closed as they should and nothing asked for failed so far.
+    // Waiting for anything else (a dialog that never opened), it is stuck,
+    // and the script did not run: that is a failure.
     // (Not fflush(nullptr): that would wait for the lock of stdin, which the
     // player's read holds.)
+    const bool on_input = reading_input.load();
+    if (!on_input) err << "tessaril: the dialogs ended before the script did\n";
     out.flush();
     err.flush();
-    std::_Exit(SCRIPT_OK);
+    std::_Exit(on_input ? SCRIPT_OK : SCRIPT_FAILED);
   }
   player.join();
   return code;

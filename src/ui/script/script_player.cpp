@@ -494,7 +494,10 @@ int Player::run(std::istream* in, const ScriptPlan* plan) {
       ScriptPlan piece;
       PlanError error;
       while (result == SCRIPT_OK) {
-        if (!reader.next(piece, error)) {
+        if (options_.reading_input) options_.reading_input->store(true);
+        const bool more = reader.next(piece, error);
+        if (options_.reading_input) options_.reading_input->store(false);
+        if (!more) {
           if (!error.message.empty()) {
             report(plan_place(error.top_line, error.file, error.line), error.message);
             result = SCRIPT_MALFORMED;

@@ -39,6 +39,7 @@
 // UTF-8. Paths given to choose are file-system paths and passed unchanged.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <istream>
 #include <ostream>
@@ -75,6 +76,9 @@ struct ScriptOptions {
   // covers every hand-over (the link threads stay busy until their message
   // is posted), as the program's does.
   int quiet_ms = 0;
+  // Set while the player waits for the next line of its input (run_script),
+  // so that a host can tell a player blocked on input from one stuck.
+  std::atomic<bool>* reading_input = nullptr;
 };
 
 // Exit codes of run_script.
