@@ -1,16 +1,15 @@
 #include <sys/time.h>
 
-#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/clock_os.h"
 
 namespace tessaril::platform {
 
-namespace {
-std::atomic<LocalTimeSource> time_source{nullptr};
+namespace os {
 
 LocalTime system_local_time() {
   timeval tv{};
@@ -21,14 +20,8 @@ LocalTime system_local_time() {
   return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
                    static_cast<int>(tv.tv_usec / 1000)};
 }
-}  // namespace
 
-LocalTime local_time() {
-  LocalTimeSource source = time_source.load(std::memory_order_acquire);
-  return source ? source() : system_local_time();
-}
-
-void set_local_time_source(LocalTimeSource source) { time_source.store(source, std::memory_order_release); }
+}  // namespace os
 
 void sleep_ms(int64_t ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));

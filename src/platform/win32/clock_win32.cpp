@@ -2,28 +2,20 @@
 // monotonic tick count.
 #include <windows.h>
 
-#include <atomic>
-
 #include "platform/clock.h"
+#include "platform/clock_os.h"
 
 namespace tessaril::platform {
 
-namespace {
-std::atomic<LocalTimeSource> time_source{nullptr};
+namespace os {
 
 LocalTime system_local_time() {
   SYSTEMTIME st{};
   GetLocalTime(&st);
   return LocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
 }
-}  // namespace
 
-LocalTime local_time() {
-  LocalTimeSource source = time_source.load(std::memory_order_acquire);
-  return source ? source() : system_local_time();
-}
-
-void set_local_time_source(LocalTimeSource source) { time_source.store(source, std::memory_order_release); }
+}  // namespace os
 
 void sleep_ms(int64_t ms) {
   // Sleep takes a DWORD, and INFINITE (0xFFFFFFFF) would never return.

@@ -15,6 +15,7 @@
 #include "ui/qt/qt_common_dialogs.h"
 #include "ui/qt/qt_dialog.h"
 #include "ui/qt/qt_traffic_list.h"
+#include "ui/script/scripted_answers.h"
 
 namespace tessaril::ui {
 
@@ -344,8 +345,8 @@ const UiDriver driver_table{
     .user_click = drv_user_click,
     .send_message = drv_send_message,
     .queued_items = qt::queued_items,
-    .push_open_file_answer = qt::push_open_file_answer,
-    .message_boxes = qt::message_boxes,
+    .push_open_file_answer = scripted::push_open_file_answer,
+    .message_boxes = scripted::message_boxes,
     .set_change_observer = drv_set_change_observer,
     .create_test_dialog = drv_create_test_dialog,
     .destroy_test_dialog = drv_destroy_test_dialog,
@@ -388,7 +389,7 @@ void prepare_qt_application() {
 const platform::UiBackend& qt_backend() { return backend_table; }
 const UiDriver& qt_driver() { return driver_table; }
 void install_qt_backend() { platform::set_ui_backend(&backend_table); }
-void set_qt_automatic_answers(bool automatic) { qt::set_automatic_answers(automatic); }
+void set_qt_automatic_answers(bool automatic) { scripted::set_automatic(automatic); }
 QWidget* qt_dialog_window(DialogHandle dialog) { return qt::on_gui_thread() ? window_of(dialog) : nullptr; }
 
 }  // namespace tessaril::ui

@@ -5,31 +5,16 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include <atomic>
-#include <deque>
-#include <mutex>
-
 #include "platform/codepage.h"
 #include "platform/controls.h"
 #include "ui/qt/qt_calls.h"
+#include "ui/script/scripted_answers.h"
 
 namespace tessaril::ui::qt {
 
 namespace p = platform;
 
 namespace {
-
-struct Answers {
-  std::mutex mutex;
-  std::atomic<bool> automatic{false};
-  std::deque<std::optional<std::string>> open_file;
-  std::vector<MessageBoxRecord> boxes;
-};
-
-Answers& answers() {
-  static Answers* a = new Answers;
-  return *a;
-}
 
 QString from_cp932(std::string_view bytes) { return QString::fromUtf8(p::cp932_to_utf8(bytes)); }
 
@@ -49,13 +34,8 @@ QMessageBox::Icon icon_of(uint32_t flags) {
 }  // namespace
 
 int message_box(platform::DialogHandle owner, QWidget* window, std::string_view text, std::string_view caption, uint32_t flags) {
-  Answers& a = answers();
   const uint32_t buttons = flags & 0xF;
-  if (a.automatic.load() || !on_gui_thread()) {
-    std::lock_guard lock(a.mutex);
-    a.boxes.push_back(MessageBoxRecord{owner, std::string(text), std::string(caption), flags});
-    return buttons == p::MB_YESNO ? p::IDYES : p::IDOK;
-  }
+  if (scripted::automatic() || !on_gui_thread()) return scripted::message_box(owner, text, caption, flags);
   QMessageBox box(icon_of(flags), from_cp932(caption), from_cp932(text), QMessageBox::NoButton, window);
   box.setTextFormat(Qt::PlainText);
   switch (buttons) {
@@ -102,16 +82,7 @@ QStringList name_filters(std::string_view filter) {
 }
 
 bool open_file(QWidget* owner, std::string_view filter, std::string_view title, std::string& path) {
-  Answers& a = answers();
-  if (a.automatic.load() || !on_gui_thread()) {
-    std::lock_guard lock(a.mutex);
-    if (a.open_file.empty()) return false;
-    std::optional<std::string> answer = std::move(a.open_file.front());
-    a.open_file.pop_front();
-    if (!answer) return false;
-    path = *answer;
-    return true;
-  }
+  if (scripted::automatic() || !on_gui_thread()) return scripted::open_file(path);
   QFileDialog dialog(owner, from_cp932(title), QDir::currentPath());
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::ReadOnly);
@@ -127,20 +98,6 @@ bool open_file(QWidget* owner, std::string_view filter, std::string_view title, 
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   path = QFile::encodeName(dialog.selectedFiles().front()).toStdString();
   return true;
-}
-
-void set_automatic_answers(bool automatic) { answers().automatic.store(automatic); }
-
-void push_open_file_answer(std::optional<std::string> path) {
-  Answers& a = answers();
-  std::lock_guard lock(a.mutex);
-  a.open_file.push_back(std::move(path));
-}
-
-std::vector<MessageBoxRecord> message_boxes() {
-  Answers& a = answers();
-  std::lock_guard lock(a.mutex);
-  return a.boxes;
 }
 
 }  // namespace tessaril::ui::qt

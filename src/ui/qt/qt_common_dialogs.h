@@ -34,8 +34,5 @@ bool open_file(QWidget* owner, std::string_view filter, std::string_view title, 
 // The Windows filter as the name filters of a QFileDialog: "name (patterns)".
 QStringList name_filters(std::string_view windows_filter);
 
-void set_automatic_answers(bool automatic);
-void push_open_file_answer(std::optional<std::string> path);
-std::vector<MessageBoxRecord> message_boxes();
 
 }  // namespace tessaril::ui::qt

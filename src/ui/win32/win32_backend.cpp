@@ -7,6 +7,7 @@
 #include "ui/win32/win32_common_dialogs.h"
 #include "ui/win32/win32_controls.h"
 #include "ui/win32/win32_dialog.h"
+#include "ui/script/scripted_answers.h"
 
 namespace tessaril::ui {
 
@@ -213,8 +214,8 @@ const UiDriver driver_table{
     .user_click = w::user_click,
     .send_message = w::send_to_procedure,
     .queued_items = w::queued_items,
-    .push_open_file_answer = w::push_open_file_answer,
-    .message_boxes = w::message_boxes,
+    .push_open_file_answer = scripted::push_open_file_answer,
+    .message_boxes = scripted::message_boxes,
     .set_change_observer = set_change_observer,
     .create_test_dialog = w::create_test_dialog,
     .destroy_test_dialog = w::destroy_test_dialog,
@@ -226,6 +227,6 @@ const UiDriver driver_table{
 const platform::UiBackend& win32_backend() { return backend_table; }
 const UiDriver& win32_driver() { return driver_table; }
 void install_win32_backend() { platform::set_ui_backend(&backend_table); }
-void set_win32_automatic_answers(bool automatic) { w::set_automatic_answers(automatic); }
+void set_win32_automatic_answers(bool automatic) { scripted::set_automatic(automatic); }
 
 }  // namespace tessaril::ui

@@ -28,8 +28,4 @@ int message_box(platform::DialogHandle owner, HWND owner_window, std::string_vie
 // folder left as it was.
 bool open_file(HWND owner_window, std::string_view filter, std::string_view title, std::string& path);
 
-void set_automatic_answers(bool automatic);
-void push_open_file_answer(std::optional<std::string> path);
-std::vector<MessageBoxRecord> message_boxes();
-
 }  // namespace tessaril::ui::win32
