@@ -19,7 +19,7 @@ std::string grouped(int64_t n) {
 }
 
 const std::string& dash() {
-  static const std::string text = platform::utf8_to_cp932(" \u2014 ");
+  static const std::string text = platform::utf8_to_cp932(" \u2015 ");
   return text;
 }
 

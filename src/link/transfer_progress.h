@@ -2,7 +2,7 @@
 //
 // How it works: a transfer notes the caption the dialog had when it began and
 // shows, behind it, the direction, the file name and the bytes moved against
-// the size ("<caption> — sending CAL_DATA.XML 12,288 / 65,536 bytes (18%)").
+// the size ("<caption> ― sending CAL_DATA.XML 12,288 / 65,536 bytes (18%)").
 // The caption goes through the control API (platform::set_window_text), so
 // every back end shows it and the headless trace prints it. It is rewritten
 // at most every PROGRESS_INTERVAL_MS and only when the figure changed, so a

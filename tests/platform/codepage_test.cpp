@@ -46,6 +46,8 @@ TEST(PlatformCodepage, RoundTripOfTheSystemsTexts) {
 
 TEST(PlatformCodepage, UnconvertibleInputIsMarkedNotDropped) {
   EXPECT_EQ(utf8_to_cp932("a\xF0\x9F\x98\x80" "b"), "a?b") << "an emoji has no CP932 form";
+  EXPECT_EQ(utf8_to_cp932("\u00E9 \u00DF"), "? ?") << "no look-alike letter stands in";
+  EXPECT_EQ(utf8_to_cp932("\u2015"), "\x81\x5C") << "the horizontal bar of the progress caption";
   EXPECT_EQ(utf8_to_cp932("a\xFF" "b"), "a\xFF" "b") << "a stray byte passes as it is";
   EXPECT_EQ(utf8_to_cp932("表\xE3\x81"), "\x95\x5C\xE3\x81") << "a cut sequence at the end passes";
   EXPECT_EQ(cp932_to_utf8("A\x81"), "A\xEF\xBF\xBD") << "a lead byte without its trail";

@@ -1,5 +1,5 @@
 // Local time from GetLocalTime (milliseconds included), Sleep, and the
-// monotonic tick count.
+// monotonic performance counter.
 #include <windows.h>
 
 #include "platform/clock.h"
@@ -26,6 +26,19 @@ void sleep_ms(int64_t ms) {
   }
 }
 
-int64_t monotonic_ms() { return static_cast<int64_t>(GetTickCount64()); }
+// The performance counter, not the tick count, which steps every 10-16 ms
+// and would end read deadlines up to a step early.
+int64_t monotonic_ms() {
+  static const int64_t frequency = [] {
+    LARGE_INTEGER f{};
+    QueryPerformanceFrequency(&f);
+    return static_cast<int64_t>(f.QuadPart);
+  }();
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  // Seconds and the rest apart, so that the product cannot overflow.
+  const int64_t ticks = now.QuadPart;
+  return ticks / frequency * 1000 + ticks % frequency * 1000 / frequency;
+}
 
 }  // namespace tessaril::platform

@@ -20,12 +20,15 @@ std::wstring to_wide(UINT code_page, DWORD flags, std::string_view in) {
 
 std::string from_wide(UINT code_page, std::wstring_view in, BOOL* used_default) {
   if (in.empty()) return {};
-  // UTF-8 takes no default character: the flag pointer must be null for it.
+  // UTF-8 takes no default character and no flags. For CP932 the best-fit
+  // table is off: it would turn é into e, a different name, where Linux
+  // gives '?'.
   BOOL* flag = code_page == CP_UTF8 ? nullptr : used_default;
-  int n = WideCharToMultiByte(code_page, 0, in.data(), static_cast<int>(in.size()), nullptr, 0, nullptr, flag);
+  const DWORD flags = code_page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  int n = WideCharToMultiByte(code_page, flags, in.data(), static_cast<int>(in.size()), nullptr, 0, nullptr, flag);
   if (n <= 0) return {};
   std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(code_page, 0, in.data(), static_cast<int>(in.size()), out.data(), n, nullptr, flag);
+  WideCharToMultiByte(code_page, flags, in.data(), static_cast<int>(in.size()), out.data(), n, nullptr, flag);
   return out;
 }
 

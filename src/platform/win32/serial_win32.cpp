@@ -121,8 +121,12 @@ OsPort* open_port(const std::string& device, std::string& error_text) {
   if (!GetCommState(port->handle, &dcb)) return fail(port, error_text, "Not a serial device");
   // Raw, as the POSIX back end's cfmakeraw: no NUL stripping, no error
   // characters, no output stopped by XOFF (0x11 and 0x13 are data in a
-  // binary frame). Hardware flow control and the sending of XOFF stay.
+  // binary frame), and no I/O aborted by a line error that an earlier
+  // program asked for (a framing error would end a read as a port failure;
+  // the frame's CRC judges the bytes). Hardware flow control and the
+  // sending of XOFF stay.
   dcb.fBinary = TRUE;
+  dcb.fAbortOnError = FALSE;
   dcb.fParity = FALSE;
   dcb.fNull = FALSE;
   dcb.fErrorChar = FALSE;
