@@ -22,6 +22,7 @@
 #include "platform/files.h"
 #include "support/line_pair.h"
 #include "support/process_usage.h"
+#include "support/under_wine.h"
 
 namespace tessaril::test {
 namespace {
@@ -56,6 +57,9 @@ class KermitTransferTest : public LinkTest {
   void SetUp() override {
     LinkTest::SetUp();
     if (line.limits().no_line) GTEST_SKIP() << line.limits().no_line;
+    // Open: now and then one of these transfers never ends on the COM pair
+    // under Wine (a different case each time, killed at CTest's time-out).
+    if (under_wine()) GTEST_SKIP() << "a transfer on the COM pair under Wine hangs now and then (not yet found why)";
     cwd = std::make_unique<ScopedCurrentFolder>(folder.path());
     platform::set_serial_timeout_scale(20);
     ini = folder.write("buc_setup.ini", route_com_port(5, line));
