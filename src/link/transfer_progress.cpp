@@ -18,6 +18,8 @@ std::string grouped(int64_t n) {
   return n < 0 ? "-" + out : out;
 }
 
+// The dash CP932 has (0x81 0x5C) is U+2015 in Windows' table; the em dash
+// U+2014 has no form there and came out as '?' (glibc takes either).
 const std::string& dash() {
   static const std::string text = platform::utf8_to_cp932(" \u2015 ");
   return text;

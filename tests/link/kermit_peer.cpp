@@ -16,7 +16,7 @@ struct PeerCallbacks {
   static int readpkt(KermitState* k, char* buf, int) {
     PacketReader reader;
     for (;;) {
-      std::vector<uint8_t> byte = active_peer->pty_.device_read(1, 50);
+      std::vector<uint8_t> byte = active_peer->line_.device_read(1, 50);
       if (byte.empty()) return active_peer->stop_ ? STOPPED : -2;
       int result = feed_packet_byte(k, &reader, byte[0], buf);
       if (result != READ_GO_ON) return result;
@@ -24,7 +24,7 @@ struct PeerCallbacks {
   }
   static int tx_data(KermitState*, const char* bytes, int count) {
     try {
-      active_peer->pty_.device_write(std::vector<uint8_t>(bytes, bytes + count));
+      active_peer->line_.device_write(std::vector<uint8_t>(bytes, bytes + count));
       return 0;
     } catch (...) {
       return -1;
@@ -53,7 +53,7 @@ struct PeerCallbacks {
   static int closefile(KermitState*, int, int) { return 0; }
 };
 
-KermitPeer::KermitPeer(PtyPair& pty, PeerScript script) : pty_(pty), script_(std::move(script)) {
+KermitPeer::KermitPeer(LinePair& line, PeerScript script) : line_(line), script_(std::move(script)) {
   prepare_kermit(&k_, &r_, &b_, "", "", platform::INVALID_SERIAL);
   list_[0] = script_.name.c_str();
   k_.file_list = list_;
@@ -116,7 +116,7 @@ void KermitPeer::run() {
       rslot_free(&k_, slot);
       std::vector<uint8_t> copy(k_.out_packet, k_.out_packet + k_.out_packet_len);
       copy[copy.size() - 2] ^= 1;  // the block check, before the end of line
-      pty_.device_write(copy);
+      line_.device_write(copy);
       continue;
     }
     if (!refused && s.refuse_type != 0 && n > 2 && buf[2] == s.refuse_type) {

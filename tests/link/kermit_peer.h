@@ -1,4 +1,4 @@
-// A Kermit peer on the device end of a pseudo-terminal: a second engine with
+// A Kermit peer on the device end of a serial line pair: a second engine with
 // records of its own on its own thread, its packets framed by the real packet
 // reader, its file kept in memory, and a few scripted misdeeds.
 #pragma once
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "kermit/kermit_setup.h"
-#include "support/pty_pair.h"
+#include "support/line_pair.h"
 
 namespace tessaril::test {
 
@@ -33,7 +33,7 @@ struct PeerScript {
 
 class KermitPeer {
  public:
-  KermitPeer(PtyPair& pty, PeerScript script);
+  KermitPeer(LinePair& line, PeerScript script);
   ~KermitPeer();  // stops and joins
   void join();
 
@@ -47,7 +47,7 @@ class KermitPeer {
 
  private:
   void run();
-  PtyPair& pty_;
+  LinePair& line_;
   PeerScript script_;
   kermit::KermitState k_;
   kermit::KermitResult r_;

@@ -55,6 +55,7 @@ void LinkTest::SetUp() {
 void LinkTest::TearDown() {
   if (link::send_thread_running() || link::receive_thread_running()) link::stop_link_threads(port_dialog);
   link::close_serial_port();
+  platform::set_serial_device_override("");  // route_com_port sets it on Windows
   platform::set_serial_timeout_scale(100);
   link::command_dialog.store(platform::NO_DIALOG);
   ui::destroy_test_dialog(dialog);

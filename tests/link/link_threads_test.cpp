@@ -1,8 +1,6 @@
-// The send and receive threads against a device played on a real
-// pseudo-terminal: one exchange, missing and malformed answers, step waits,
+// The send and receive threads against a device played on the far end of a
+// real serial line (a pseudo-terminal, or a COM pair on Windows): one exchange, missing and malformed answers, step waits,
 // stop requests, closing the port under a read, torn frames, a vanished device.
-#include <sys/resource.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,7 +14,8 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/serial.h"
-#include "support/pty_pair.h"
+#include "support/line_pair.h"
+#include "support/process_usage.h"
 
 namespace tessaril::test {
 namespace {
@@ -27,7 +26,8 @@ class LinkThreadsTest : public LinkTest {
  protected:
   void SetUp() override {
     LinkTest::SetUp();
-    ini = folder.write("buc_setup.ini", "[ports]\nCOM5=" + pty.slave_path() + "\n");
+    if (line.limits().no_line) GTEST_SKIP() << line.limits().no_line;
+    ini = folder.write("buc_setup.ini", route_com_port(5, line));
     std::string error;
     ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
     ASSERT_TRUE(start_link_threads());
@@ -44,7 +44,7 @@ class LinkThreadsTest : public LinkTest {
     return m;
   }
 
-  PtyPair pty;
+  LinePair line;
   std::string ini;
 };
 
@@ -54,10 +54,10 @@ TEST_F(LinkThreadsTest, OneExchangeFromFrameToValidatedAnswer) {
   EXPECT_EQ(m.message, 1034u);
   EXPECT_EQ(m.wparam, 0x100001u);
   EXPECT_EQ(m.lparam, 1);
-  EXPECT_EQ(pty.device_read(9, 1000), (Bytes{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xA9, 0x78, 0xC0}));
+  EXPECT_EQ(line.device_read(9, 1000), (Bytes{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xA9, 0x78, 0xC0}));
   // The sequencer answers 0x100001 by awaiting the answer.
   rx_command = RX_AWAIT_ANSWER;
-  pty.device_write(encode(make_frame(0x81, 0x08, 1, {0x00, 0x12})));
+  line.device_write(encode(make_frame(0x81, 0x08, 1, {0x00, 0x12})));
   ASSERT_TRUE(next_post(m, 2000));
   EXPECT_EQ(m.wparam, 0x81u);
   EXPECT_EQ(m.lparam, 3);
@@ -88,7 +88,7 @@ TEST_F(LinkThreadsTest, NoAnswerAfterThreeEmptyReads) {
 TEST_F(LinkThreadsTest, AnswerOnTheSecondReadIsTaken) {
   rx_command = RX_AWAIT_ANSWER;
   platform::sleep_ms(500);  // the first read has given up by now
-  pty.device_write(encode(make_frame(0x85, 0x08, 1, {})));
+  line.device_write(encode(make_frame(0x85, 0x08, 1, {})));
   ui::PostedMessage m{};
   ASSERT_TRUE(next_post(m, 3000));
   EXPECT_EQ(m.wparam, 0x85u);
@@ -99,7 +99,7 @@ TEST_F(LinkThreadsTest, ShortAnswerAndBadCrc) {
   Bytes short_answer = make_frame(0x83, 0x08, 1, {1, 2, 3, 4});
   short_answer.erase(short_answer.begin() + 11, short_answer.end());
   rx_command = RX_AWAIT_ANSWER;
-  pty.device_write(short_answer);
+  line.device_write(short_answer);
   EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
   ui::PostedMessage m{};
   EXPECT_FALSE(next_post(m, 100));
@@ -107,7 +107,7 @@ TEST_F(LinkThreadsTest, ShortAnswerAndBadCrc) {
 
   frame_slot = 3;
   rx_command = RX_AWAIT_ANSWER;
-  pty.device_write(encode(with_bad_crc(make_frame(0x84, 0x08, 1, {9}))));
+  line.device_write(encode(with_bad_crc(make_frame(0x84, 0x08, 1, {9}))));
   EXPECT_EQ(wait_result(3, 3000), "CRC_NG");
   ASSERT_TRUE(next_post(m, 1000));
   EXPECT_EQ(m.wparam, 0x84u);
@@ -118,12 +118,12 @@ TEST_F(LinkThreadsTest, AnOversizeAnswerFailsAndItsTailSpoilsTheNextRead) {
   Bytes big = make_frame(0x86, 0x08, 1, Bytes(260, 'x'));
   ASSERT_GT(encode(big).size(), 255u);
   rx_command = RX_AWAIT_ANSWER;
-  pty.device_write(encode(big));
+  line.device_write(encode(big));
   EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
   // The next answer read starts with the 14 bytes left over.
   platform::set_control_text(dialog, result_field_id(1), "*");
   rx_command = RX_AWAIT_ANSWER;
-  pty.device_write(encode(make_frame(0x81, 0x08, 2, {})));
+  line.device_write(encode(make_frame(0x81, 0x08, 2, {})));
   EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
   auto hex = hex_lines();
   ASSERT_EQ(hex.size(), 2u);
@@ -147,7 +147,7 @@ TEST_F(LinkThreadsTest, BadInputEndsInAShownOutcome) {
   for (const Case& c : cases) {
     platform::set_control_text(dialog, result_field_id(1), "*");
     rx_command = RX_AWAIT_ANSWER;
-    pty.device_write(c.wire);
+    line.device_write(c.wire);
     EXPECT_EQ(wait_result(1, 3000), c.outcome);
     while (receive_thread_busy()) platform::sleep_ms(5);
   }
@@ -166,7 +166,7 @@ TEST_F(LinkThreadsTest, StepWaitOfFrameOneDelaysTheValidation) {
     frame_slot = 1;
     rx_command = RX_AWAIT_ANSWER;
     const int64_t start = platform::monotonic_ms();
-    pty.device_write(encode(make_frame(0x81, 0x08, 1, {})));
+    line.device_write(encode(make_frame(0x81, 0x08, 1, {})));
     ui::PostedMessage m{};
     ASSERT_TRUE(next_post(m, 6000));
     const int64_t took = platform::monotonic_ms() - start;
@@ -225,7 +225,7 @@ TEST_F(LinkThreadsTest, ClosingThePortUnderAReadIsSafeAndTheNextOpenGetsItsAnswe
   ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
   EXPECT_NE(com_handle.load(), old_port);
   rx_command = RX_AWAIT_ANSWER;
-  pty.device_write(encode(make_frame(0x87, 0x08, 3, {})));
+  line.device_write(encode(make_frame(0x87, 0x08, 3, {})));
   ui::PostedMessage m{};
   ASSERT_TRUE(next_post(m, 3000));
   EXPECT_EQ(m.wparam, 0x87u);
@@ -254,7 +254,7 @@ TEST_F(LinkThreadsTest, ASendDuringAWriteNeverTearsTheFrameOnTheWire) {
   done = true;
   editor.join();
   EXPECT_EQ(sends, 15);
-  Bytes stream = pty.device_read(100000, 300);
+  Bytes stream = line.device_read(100000, 300);
   // Frames end with their raw END; no other 0xC0 is on the wire.
   size_t begin = 0;
   int frames = 0;
@@ -270,7 +270,8 @@ TEST_F(LinkThreadsTest, ASendDuringAWriteNeverTearsTheFrameOnTheWire) {
 }
 
 TEST_F(LinkThreadsTest, AVanishedDeviceGivesShortWritesAndNoAnswerWithoutBusyLooping) {
-  pty.close_master();
+  if (line.limits().cannot_vanish) GTEST_SKIP() << line.limits().cannot_vanish;
+  line.vanish();
   ui::PostedMessage m = send(1, make_frame(0x01, 0, 1, {}));
   EXPECT_EQ(m.wparam, 0x100004u);
   EXPECT_TRUE(hex_lines().empty());  // a short write logs nothing
@@ -278,8 +279,7 @@ TEST_F(LinkThreadsTest, AVanishedDeviceGivesShortWritesAndNoAnswerWithoutBusyLoo
   EXPECT_EQ(wait_result(1, 3000), "No_Ans");
   // Keep the threads working against the dead port for a second, as a
   // sequencer that resends Frame1 after every short write would.
-  rusage before{}, after{};
-  getrusage(RUSAGE_SELF, &before);
+  const int64_t cpu_before = process_cpu_ms();
   const int64_t end = platform::monotonic_ms() + 1000;
   while (platform::monotonic_ms() < end) {
     frame_slot = 1;
@@ -287,11 +287,7 @@ TEST_F(LinkThreadsTest, AVanishedDeviceGivesShortWritesAndNoAnswerWithoutBusyLoo
     rx_command = RX_AWAIT_ANSWER;
     next_post(m, 200);
   }
-  getrusage(RUSAGE_SELF, &after);
-  auto cpu_ms = [](const rusage& r) {
-    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000 + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000;
-  };
-  EXPECT_LT(cpu_ms(after) - cpu_ms(before), 500);
+  EXPECT_LT(process_cpu_ms() - cpu_before, 500);
   EXPECT_TRUE(send_thread_running());
   EXPECT_TRUE(receive_thread_running());
 }
@@ -302,7 +298,7 @@ TEST_F(LinkThreadsTest, AStepBeyondTheBuffersEndsTheSequence) {
   platform::sleep_ms(200);
   EXPECT_EQ(tx_command.load(), TX_IDLE);
   EXPECT_EQ(frame_slot.load(), 1);
-  EXPECT_TRUE(pty.device_read(1, 100).empty());
+  EXPECT_TRUE(line.device_read(1, 100).empty());
   frame_slot = 5;
   rx_command = RX_AWAIT_ANSWER;
   platform::sleep_ms(200);
@@ -331,9 +327,9 @@ TEST_F(LinkThreadsTest, ADialogThatHasEndedLosesTheNotificationsAndNothingElse) 
   store_tx_frame(1, raw.data(), static_cast<int>(raw.size()));
   frame_slot = 1;
   tx_command = TX_SEND_FRAME;
-  EXPECT_EQ(pty.device_read(9, 2000), raw);
+  EXPECT_EQ(line.device_read(9, 2000), raw);
   rx_command = RX_AWAIT_ANSWER;
-  pty.device_write(encode(make_frame(0x81, 0x08, 1, {})));
+  line.device_write(encode(make_frame(0x81, 0x08, 1, {})));
   for (int i = 0; i < 200 && rx_command.load() != RX_IDLE; ++i) platform::sleep_ms(10);
   EXPECT_EQ(rx_command.load(), RX_IDLE);
   EXPECT_EQ(rsp_ok.load(), 1);
@@ -343,11 +339,26 @@ TEST_F(LinkThreadsTest, ADialogThatHasEndedLosesTheNotificationsAndNothingElse) 
 
 class LinkPortTest : public LinkTest {};
 
+// A COM number with nothing behind it: on Linux one led to a path that does
+// not exist, on Windows a port the system has not got.
+struct AbsentPort {
+  int number;
+  const char* ports_section;
+  const char* error;
+};
+#ifdef _WIN32
+const AbsentPort ABSENT_PORT{199, "", "Cannot open COM199 (\\\\.\\COM199): "};
+const std::string ABSENT_REASON = platform::serial_system_text(2 /* ERROR_FILE_NOT_FOUND */);
+#else
+const AbsentPort ABSENT_PORT{4, "[ports]\nCOM4=/dev/tessaril-absent\n", "Cannot open COM4 (/dev/tessaril-absent): "};
+const std::string ABSENT_REASON = "No such file or directory";
+#endif
+
 TEST_F(LinkPortTest, APortThatFailsToOpenIsShownAndLoggedAndFailsEveryExchange) {
-  std::string ini = folder.write("buc_setup.ini", "[ports]\nCOM4=/dev/tessaril-absent\n");
+  std::string ini = folder.write("buc_setup.ini", ABSENT_PORT.ports_section);
   std::string error;
-  EXPECT_FALSE(open_serial_port(4, 38400, 8, ini, error));
-  EXPECT_EQ(error, "Cannot open COM4 (/dev/tessaril-absent): No such file or directory");
+  EXPECT_FALSE(open_serial_port(ABSENT_PORT.number, 38400, 8, ini, error));
+  EXPECT_EQ(error, ABSENT_PORT.error + ABSENT_REASON);
   EXPECT_EQ(com_handle.load(), platform::INVALID_SERIAL);
   // COM0 (typed as 0 or 256) has no device of its own: it never opens COM1's.
   std::string com0_error;

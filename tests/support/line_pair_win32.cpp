@@ -45,6 +45,22 @@ struct LinePair::Ends {
   HANDLE device = INVALID_HANDLE_VALUE;
 };
 
+namespace {
+
+// What a test left on the line, both ways: drained when the pair is made and
+// again when it goes, for the next user of the COM pair (not always a LinePair).
+void drain(LinePair::Ends& e) {
+  HANDLE port = CreateFileA(("\\\\.\\" + e.port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (port != INVALID_HANDLE_VALUE) {
+    read_end(port, SIZE_MAX, 30);
+    CloseHandle(port);
+  }
+  if (e.device != INVALID_HANDLE_VALUE) read_end(e.device, SIZE_MAX, 30);
+}
+
+}  // namespace
+
 LinePair::LinePair() : ends_(std::make_unique<Ends>()) {
   Ends& e = *ends_;
   const bool wine = under_wine();
@@ -62,15 +78,13 @@ LinePair::LinePair() : ends_(std::make_unique<Ends>()) {
   }
   e.port = names.substr(0, comma);
   e.device = open_end(names.substr(comma + 1));
-  // What an earlier test left on the line, both ways.
-  HANDLE port = open_end(e.port);
-  read_end(port, SIZE_MAX, 30);
-  CloseHandle(port);
-  read_end(e.device, SIZE_MAX, 30);
+  drain(e);
 }
 
 LinePair::~LinePair() {
-  if (ends_->device != INVALID_HANDLE_VALUE) CloseHandle(ends_->device);
+  if (ends_->device == INVALID_HANDLE_VALUE) return;
+  drain(*ends_);
+  CloseHandle(ends_->device);
 }
 
 const LineLimits& LinePair::limits() const { return ends_->limits; }
