@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/serial_os.h"
@@ -60,6 +62,20 @@ struct Transfer {
   DWORD bytes = 0;  // also when the transfer was cut short
 };
 
+// How long a transfer may take to come back after CancelIoEx. Under Wine a
+// cancelled serial read now and then never comes back; the thread must not
+// hang on it for ever.
+constexpr DWORD CANCEL_GRACE_MS = 2000;
+
+// What the driver holds while a transfer is under way: its OVERLAPPED, its
+// event and the bytes, apart from the caller's buffer. A transfer whose
+// cancel never comes back is left to the driver with all of it (a few dozen
+// bytes, never freed): the driver may still write into it or signal it.
+struct InFlight {
+  OVERLAPPED ov{};
+  std::vector<uint8_t> bytes;
+};
+
 // One overlapped read or write of count bytes, waited for until it completes,
 // wait_ms pass (-1: no limit) or the port is cancelled.
 Transfer transfer(OsPort& port, bool write, uint8_t* bytes, DWORD count, int64_t wait_ms,
@@ -69,35 +85,44 @@ Transfer transfer(OsPort& port, bool write, uint8_t* bytes, DWORD count, int64_t
     result.outcome = Io::Cancelled;
     return result;
   }
-  OVERLAPPED ov{};
+  auto io = std::make_unique<InFlight>();
   // An event of its own: a read and a write may be under way at once.
-  ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (!ov.hEvent) return result;
-  BOOL started =
-      write ? WriteFile(port.handle, bytes, count, nullptr, &ov) : ReadFile(port.handle, bytes, count, nullptr, &ov);
+  io->ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!io->ov.hEvent) return result;
+  if (write) io->bytes.assign(bytes, bytes + count);
+  else io->bytes.resize(count);
+  OVERLAPPED* ov = &io->ov;
+  BOOL started = write ? WriteFile(port.handle, io->bytes.data(), count, nullptr, ov)
+                       : ReadFile(port.handle, io->bytes.data(), count, nullptr, ov);
   if (!started && GetLastError() != ERROR_IO_PENDING) {
-    CloseHandle(ov.hEvent);
+    CloseHandle(ov->hEvent);
     return result;
   }
   Io ending = Io::Done;
   if (!started) {
-    const HANDLE events[2] = {ov.hEvent, port.cancel};
+    const HANDLE events[2] = {ov->hEvent, port.cancel};
     const DWORD limit = wait_ms < 0 ? INFINITE : static_cast<DWORD>(std::min<int64_t>(wait_ms, INFINITE - 1));
     const DWORD woke = WaitForMultipleObjects(2, events, FALSE, limit);
     if (woke != WAIT_OBJECT_0) {
       ending = woke == WAIT_TIMEOUT ? Io::Timeout : woke == WAIT_OBJECT_0 + 1 ? Io::Cancelled : Io::Failed;
-      CancelIoEx(port.handle, &ov);
+      CancelIoEx(port.handle, ov);
+      // The driver gives the transfer back with the bytes it moved before
+      // the cancel; one that does not is lost to us (see CANCEL_GRACE_MS).
+      if (WaitForSingleObject(ov->hEvent, CANCEL_GRACE_MS) != WAIT_OBJECT_0) {
+        (void)io.release();
+        result.outcome = Io::Failed;
+        return result;
+      }
     }
   }
-  // After a cancel this waits for the driver to give the transfer back, with
-  // the bytes it moved before the cancel.
-  if (GetOverlappedResult(port.handle, &ov, &result.bytes, TRUE)) {
+  if (GetOverlappedResult(port.handle, ov, &result.bytes, TRUE)) {
     result.outcome = Io::Done;  // it completed before the cancel reached it
   } else {
     const bool cut_short = ending == Io::Timeout || ending == Io::Cancelled;
     result.outcome = cut_short && GetLastError() == ERROR_OPERATION_ABORTED ? ending : Io::Failed;
   }
-  CloseHandle(ov.hEvent);
+  if (!write && result.bytes > 0) std::copy_n(io->bytes.data(), result.bytes, bytes);
+  CloseHandle(ov->hEvent);
   return result;
 }
 
