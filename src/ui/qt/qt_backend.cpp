@@ -15,6 +15,7 @@
 #include "ui/qt/qt_common_dialogs.h"
 #include "ui/qt/qt_dialog.h"
 #include "ui/qt/qt_traffic_list.h"
+#include "ui/script/change_observer.h"
 #include "ui/script/scripted_answers.h"
 
 namespace tessaril::ui {
@@ -58,21 +59,6 @@ void on_window(DialogHandle dialog, F impl) {
 }
 
 TrafficList* list_of(DialogWindow::Control& c) { return dynamic_cast<TrafficList*>(c.widget); }
-
-struct Observer {
-  std::mutex mutex;
-  ChangeObserver fn;
-};
-Observer& observer() {
-  static auto* o = new Observer;
-  return *o;
-}
-
-void notify(DialogHandle dialog, int id, ChangeKind kind, std::string_view text) {
-  Observer& o = observer();
-  std::lock_guard lock(o.mutex);
-  if (o.fn) o.fn(dialog, id, kind, text);
-}
 
 Rect rect_of(const QRect& r) { return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
 
@@ -120,7 +106,7 @@ void qt_set_text(DialogHandle dialog, int id, std::string_view text) {
     w.set_text(c, text);
     return true;
   });
-  if (found) notify(dialog, id, ChangeKind::Text, text);
+  if (found) observed::notify(dialog, id, ChangeKind::Text, text);
 }
 
 int qt_get_text(DialogHandle dialog, int id, char* buffer, int capacity) {
@@ -150,7 +136,7 @@ int qt_list_add(DialogHandle dialog, int id, std::string_view line) {
     TrafficList* l = list_of(c);
     return l ? l->add(line) : -1;
   });
-  if (index >= 0) notify(dialog, id, ChangeKind::ListAdd, line);
+  if (index >= 0) observed::notify(dialog, id, ChangeKind::ListAdd, line);
   return index;
 }
 
@@ -249,7 +235,7 @@ void qt_set_window_text(DialogHandle dialog, std::string_view text) {
     w.setWindowTitle(title);
     found = true;
   });
-  if (found) notify(dialog, 0, ChangeKind::Caption, text);
+  if (found) observed::notify(dialog, 0, ChangeKind::Caption, text);
 }
 
 std::string qt_window_text(DialogHandle dialog) {
@@ -314,12 +300,6 @@ intptr_t drv_send_message(DialogHandle dialog, uint32_t message, uintptr_t wpara
   return proc ? proc(dialog, message, wparam, lparam) : 0;
 }
 
-void drv_set_change_observer(ChangeObserver fn) {
-  Observer& o = observer();
-  std::lock_guard lock(o.mutex);
-  o.fn = std::move(fn);
-}
-
 DialogHandle drv_create_test_dialog(const platform::DialogTemplate& layout) {
   if (!qt::on_gui_thread()) return platform::NO_DIALOG;
   const DialogHandle handle = qt::register_dialog(nullptr);
@@ -347,7 +327,7 @@ const UiDriver driver_table{
     .queued_items = qt::queued_items,
     .push_open_file_answer = scripted::push_open_file_answer,
     .message_boxes = scripted::message_boxes,
-    .set_change_observer = drv_set_change_observer,
+    .set_change_observer = observed::set_change_observer,
     .create_test_dialog = drv_create_test_dialog,
     .destroy_test_dialog = drv_destroy_test_dialog,
     .take_posted_messages = qt::take_test_posts,

@@ -7,6 +7,7 @@
 #include "ui/win32/win32_common_dialogs.h"
 #include "ui/win32/win32_controls.h"
 #include "ui/win32/win32_dialog.h"
+#include "ui/script/change_observer.h"
 #include "ui/script/scripted_answers.h"
 
 namespace tessaril::ui {
@@ -26,28 +27,13 @@ R on_dialog(DialogHandle dialog, R absent, F impl) {
   return result;
 }
 
-struct Observer {
-  std::mutex mutex;
-  ChangeObserver fn;
-};
-Observer& observer() {
-  static auto* o = new Observer;
-  return *o;
-}
-
-void notify(DialogHandle dialog, int id, ChangeKind kind, std::string_view text) {
-  Observer& o = observer();
-  std::lock_guard lock(o.mutex);
-  if (o.fn) o.fn(dialog, id, kind, text);
-}
-
 Rect rect_of(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
 
 // ---- UiBackend entries -----------------------------------------------------
 
 void set_text(DialogHandle dialog, int id, std::string_view text) {
   if (on_dialog(dialog, false, [&](w::DialogRecord& r) { return w::set_text(r, id, text); }))
-    notify(dialog, id, ChangeKind::Text, text);
+    observed::notify(dialog, id, ChangeKind::Text, text);
 }
 
 // GetWindowTextA's capacity: at most capacity - 1 bytes and a NUL.
@@ -73,7 +59,7 @@ bool is_checked(DialogHandle dialog, int id) {
 
 int list_add(DialogHandle dialog, int id, std::string_view line) {
   const int index = on_dialog(dialog, -1, [&](w::DialogRecord& r) { return w::list_add(r, id, line); });
-  if (index >= 0) notify(dialog, id, ChangeKind::ListAdd, line);
+  if (index >= 0) observed::notify(dialog, id, ChangeKind::ListAdd, line);
   return index;
 }
 
@@ -160,7 +146,7 @@ void set_window_text(DialogHandle dialog, std::string_view text) {
     w::set_caption(r, text);
     return true;
   });
-  if (found) notify(dialog, 0, ChangeKind::Caption, text);
+  if (found) observed::notify(dialog, 0, ChangeKind::Caption, text);
 }
 
 std::string window_text(DialogHandle dialog) {
@@ -199,12 +185,6 @@ const platform::UiBackend backend_table{
 
 // ---- UiDriver entries ------------------------------------------------------
 
-void set_change_observer(ChangeObserver fn) {
-  Observer& o = observer();
-  std::lock_guard lock(o.mutex);
-  o.fn = std::move(fn);
-}
-
 const UiDriver driver_table{
     .name = "win32",
     .run_on_dialog_thread = w::run_on_dialog_thread,
@@ -216,7 +196,7 @@ const UiDriver driver_table{
     .queued_items = w::queued_items,
     .push_open_file_answer = scripted::push_open_file_answer,
     .message_boxes = scripted::message_boxes,
-    .set_change_observer = set_change_observer,
+    .set_change_observer = observed::set_change_observer,
     .create_test_dialog = w::create_test_dialog,
     .destroy_test_dialog = w::destroy_test_dialog,
     .take_posted_messages = w::take_test_posts,
