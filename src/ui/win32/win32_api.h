@@ -75,3 +75,10 @@
 #undef SS_CENTER
 #undef SS_RIGHT
 #undef SS_SUNKEN
+
+namespace tessaril::ui::win32 {
+
+// The bits of a button's style that say which kind of button it is.
+constexpr uint32_t BUTTON_TYPE_MASK = BS_TYPEMASK;
+
+}  // namespace tessaril::ui::win32

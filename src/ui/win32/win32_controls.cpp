@@ -10,7 +10,6 @@ namespace p = platform;
 
 namespace {
 
-constexpr uint32_t BUTTON_TYPE_MASK = 0xF;
 
 HWND control(const DialogRecord& dialog, int id) { return GetDlgItem(dialog.window, id); }
 

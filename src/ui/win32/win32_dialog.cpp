@@ -14,7 +14,6 @@ using platform::DialogHandle;
 
 namespace {
 
-constexpr uint32_t BUTTON_TYPE_MASK = 0xF;
 
 // What WM_INITDIALOG needs to tie the window to its handle.
 struct Start {

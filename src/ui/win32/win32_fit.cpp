@@ -9,7 +9,6 @@ namespace p = platform;
 
 namespace {
 
-constexpr uint32_t BUTTON_TYPE_MASK = 0xF;
 // Pixels a push button keeps between its edge and its text; a group box
 // between its frame and its title.
 constexpr int BUTTON_TEXT_INSET = 3;

@@ -10,7 +10,6 @@ using platform::ControlKind;
 
 namespace {
 
-constexpr uint32_t BUTTON_TYPE_MASK = 0xF;
 
 class TemplateWriter {
  public:
