@@ -161,6 +161,12 @@ TEST(EndToEndHeadless, CloseEndsTheProgramAndLaterLinesFail) {
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_NE(run.err.find("script line 3: no dialog is open"), std::string::npos) << run.err;
   EXPECT_EQ(run.out, "");
+  // A script still busy (not reading input) when the dialogs are gone did
+  // not run to its end: that fails, after the player's grace of 5 s.
+  ShellRun busy = run_with_input(folder, "--headless", "close\nsleep 9000\nget 1001\n");
+  EXPECT_EQ(busy.exit_code, 1);
+  EXPECT_NE(busy.err.find("the dialogs ended before the script did"), std::string::npos) << busy.err;
+  EXPECT_EQ(busy.out, "");
 }
 
 TEST(EndToEndHeadless, EmptyInputClosesTheDialogsAndExitsZero) {
