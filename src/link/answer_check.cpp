@@ -136,7 +136,7 @@ void validate_answer(const uint8_t* frame, int length) {
   }
   rsp_ok.store(v.ok ? 1 : 0);
   clear_command(rx_command, RX_AWAIT_ANSWER);
-  platform::post_message(dialog, WM_LINK_EVENT, length > 0 ? frame[0] : 0, LINK_ANSWER_VALIDATED);
+  post_link_event(length > 0 ? frame[0] : 0, LINK_ANSWER_VALIDATED);
 }
 
 }  // namespace tessaril::link

@@ -109,7 +109,7 @@ void close_transfer(Transfer& t) {
 void post_ending(const Transfer& t, uint32_t status) {
   // After a close the dialog the transfer worked for is gone.
   if (port_epoch() != t.port_period || t.abandoned) return;
-  platform::post_message(command_dialog.load(), WM_LINK_EVENT, status, t.side->lparam);
+  post_link_event(status, t.side->lparam);
 }
 
 }  // namespace detail

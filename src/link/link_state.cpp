@@ -39,7 +39,23 @@ void load_tx_frame(int step, TxFrameCopy& copy) {
   std::memcpy(copy.raw, tx_frame_raw[step], static_cast<size_t>(copy.raw_len));
 }
 
+void link_event_handled() {
+  // Never below zero: an event handled after the count was cleared is no
+  // longer in it.
+  int32_t n = link_events_pending.load();
+  while (n > 0 && !link_events_pending.compare_exchange_weak(n, n - 1)) {
+  }
+}
+
+bool post_link_event(uint32_t status, intptr_t kind) {
+  link_events_pending.fetch_add(1);
+  if (platform::post_message(command_dialog.load(), WM_LINK_EVENT, status, kind)) return true;
+  link_event_handled();  // no dialog took it
+  return false;
+}
+
 void reset_link_state() {
+  link_events_pending.store(0);
   tx_command.store(TX_IDLE);
   rx_command.store(RX_IDLE);
   frame_slot.store(1);

@@ -74,6 +74,18 @@ constexpr intptr_t LINK_KERMIT_SENT = 2;        // wParam: a Kermit send ending
 constexpr intptr_t LINK_ANSWER_VALIDATED = 3;   // wParam: byte 0 of the answer
 constexpr intptr_t LINK_KERMIT_RECEIVED = 4;    // wParam: a Kermit receive ending
 
+// Link events posted to the command dialog and not yet handled by it. An
+// event may start the next step (the answer to await, the next frame to
+// send), so until the dialog has handled it the link is not at rest, though
+// both command words may read idle: a script's wait counts it as busy.
+// post_link_event counts an event in; the dialog counts it out with
+// link_event_handled once its handler has returned. Ending the dialog
+// ("Return to Menu" closes the port first) clears the count: an ended
+// dialog's queue is never handled.
+inline std::atomic<int32_t> link_events_pending{0};
+bool post_link_event(uint32_t status, intptr_t kind);
+void link_event_handled();
+
 inline std::atomic<int32_t> tx_command{TX_IDLE};
 inline std::atomic<int32_t> rx_command{RX_IDLE};
 inline std::atomic<int32_t> frame_slot{1};

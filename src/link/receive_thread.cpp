@@ -84,8 +84,7 @@ void kermit_receive() {
     return;
   }
   clear_command(rx_command, RX_KERMIT_RECEIVE);
-  platform::post_message(command_dialog.load(), WM_LINK_EVENT, status::ST_KERMIT_RECV_INIT_ERR,
-                         LINK_KERMIT_RECEIVED);
+  post_link_event(status::ST_KERMIT_RECV_INIT_ERR, LINK_KERMIT_RECEIVED);
 }
 
 }  // namespace

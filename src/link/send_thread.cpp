@@ -4,7 +4,6 @@
 #include "link/link_state.h"
 #include "link/link_wait.h"
 #include "link/thread_bodies.h"
-#include "platform/controls.h"
 #include "status/command_log.h"
 #include "status/status_codes.h"
 
@@ -16,10 +15,6 @@ constexpr int SEND_POLL_MS = 40;
 constexpr int LOG_PAUSE_MS = 20;  // after each send line
 
 bool stop_requested(const void* = nullptr) { return tx_run_state.load() == TX_STOP_REQUEST; }
-
-void post(uint32_t status, intptr_t kind) {
-  platform::post_message(command_dialog.load(), WM_LINK_EVENT, status, kind);
-}
 
 void send_frame() {
   const int step = frame_slot.load();
@@ -50,7 +45,7 @@ void send_frame() {
   clear_command(tx_command, TX_SEND_FRAME);
   // The port was closed under the write: its dialog is gone, nobody awaits this.
   if (epoch.load() != port_period) return;
-  post(status, LINK_FRAME_WRITTEN);
+  post_link_event(status, LINK_FRAME_WRITTEN);
 }
 
 void kermit_send() {
@@ -58,7 +53,7 @@ void kermit_send() {
     run();
     return;
   }
-  post(status::ST_KERMIT_SEND_INIT_ERR, LINK_KERMIT_SENT);
+  post_link_event(status::ST_KERMIT_SEND_INIT_ERR, LINK_KERMIT_SENT);
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ std::string_view id_text(const char (&field)[N]) {
 void end_command_dialog(platform::DialogHandle dialog) {
   platform::DialogHandle expected = dialog;
   link::command_dialog.compare_exchange_strong(expected, platform::NO_DIALOG);
+  link::link_events_pending.store(0);
   platform::end_dialog(dialog, 0);
 }
 
@@ -200,9 +201,12 @@ intptr_t command_dialog_proc(platform::DialogHandle dialog, uint32_t message, ui
       return 1;
     case platform::WM_COMMAND:
       return on_command(dialog, static_cast<int>(wparam & 0xFFFF));
-    case link::WM_LINK_EVENT:
+    case link::WM_LINK_EVENT: {
       // lParam, the sender's tag, is not needed: the codes do not overlap.
-      return on_link_event(dialog, static_cast<uint32_t>(wparam));
+      const intptr_t result = on_link_event(dialog, static_cast<uint32_t>(wparam));
+      link::link_event_handled();
+      return result;
+    }
     case WM_FATAL_NOTICE:
       show_fatal_notice(dialog);
       end_command_dialog(dialog);

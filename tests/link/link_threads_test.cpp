@@ -54,6 +54,7 @@ TEST_F(LinkThreadsTest, OneExchangeFromFrameToValidatedAnswer) {
   EXPECT_EQ(m.message, 1034u);
   EXPECT_EQ(m.wparam, 0x100001u);
   EXPECT_EQ(m.lparam, 1);
+  EXPECT_EQ(link_events_pending.load(), 1) << "posted, and this dialog has no handler to count it out";
   EXPECT_EQ(line.device_read(9, 1000), (Bytes{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xA9, 0x78, 0xC0}));
   // The sequencer answers 0x100001 by awaiting the answer.
   rx_command = RX_AWAIT_ANSWER;
@@ -65,6 +66,9 @@ TEST_F(LinkThreadsTest, OneExchangeFromFrameToValidatedAnswer) {
   EXPECT_EQ(rsp_ok.load(), 1);
   EXPECT_EQ(rx_command.load(), RX_IDLE);
   EXPECT_EQ(tx_command.load(), TX_IDLE);
+  EXPECT_EQ(link_events_pending.load(), 2);
+  for (int handled = 0; handled < 3; ++handled) link_event_handled();
+  EXPECT_EQ(link_events_pending.load(), 0) << "never below zero";
   auto hex = hex_lines();
   ASSERT_EQ(hex.size(), 2u);
   EXPECT_NE(hex[0].find("Snd: 01 00 00 01 00 00 A9 78 C0"), std::string::npos) << hex[0];
@@ -333,6 +337,7 @@ TEST_F(LinkThreadsTest, ADialogThatHasEndedLosesTheNotificationsAndNothingElse) 
   for (int i = 0; i < 200 && rx_command.load() != RX_IDLE; ++i) platform::sleep_ms(10);
   EXPECT_EQ(rx_command.load(), RX_IDLE);
   EXPECT_EQ(rsp_ok.load(), 1);
+  EXPECT_EQ(link_events_pending.load(), 0) << "an event no dialog took is not left counted";
   EXPECT_TRUE(send_thread_running());
   EXPECT_TRUE(receive_thread_running());
 }

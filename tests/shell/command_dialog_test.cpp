@@ -205,8 +205,11 @@ TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
   // A second "Return to Menu" is harmless.
   EXPECT_EQ(on_command(dialog, IDC_RETURN_TO_MENU), 0);
 
+  // Events the threads posted meanwhile die with the dialog's queue.
+  link::link_events_pending = 2;
   EXPECT_EQ(proc(link::WM_END_COMMAND_DIALOG), 1);
   EXPECT_FALSE(ui::dialog_alive(dialog));
+  EXPECT_EQ(link::link_events_pending.load(), 0) << "nothing left to count a script's wait busy";
   EXPECT_EQ(link::command_dialog.load(), platform::NO_DIALOG);
 }
 
@@ -248,8 +251,10 @@ TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork
   }
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(posts[0].wparam, status::ST_CMD_SEND_OK);
+  EXPECT_EQ(link::link_events_pending.load(), 1);
   proc(link::WM_LINK_EVENT, posts[0].wparam);
   EXPECT_EQ(link::rx_command.load(), link::RX_AWAIT_ANSWER);
+  EXPECT_EQ(link::link_events_pending.load(), 0) << "the dialog counts an event out once it has handled it";
 
   // The device stays silent; the engineer leaves while the answer is awaited.
   const auto start = std::chrono::steady_clock::now();
