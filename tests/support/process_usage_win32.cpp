@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include <vector>
+#include <string>
 
 #include "support/process_usage.h"
 
@@ -8,58 +8,56 @@ namespace tessaril::test {
 
 namespace {
 
-// One open handle in the system's handle table (SystemHandleInformation).
-struct HandleEntry {
-  ULONG process_id;
-  BYTE object_type;
-  BYTE flags;
-  USHORT value;
-  PVOID object;
-  ULONG access;
+constexpr ULONG OBJECT_TYPE_INFORMATION = 2;
+using QueryObject = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+// The answer begins with the kind's name as a counted UTF-16 string.
+struct CountedName {
+  USHORT bytes;
+  USHORT capacity;
+  const wchar_t* text;
 };
-struct HandleTable {
-  ULONG count;
-  HandleEntry entries[1];
-};
-constexpr ULONG SYSTEM_HANDLE_INFORMATION = 16;
-constexpr LONG STATUS_INFO_LENGTH_MISMATCH = static_cast<LONG>(0xC0000004);
-using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+
+// Handle values are multiples of 4 and handed out lowest first, so a test
+// process's handles sit low; the scan ends after this many free values in a row.
+constexpr uintptr_t FREE_VALUES_TO_END = 4096;
+
+// The kind of object behind a handle ("File", "Event", ...); empty for a
+// value that is no handle of this process.
+std::wstring type_name(QueryObject query, HANDLE handle) {
+  alignas(8) char buffer[512];
+  if (query(handle, OBJECT_TYPE_INFORMATION, buffer, sizeof buffer, nullptr) != 0) return {};
+  const auto* name = reinterpret_cast<const CountedName*>(buffer);
+  return std::wstring(name->text, name->bytes / sizeof(wchar_t));
+}
 
 }  // namespace
 
 // The open files and devices, as the descriptors are on Linux: threads, events
 // and the runtime's lazily made waits are handles too on Windows, but none of
-// them is a descriptor there. GetProcessHandleCount answers 0 under Wine; the
-// system's handle table is read by Windows and Wine alike, and the kind of a
-// file handle is learnt from one opened for the purpose.
+// them is a descriptor there. GetProcessHandleCount answers 0 under Wine, and
+// the system-wide handle table is not used: Wine 8's server crashes now and
+// then while it builds that table for a process that is starting or ending,
+// taking every program of the prefix with it. So each value of this
+// process's own table is asked for its object's kind, which is learnt for
+// files from one opened for the purpose.
 size_t open_handle_count() {
-  const auto query = reinterpret_cast<QuerySystemInformation>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  const auto query = reinterpret_cast<QueryObject>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   const HANDLE reference = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (!query || reference == INVALID_HANDLE_VALUE) return 0;
-  std::vector<char> buffer(1 << 16);
-  LONG status;
-  while ((status = query(SYSTEM_HANDLE_INFORMATION, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
-         STATUS_INFO_LENGTH_MISMATCH)
-    buffer.resize(buffer.size() * 2);
-  CloseHandle(reference);
-  if (status != 0) return 0;
-  const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
-  const DWORD me = GetCurrentProcessId();
-  const auto reference_value = static_cast<USHORT>(reinterpret_cast<uintptr_t>(reference));
-  int file_type = -1;
-  for (ULONG i = 0; i < table->count; ++i) {
-    const HandleEntry& e = table->entries[i];
-    if (e.process_id == me && e.value == reference_value) file_type = e.object_type;
-  }
+  const std::wstring file_type = type_name(query, reference);
   size_t files = 0;
-  for (ULONG i = 0; i < table->count; ++i) {
-    const HandleEntry& e = table->entries[i];
-    files += e.process_id == me && e.object_type == file_type && e.value != reference_value;
+  uintptr_t free_in_a_row = 0;
+  for (uintptr_t value = 4; free_in_a_row < FREE_VALUES_TO_END; value += 4) {
+    const auto handle = reinterpret_cast<HANDLE>(value);
+    const std::wstring type = type_name(query, handle);
+    free_in_a_row = type.empty() ? free_in_a_row + 1 : 0;
+    files += handle != reference && type == file_type;
   }
-  return files;
+  CloseHandle(reference);
+  return file_type.empty() ? 0 : files;
 }
 
 int64_t process_cpu_ms() {
