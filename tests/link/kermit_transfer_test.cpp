@@ -22,7 +22,6 @@
 #include "platform/files.h"
 #include "support/line_pair.h"
 #include "support/process_usage.h"
-#include "support/under_wine.h"
 
 namespace tessaril::test {
 namespace {
@@ -31,6 +30,11 @@ using namespace tessaril::link;
 
 constexpr int64_t SILENT_READ_MS = 60;  // one byte's read time-out at the 20 % scale
 const std::string DASH = " \x81\x5C ";    // " — " in CP932
+// The longest a transfer of these cases may take before it counts as hung.
+// The engine reads a byte at a time; under Wine each read is a handful of
+// round trips to the wineserver, and the 30,000 bytes of the progress case
+// take 15-25 s there (2 s on Linux).
+constexpr int TRANSFER_LIMIT_MS = 60000;
 
 PeerScript file_of(size_t n, bool peer_sends) {
   PeerScript s;
@@ -57,12 +61,6 @@ class KermitTransferTest : public LinkTest {
   void SetUp() override {
     LinkTest::SetUp();
     if (line.limits().no_line) GTEST_SKIP() << line.limits().no_line;
-    // Open: under Wine, with the other tests running beside it, now and then
-    // one of these processes does not end: its main thread is gone after the
-    // case's last line I/O while other threads live on and keep reading the
-    // COM pair, which spoils the next cases on the pair. Alone, a transfer
-    // now and then stalls half-way instead. Neither cause is found yet.
-    if (under_wine()) GTEST_SKIP() << "a process of these cases under Wine now and then does not end (cause not found yet)";
     cwd = std::make_unique<ScopedCurrentFolder>(folder.path());
     platform::set_serial_timeout_scale(20);
     ini = folder.write("buc_setup.ini", route_com_port(5, line));
@@ -114,7 +112,7 @@ class KermitTransferTest : public LinkTest {
     start_transfer(send, std::move(script), announced);
     if (during) during();
     ui::PostedMessage m{};
-    EXPECT_TRUE(next_post(m, 20000));
+    EXPECT_TRUE(next_post(m, TRANSFER_LIMIT_MS));
     ended_at = platform::monotonic_ms();
     EXPECT_EQ(m.lparam, send ? LINK_KERMIT_SENT : LINK_KERMIT_RECEIVED);
     EXPECT_TRUE(wait_until([] { return tx_command == TX_IDLE; }, 500));
@@ -180,6 +178,9 @@ TEST_F(KermitTransferTest, FilesMoveWholeBothWaysWithTheirProgressInTheCaption) 
 TEST_F(KermitTransferTest, ProgressIsShownAtMostFourTimesASecond) {
   PeerScript file = file_of(30000, true);
   file.delay_ms = 3;
+  // Silence is not what this case is about: a loaded machine (Wine's server
+  // shared by the other tests) may hold the line still for over a second.
+  kermit_tmo_count = 100;
   EXPECT_EQ(transfer(false, file), 0x200040u);
   std::lock_guard lock(seen_lock);
   ASSERT_GE(captions.size(), 4u);
