@@ -119,11 +119,11 @@ std::string product_id_text(DialogHandle dialog) {
 // receive that follows checks what arrives against it, as it checks a file
 // that a Get Calibration File announced. Without this the check would use
 // the last announcement and fail a transfer that delivered what was asked.
-void expect_received_file(const std::string& name, const std::string& size) {
-  const size_t n = std::min(name.size(), sizeof link::rx_file_name - 1);
-  std::memcpy(link::rx_file_name, name.data(), n);
-  link::rx_file_name[n] = '\0';
-  link::rx_file_size.store(decimal_value(size));
+void expect_received_file(link::Session& s, const std::string& name, const std::string& size) {
+  const size_t n = std::min(name.size(), sizeof s.rx_file_name - 1);
+  std::memcpy(s.rx_file_name, name.data(), n);
+  s.rx_file_name[n] = '\0';
+  s.rx_file_size.store(decimal_value(size));
 }
 
 // A caller's name, read no further than any data field can reach.
@@ -133,7 +133,8 @@ std::string bounded_name(const char* name) {
 
 // Steps 3-6 of every sequence builder: header, data and CRC into the editor,
 // then the frame read back and stored in step slot. Returns the encoded length.
-int build_sequence_frame(DialogHandle dialog, int slot, uint8_t code, const std::string& text, bool with_data) {
+int build_sequence_frame(DialogHandle dialog, link::Session& s, int slot, uint8_t code, const std::string& text,
+                         bool with_data) {
   const int n = with_data ? static_cast<int>(text.size()) + 1 : 0;
   write_header(dialog, code, n);
   fill_data_fields(dialog, text.c_str(), slot, n);
@@ -141,7 +142,7 @@ int build_sequence_frame(DialogHandle dialog, int slot, uint8_t code, const std:
   const int raw_len = read_editor_frame(dialog, slot, raw, static_cast<int>(link::FRAME_HEADER), n, true, true);
   uint8_t enc[link::FRAME_ENC_MAX];
   const int enc_len = static_cast<int>(link::rfc1055_encode(raw, static_cast<size_t>(raw_len), enc));
-  link::store_tx_frame(slot, raw, raw_len, enc, enc_len);
+  s.store_tx_frame(slot, raw, raw_len, enc, enc_len);
   return enc_len;
 }
 
@@ -208,7 +209,7 @@ void apply_preset(DialogHandle dialog, const CommandEntry& e) {
   }
 }
 
-std::string command_data_text(DialogHandle dialog, const CommandEntry& e) {
+std::string command_data_text(DialogHandle dialog, link::Session& s, const CommandEntry& e) {
   switch (e.source) {
     case DataSource::None:
       return {};
@@ -223,12 +224,12 @@ std::string command_data_text(DialogHandle dialog, const CommandEntry& e) {
       // Upper-cased only while no sequence runs: a status frame built by a
       // sequence names the file exactly as the transfer reported it.
       std::string name = read_control_text(dialog, IDC_STATUS_FILE_NAME, SHORT_FILE_FIELD_CHARS);
-      return link::frame_slot.load() <= 1 ? upcase_name(name) : name;
+      return s.frame_slot.load() <= 1 ? upcase_name(name) : name;
     }
     case DataSource::ReceiveFile: {
       const std::string name = upcase_name(read_control_text(dialog, IDC_RECV_FILE_NAME, SHORT_FILE_FIELD_CHARS));
       const std::string size = read_control_text(dialog, IDC_RECV_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
-      expect_received_file(name, size);
+      expect_received_file(s, name, size);
       return name + "," + size;
     }
     case DataSource::SetCalibrationFile:
@@ -258,7 +259,7 @@ std::string command_data_text(DialogHandle dialog, const CommandEntry& e) {
   return {};
 }
 
-bool build_command_for_button(DialogHandle dialog, int button_id) {
+bool build_command_for_button(DialogHandle dialog, link::Session& s, int button_id) {
   const CommandEntry* e = find_command(button_id);
   if (!e) return false;
   clear_frame_text();
@@ -268,36 +269,36 @@ bool build_command_for_button(DialogHandle dialog, int button_id) {
     return true;
   }
   apply_preset(dialog, *e);
-  const std::string text = command_data_text(dialog, *e);
+  const std::string text = command_data_text(dialog, s, *e);
   const int n = static_cast<int>(text.size()) + 1;
   fill_header_fields(dialog, e->code, n);
   fill_data_fields(dialog, text.c_str(), 1, n);
   return true;
 }
 
-int build_latch_reset_frame(DialogHandle dialog, int slot) {
+int build_latch_reset_frame(DialogHandle dialog, link::Session& s, int slot) {
   if (!step_slot_ok(slot)) return 0;
-  return build_sequence_frame(dialog, slot, CODE_RESET_STATUS_LATCH, std::string(), false);
+  return build_sequence_frame(dialog, s, slot, CODE_RESET_STATUS_LATCH, std::string(), false);
 }
 
-int build_transfer_start_frame(DialogHandle dialog, int slot, const char* file_name, int32_t file_size) {
+int build_transfer_start_frame(DialogHandle dialog, link::Session& s, int slot, const char* file_name, int32_t file_size) {
   if (!step_slot_ok(slot)) return 0;
   const std::string name = bounded_name(file_name);
   platform::set_control_text(dialog, IDC_TRANSFER_FILE_NAME, name);
   set_decimal(dialog, IDC_TRANSFER_FILE_SIZE, file_size);
-  return build_sequence_frame(dialog, slot, CODE_START_FILE_TRANSFER, name + "," + std::to_string(file_size), true);
+  return build_sequence_frame(dialog, s, slot, CODE_START_FILE_TRANSFER, name + "," + std::to_string(file_size), true);
 }
 
-int build_status_frame(DialogHandle dialog, int slot, const char* file_name) {
+int build_status_frame(DialogHandle dialog, link::Session& s, int slot, const char* file_name) {
   if (!step_slot_ok(slot)) return 0;
   const std::string name = bounded_name(file_name);
   platform::set_control_text(dialog, IDC_STATUS_FILE_NAME, name);
-  return build_sequence_frame(dialog, slot, CODE_KERMIT_STATUS, name, true);
+  return build_sequence_frame(dialog, s, slot, CODE_KERMIT_STATUS, name, true);
 }
 
-int build_receive_frame(DialogHandle dialog, int slot, const char* file_name, int32_t file_size) {
+int build_receive_frame(DialogHandle dialog, link::Session& s, int slot, const char* file_name, int32_t file_size) {
   if (!step_slot_ok(slot)) return 0;
-  return build_sequence_frame(dialog, slot, CODE_RECEIVE_FILE, bounded_name(file_name) + "," + std::to_string(file_size), true);
+  return build_sequence_frame(dialog, s, slot, CODE_RECEIVE_FILE, bounded_name(file_name) + "," + std::to_string(file_size), true);
 }
 
 }  // namespace tessaril::commands

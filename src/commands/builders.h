@@ -60,10 +60,10 @@ void build_plain_command(platform::DialogHandle dialog, int slot, uint8_t code);
 
 // The builder of a command button: false (and nothing touched) when
 // button_id is not a command button.
-bool build_command_for_button(platform::DialogHandle dialog, int button_id);
+bool build_command_for_button(platform::DialogHandle dialog, link::Session& s, int button_id);
 
 // The data text (without its NUL) a button builder reads from the inputs.
-std::string command_data_text(platform::DialogHandle dialog, const CommandEntry& entry);
+std::string command_data_text(platform::DialogHandle dialog, link::Session& s, const CommandEntry& entry);
 
 // The preset of a catalogue row applied to the sequence controls.
 void apply_preset(platform::DialogHandle dialog, const CommandEntry& entry);

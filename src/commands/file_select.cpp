@@ -55,14 +55,14 @@ void refuse_long_name(DialogHandle dialog, const std::string& name, int capacity
   platform::message_box(dialog, text, "File Select", platform::MB_OK | platform::MB_ICONWARNING);
 }
 
-void select_into_group(DialogHandle dialog, FileKind kind, CalibrationVariant variant, int name_static, int size_static) {
+void select_into_group(DialogHandle dialog, link::Session& s, FileKind kind, CalibrationVariant variant, int name_static, int size_static) {
   char name[link::TX_FILE_NAME_CAPACITY] = {};
   int32_t size = 0;
   std::string path;
   if (!select_transfer_file(dialog, kind, variant, name, link::TX_FILE_NAME_CAPACITY, size, path)) return;
   platform::set_control_text(dialog, name_static, name);
   platform::set_control_text(dialog, size_static, std::to_string(size));
-  link::set_transfer_file(name, size, path);
+  s.tx_file.set(name, size, path);
 }
 
 }  // namespace
@@ -104,35 +104,35 @@ int select_transfer_file(DialogHandle dialog, FileKind kind, CalibrationVariant 
   return 1;
 }
 
-void on_select_transfer_file(DialogHandle dialog) {
-  select_into_group(dialog, FileKind::UndefinedData, CalibrationVariant::None, IDC_TRANSFER_FILE_NAME,
+void on_select_transfer_file(DialogHandle dialog, link::Session& s) {
+  select_into_group(dialog, s, FileKind::UndefinedData, CalibrationVariant::None, IDC_TRANSFER_FILE_NAME,
                     IDC_TRANSFER_FILE_SIZE);
 }
 
-void on_select_calibration_file(DialogHandle dialog) {
+void on_select_calibration_file(DialogHandle dialog, link::Session& s) {
   CalibrationVariant variant = CalibrationVariant::None;
   if (platform::is_checked(dialog, IDC_CAL_XML))
     variant = CalibrationVariant::Xml;
   else if (platform::is_checked(dialog, IDC_CAL_GZ))
     variant = CalibrationVariant::Gz;
-  select_into_group(dialog, FileKind::CalibrationData, variant, IDC_CAL_FILE_NAME, IDC_CAL_FILE_SIZE);
+  select_into_group(dialog, s, FileKind::CalibrationData, variant, IDC_CAL_FILE_NAME, IDC_CAL_FILE_SIZE);
 }
 
-void on_select_upgrade_file(DialogHandle dialog) {
-  select_into_group(dialog, FileKind::ProgramUpdate, CalibrationVariant::None, IDC_UPGRADE_FILE_NAME,
+void on_select_upgrade_file(DialogHandle dialog, link::Session& s) {
+  select_into_group(dialog, s, FileKind::ProgramUpdate, CalibrationVariant::None, IDC_UPGRADE_FILE_NAME,
                     IDC_UPGRADE_FILE_SIZE);
 }
 
-bool on_file_select(DialogHandle dialog, int button_id) {
+bool on_file_select(DialogHandle dialog, link::Session& s, int button_id) {
   switch (button_id) {
     case IDC_SELECT_TRANSFER_FILE:
-      on_select_transfer_file(dialog);
+      on_select_transfer_file(dialog, s);
       return true;
     case IDC_SELECT_CAL_FILE:
-      on_select_calibration_file(dialog);
+      on_select_calibration_file(dialog, s);
       return true;
     case IDC_SELECT_UPGRADE_FILE:
-      on_select_upgrade_file(dialog);
+      on_select_upgrade_file(dialog, s);
       return true;
     default:
       return false;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 
+#include "link/session.h"
 #include "link/transfer_file.h"
 #include "platform/controls.h"
 
@@ -43,10 +44,10 @@ int select_transfer_file(platform::DialogHandle dialog, FileKind kind, Calibrati
 
 // The "File Select" handlers: on success the group's statics show the name
 // and the size ("%d") and the file becomes the transfer file.
-void on_select_transfer_file(platform::DialogHandle dialog);     // 4102
-void on_select_calibration_file(platform::DialogHandle dialog);  // 4152
-void on_select_upgrade_file(platform::DialogHandle dialog);      // 4162
+void on_select_transfer_file(platform::DialogHandle dialog, link::Session& s);     // 4102
+void on_select_calibration_file(platform::DialogHandle dialog, link::Session& s);  // 4152
+void on_select_upgrade_file(platform::DialogHandle dialog, link::Session& s);      // 4162
 // Dispatches 4102, 4152, 4162; false for any other id.
-bool on_file_select(platform::DialogHandle dialog, int button_id);
+bool on_file_select(platform::DialogHandle dialog, link::Session& s, int button_id);
 
 }  // namespace tessaril::commands

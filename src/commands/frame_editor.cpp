@@ -6,8 +6,7 @@
 #include "commands/control_ids.h"
 #include "commands/control_text.h"
 #include "commands/entry_text.h"
-#include "link/kermit_switches.h"
-#include "link/link_state.h"
+#include "link/session.h"
 #include "platform/clock.h"
 
 namespace tessaril::commands {
@@ -134,7 +133,7 @@ int read_editor_frame(DialogHandle dialog, int slot, uint8_t* frame, int header_
   return length;
 }
 
-void on_send(DialogHandle dialog) {
+void on_send(DialogHandle dialog, link::Session& s) {
   clear_result_fields(dialog);
   const int h = header_size_field(dialog, SEND_FIELD_CHARS);
   const int d = data_size_field(dialog, SEND_FIELD_CHARS);
@@ -143,25 +142,25 @@ void on_send(DialogHandle dialog) {
 
   uint8_t raw[link::FRAME_MAX];
   const int length = read_editor_frame(dialog, 1, raw, h, d, crc_switch, end_switch);
-  link::store_tx_frame(1, raw, length);
+  s.store_tx_frame(1, raw, length);
 
   const int32_t tmo_test = platform::is_checked(dialog, IDC_TRNS_TMO_ERR) ? 1 : 0;
-  link::tmo_test_tx.store(tmo_test);
-  link::tmo_test_rx.store(tmo_test);
+  s.tmo_test_tx.store(tmo_test);
+  s.tmo_test_rx.store(tmo_test);
 
   // A negative wait counts as 0.
   auto wait_ms = [&](int id) { return std::max<int32_t>(0, decimal_value(read_control_text(dialog, id, SEND_FIELD_CHARS))); };
-  link::step_wait_ticks(1).store(wait_ms(IDC_WAIT_FRAME1) / link::TICK_MS);
-  link::step_wait_ticks(2).store(5);
-  link::step_wait_ticks(3).store(wait_ms(IDC_WAIT_KERMIT) / link::TICK_MS);
-  link::step_wait_ticks(4).store(5);
-  link::kermit_tmo_count.store(wait_ms(IDC_KERMIT_TMO) / 200);
-  link::split_header().store(
+  s.step_wait_ticks(1).store(wait_ms(IDC_WAIT_FRAME1) / link::TICK_MS);
+  s.step_wait_ticks(2).store(5);
+  s.step_wait_ticks(3).store(wait_ms(IDC_WAIT_KERMIT) / link::TICK_MS);
+  s.step_wait_ticks(4).store(5);
+  s.kermit_tmo_count.store(wait_ms(IDC_KERMIT_TMO) / 200);
+  s.split_header().store(
       static_cast<int32_t>(size_field_value(read_control_text(dialog, IDC_HEADER_DATA_WAIT, SEND_FIELD_CHARS))));
 
   // The command word goes last: it hands everything above to the send thread.
-  link::frame_slot.store(1);
-  link::tx_command.store(link::TX_SEND_FRAME);
+  s.frame_slot.store(1);
+  s.post_tx_command(link::TX_SEND_FRAME);
   platform::sleep_ms(SEND_SETTLE_MS);
 }
 
@@ -170,23 +169,23 @@ void on_crc_recalc(DialogHandle dialog) {
   platform::invalidate(dialog);
 }
 
-void on_reset_state(DialogHandle dialog) {
+void on_reset_state(DialogHandle dialog, link::Session& s) {
   for (int k = 0; k < static_cast<int>(link::FRAME_HEADER); ++k) platform::set_control_text(dialog, IDC_HEADER_FIRST + k, "00");
   clear_slot(slot_frame_text(1));
   platform::set_control_text(dialog, IDC_CRC_HIGH, "00");
   platform::set_control_text(dialog, IDC_CRC_LOW, "00");
   platform::set_control_text(dialog, IDC_END_CODE, "C0");
   clear_result_fields(dialog);
-  link::frame_slot.store(1);
-  link::tx_command.store(link::TX_IDLE);
-  link::rx_command.store(link::RX_IDLE);
+  s.frame_slot.store(1);
+  s.post_tx_command(link::TX_IDLE);
+  s.post_rx_command(link::RX_IDLE);
   platform::sleep_ms(RESET_SETTLE_MS);
   platform::invalidate(dialog);
 }
 
-void on_kermit_quit(DialogHandle dialog) {
-  if (link::tx_command.load() == link::TX_KERMIT_SEND || link::rx_command.load() == link::RX_KERMIT_RECEIVE)
-    link::kermit_quit_request.store(1);
+void on_kermit_quit(DialogHandle dialog, link::Session& s) {
+  if (s.tx_command.load() == link::TX_KERMIT_SEND || s.rx_command.load() == link::RX_KERMIT_RECEIVE)
+    s.kermit_quit_request.store(1);
   platform::invalidate(dialog);
 }
 

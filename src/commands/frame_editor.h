@@ -20,8 +20,8 @@
 // header entries, the CRC and end code from the visible CRC and end entries.
 //
 // "Send" reads the editor into the transmit buffers of step 1 and hands them
-// to the send thread: buffers and settings first, `frame_slot` next,
-// `tx_command` last. Sizes typed into the size fields are capped at 300 before
+// to the session's send thread: buffers and settings first, `frame_slot`
+// next, `tx_command` last. Sizes typed into the size fields are capped at 300 before
 // use, and a frame is cut to 300 bytes, so no text in any edit can overrun a
 // buffer or keep the dialog thread busy.
 //
@@ -31,6 +31,7 @@
 #include <cstdint>
 
 #include "link/frame_codec.h"
+#include "link/session.h"
 #include "platform/controls.h"
 
 namespace tessaril::commands {
@@ -88,9 +89,9 @@ int header_size_field(platform::DialogHandle dialog, int max_chars);
 int data_size_field(platform::DialogHandle dialog, int max_chars);
 
 // The buttons.
-void on_send(platform::DialogHandle dialog);         // 227 "Send"
-void on_crc_recalc(platform::DialogHandle dialog);   // 230 "CRC Recalc."
-void on_reset_state(platform::DialogHandle dialog);  // 231 "Reset State"
-void on_kermit_quit(platform::DialogHandle dialog);  // 232 "KerTrns Quit"
+void on_send(platform::DialogHandle dialog, link::Session& s);         // 227 "Send"
+void on_crc_recalc(platform::DialogHandle dialog);                     // 230 "CRC Recalc."
+void on_reset_state(platform::DialogHandle dialog, link::Session& s);  // 231 "Reset State"
+void on_kermit_quit(platform::DialogHandle dialog, link::Session& s);  // 232 "KerTrns Quit"
 
 }  // namespace tessaril::commands

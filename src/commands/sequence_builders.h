@@ -4,13 +4,14 @@
 // How it works: a sequence builder writes its command's header into the
 // visible header entries, its data into the table of slot s, recomputes the
 // CRC entries, reads the finished frame back and stores it, raw and encoded,
-// in step s of the transmit buffers under their lock. It does not clear the
+// in step s of the session's transmit buffers under their lock. It does not clear the
 // tables, touch the sequence controls or set the end code entry. The caller
 // writes the command word afterwards. Each advances `seq_no`.
 #pragma once
 
 #include <cstdint>
 
+#include "link/session.h"
 #include "platform/controls.h"
 
 namespace tessaril::commands {
@@ -19,12 +20,12 @@ namespace tessaril::commands {
 // transmit buffers and returns its encoded length; a slot outside 1..4
 // stores nothing and returns 0.
 // Reset Status Latch (0x09), no data.
-int build_latch_reset_frame(platform::DialogHandle dialog, int slot);
+int build_latch_reset_frame(platform::DialogHandle dialog, link::Session& s, int slot);
 // Start File Transfer (0x0A) "name,size"; shows them in statics 2102, 2103.
-int build_transfer_start_frame(platform::DialogHandle dialog, int slot, const char* file_name, int32_t file_size);
+int build_transfer_start_frame(platform::DialogHandle dialog, link::Session& s, int slot, const char* file_name, int32_t file_size);
 // Kermit File Transfer Status (0x0B) with the name as given; shows it in edit 1111.
-int build_status_frame(platform::DialogHandle dialog, int slot, const char* file_name);
+int build_status_frame(platform::DialogHandle dialog, link::Session& s, int slot, const char* file_name);
 // Receive File (0x0C) "name,size"; the caller shows them.
-int build_receive_frame(platform::DialogHandle dialog, int slot, const char* file_name, int32_t file_size);
+int build_receive_frame(platform::DialogHandle dialog, link::Session& s, int slot, const char* file_name, int32_t file_size);
 
 }  // namespace tessaril::commands

@@ -131,7 +131,7 @@ int send_next_data(KermitState* k, KermitResult* r, char first) {
   }
   // The end of the file, in the sequence number sdata would have used. A
   // file whose reading failed part-way is not passed off as complete.
-  const bool unreadable = input_read_failed();
+  const bool unreadable = input_read_failed(k);
   int result = spkt('Z', k->send_seq, unreadable ? 1 : 0, "D", k);
   k->pending_outcome = unreadable ? KO_UNREADABLE : KO_COMPLETE;
   k->recv_seq = k->send_seq;

@@ -12,12 +12,6 @@ namespace tessaril::kermit {
 
 namespace {
 
-std::ifstream input_file;
-std::ofstream output_file;
-std::string output_final;    // the name the received file is put in place under
-std::string output_partial;  // where it is written meanwhile
-bool input_failed = false;
-
 // The path of the file to send: the chosen full path, else the name as it
 // exists in the working folder in whatever case.
 std::string send_file_path(const KermitState* k, const char* name) {
@@ -29,17 +23,18 @@ std::string send_file_path(const KermitState* k, const char* name) {
   return found.empty() ? n : found;
 }
 
-int close_output(int disposition, int keep_partial) {
+int close_output(KermitFiles& f, int disposition, int keep_partial) {
+  std::ofstream& output_file = f.output_file;
   if (!output_file.is_open()) return 0;
   output_file.close();
   bool closed = !output_file.fail();
   output_file.clear();
   if (!closed) return -1;  // the partial file stays under its own name
   if (disposition == 'D') {
-    if (!keep_partial) platform::remove_file(output_partial);
+    if (!keep_partial) platform::remove_file(f.output_partial);
     return 0;
   }
-  return platform::rename_file(output_partial, output_final) ? 0 : -1;
+  return platform::rename_file(f.output_partial, f.output_final) ? 0 : -1;
 }
 
 }  // namespace
@@ -58,15 +53,19 @@ bool safe_received_name(const char* name) {
   return true;
 }
 
-bool input_file_open() { return input_file.is_open(); }
-bool output_file_open() { return output_file.is_open(); }
-bool input_read_failed() { return input_failed; }
+bool input_file_open(const KermitState* k) { return k->files && k->files->input_file.is_open(); }
+bool output_file_open(const KermitState* k) { return k->files && k->files->output_file.is_open(); }
+bool input_read_failed(const KermitState* k) { return k->files && k->files->input_failed; }
 
 int openfile(KermitState* k, const char* name, int mode) {
+  if (!k->files) return -1;
+  KermitFiles& f = *k->files;
+  std::ifstream& input_file = f.input_file;
+  std::ofstream& output_file = f.output_file;
   if (mode == 1) {
     if (input_file.is_open()) input_file.close();
     input_file.clear();
-    input_failed = false;
+    f.input_failed = false;
     const std::string path = send_file_path(k, name);
     if (platform::file_size(path) < 0) return -1;  // missing, or a folder rather than a file
     input_file.open(path, std::ios::in | std::ios::binary);
@@ -82,12 +81,12 @@ int openfile(KermitState* k, const char* name, int mode) {
   }
   if (mode == 2) {
     // A stream left open by a failed transfer is closed as a discard first.
-    close_output('D', k->keep_partial);
+    close_output(f, 'D', k->keep_partial);
     if (!safe_received_name(name)) return -1;
-    output_final = name;
-    output_partial = output_final + PARTIAL_SUFFIX;
+    f.output_final = name;
+    f.output_partial = f.output_final + PARTIAL_SUFFIX;
     output_file.clear();
-    output_file.open(output_partial, std::ios::out | std::ios::binary | std::ios::trunc);
+    output_file.open(f.output_partial, std::ios::out | std::ios::binary | std::ios::trunc);
     if (!output_file.is_open()) {
       output_file.clear();
       return -1;
@@ -110,7 +109,8 @@ int32_t query_file(KermitState* k, const char* name, char* date, int size, int /
 }
 
 int readfile(KermitState* k) {
-  if (!k->zinptr || !k->in_buf || !input_file.is_open()) return -1;
+  if (!k->zinptr || !k->in_buf || !input_file_open(k)) return -1;
+  std::ifstream& input_file = k->files->input_file;
   if (k->zincnt < 1) {
     int32_t got = 0;
     if (k->file_binary) {
@@ -126,7 +126,7 @@ int readfile(KermitState* k) {
       }
     }
     if (input_file.bad()) {
-      input_failed = true;
+      k->files->input_failed = true;
       return -1;
     }
     k->in_buf[got] = '\0';
@@ -138,14 +138,19 @@ int readfile(KermitState* k) {
   return static_cast<uint8_t>(*k->zinptr++);
 }
 
-int writefile(KermitState* /*k*/, const char* bytes, int count) {
-  if (!output_file.is_open() || output_file.fail()) return -1;
+int writefile(KermitState* k, const char* bytes, int count) {
+  if (!output_file_open(k)) return -1;
+  std::ofstream& output_file = k->files->output_file;
+  if (output_file.fail()) return -1;
   if (count <= 0) return 0;
   output_file.write(bytes, count);
   return output_file.fail() ? -1 : 0;
 }
 
 int closefile(KermitState* k, int disposition, int mode) {
+  if (!k->files) return mode >= 1 && mode <= 3 ? 0 : -1;
+  std::ifstream& input_file = k->files->input_file;
+  std::ofstream& output_file = k->files->output_file;
   if (mode == 1) {
     if (!input_file.is_open()) return 0;
     input_file.close();
@@ -159,7 +164,7 @@ int closefile(KermitState* k, int disposition, int mode) {
       output_file.write(k->out_buf, k->out_buf_count);
       k->out_buf_count = 0;
     }
-    return close_output(disposition, k->keep_partial);
+    return close_output(*k->files, disposition, k->keep_partial);
   }
   return -1;
 }

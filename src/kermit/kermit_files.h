@@ -1,7 +1,8 @@
 // The file callbacks the engine and the link use, and the attribute packets.
 //
-// How it works: one file is sent or received at a time, through two
-// program-wide streams (`input_file`, `output_file`). The file sent is the
+// How it works: one file is sent or received at a time per engine, through
+// the two streams of its KermitFiles (`input_file`, `output_file`), which the
+// engine's record points to. The file sent is the
 // one the engineer chose, opened by its full path (`send_path` of the record);
 // the 'F' packet only announces its upper-cased base name. When no full path
 // is known the name is looked up in the working folder without regard to case
@@ -23,10 +24,21 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <string>
 
 #include "kermit/kermit_state.h"
 
 namespace tessaril::kermit {
+
+// The files of one engine: what it sends, what it receives and where.
+struct KermitFiles {
+  std::ifstream input_file;
+  std::ofstream output_file;
+  std::string output_final;    // the name the received file is put in place under
+  std::string output_partial;  // where it is written meanwhile
+  bool input_failed = false;
+};
 
 // Suffix of the file a transfer writes into before it is put in place.
 constexpr const char* PARTIAL_SUFFIX = ".part";
@@ -58,13 +70,13 @@ int closefile(KermitState* k, int disposition, int mode);
 // True when the device's name can be used as a plain name in the working folder.
 bool safe_received_name(const char* name);
 
-// Whether a stream is open (for the link's checks and the tests).
-bool input_file_open();
-bool output_file_open();
+// Whether a stream of k's files is open (for the link's checks and the tests).
+bool input_file_open(const KermitState* k);
+bool output_file_open(const KermitState* k);
 
 // True when reading the file being sent failed (not merely ended) since it
 // was opened: its end as seen by readfile is not the file's end.
-bool input_read_failed();
+bool input_read_failed(const KermitState* k);
 
 // Parses a received 'A' data field into r; returns the file type announced:
 // 0 text, 1 binary, -1 none.

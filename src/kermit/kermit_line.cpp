@@ -6,8 +6,6 @@
 
 namespace tessaril::kermit {
 
-std::atomic<int> kermit_write_budget{10};
-
 namespace {
 
 // MARK, the longest packet, its end of line and a pad: what a whole packet
@@ -65,7 +63,7 @@ int readpkt(KermitState* k, char* buf, int /*len*/) {
 
 int tx_data(KermitState* k, const char* bytes, int count) {
   if (count <= 0) return 0;
-  const int budget = kermit_write_budget.load();
+  const int budget = k->write_budget;
   int calls = 0;
   const auto* p = reinterpret_cast<const uint8_t*>(bytes);
   while (count > 0) {

@@ -11,7 +11,7 @@
 // start marks it drops included), so a chattering line can never hold the
 // link thread forever; three Ctrl-C bytes in a row end the read as failed.
 //
-// tx_data writes a whole packet with at most `kermit_write_budget` write
+// tx_data writes a whole packet with at most the record's `write_budget` write
 // calls, so a port that takes bytes only a few at a time cannot stall a
 // transfer.
 #pragma once
@@ -21,9 +21,6 @@
 #include "kermit/kermit_state.h"
 
 namespace tessaril::kermit {
-
-// Write calls allowed for one packet; start-up sets 10.
-extern std::atomic<int> kermit_write_budget;
 
 // Results of PacketReader::feed besides "go on".
 constexpr int READ_GO_ON = -3;

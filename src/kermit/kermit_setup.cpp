@@ -7,10 +7,6 @@
 
 namespace tessaril::kermit {
 
-KermitState kermit_state;
-KermitResult kermit_result;
-KermitBuffers kermit_buffers;
-
 int prepare_kermit(KermitState* k, KermitResult* r, KermitBuffers* b, const char* name, const char* full_path,
                    platform::SerialHandle port) {
   if (!name) name = "";
@@ -22,6 +18,7 @@ int prepare_kermit(KermitState* k, KermitResult* r, KermitBuffers* b, const char
   b->file_list[1] = nullptr;
   b->send_path = full_path ? full_path : "";
 
+  k->files = &b->files;
   k->file_list = b->file_list;
   k->send_path = b->send_path.c_str();
   k->port = port;
@@ -51,8 +48,8 @@ int prepare_kermit(KermitState* k, KermitResult* r, KermitBuffers* b, const char
   return kermit_engine(KA_INIT, k, 0, 0, "", r);
 }
 
-int setup_kermit(const char* name, const char* full_path, platform::SerialHandle port) {
-  return prepare_kermit(&kermit_state, &kermit_result, &kermit_buffers, name, full_path, port);
+int setup_kermit(KermitInstance& engine, const char* name, const char* full_path, platform::SerialHandle port) {
+  return prepare_kermit(&engine.state, &engine.result, &engine.buffers, name, full_path, port);
 }
 
 }  // namespace tessaril::kermit

@@ -1,10 +1,11 @@
 // Set-up of a transfer: this system's fixed choices, its buffers, the
 // one-entry file list and the callbacks, then the engine's initialisation.
 //
-// How it works: the program has one KermitState, one KermitResult and one set
-// of buffers, all program-wide; the link thread that runs a transfer calls
-// setup_kermit before every transfer, on its own thread. Nothing of a
-// transfer is released at its end. Sending: the name is the chosen file's
+// How it works: an engine is a KermitInstance: its KermitState, its
+// KermitResult, its buffers and its files, owned by whoever runs transfers
+// (the link's session has one). The link thread that runs a transfer calls
+// setup_kermit on that instance before every transfer, on its own thread.
+// Nothing of a transfer is released at its end. Sending: the name is the chosen file's
 // upper-cased base name (what the 'F' packet announces) and full_path the
 // file that is read. Receiving: the name is the one the device announced
 // (kept for the comparison after the transfer) and full_path is empty.
@@ -12,6 +13,7 @@
 
 #include <string>
 
+#include "kermit/kermit_files.h"
 #include "kermit/kermit_state.h"
 #include "platform/serial.h"
 
@@ -27,20 +29,23 @@ struct KermitBuffers {
   char in_buf[IN_BUF_SIZE + 1] = {};
   char out_buf[OUT_BUF_SIZE] = {};
   std::string send_path;
+  KermitFiles files;
 };
 
-extern KermitState kermit_state;
-extern KermitResult kermit_result;
-extern KermitBuffers kermit_buffers;
+// One engine with everything it works on.
+struct KermitInstance {
+  KermitState state;
+  KermitResult result;
+  KermitBuffers buffers;
+};
 
-// Prepares the program's records for a transfer on `port` and initialises
-// the engine; KR_OK. -1 (nothing changed) when name does not fit
-// send_name_buf: a name is never cut, since a cut name would announce or
-// accept another file.
-int setup_kermit(const char* name, const char* full_path, platform::SerialHandle port);
-
-// The same on records of the caller's own (the tests run two engines).
+// Prepares the records for a transfer on `port` and initialises the engine;
+// KR_OK. -1 (nothing changed) when name does not fit send_name_buf: a name is
+// never cut, since a cut name would announce or accept another file.
 int prepare_kermit(KermitState* k, KermitResult* r, KermitBuffers* b, const char* name, const char* full_path,
                    platform::SerialHandle port);
+
+// The same on an instance.
+int setup_kermit(KermitInstance& engine, const char* name, const char* full_path, platform::SerialHandle port);
 
 }  // namespace tessaril::kermit

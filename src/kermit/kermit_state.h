@@ -86,6 +86,7 @@ constexpr int FILE_NAME_SIZE = 1024;
 constexpr int FILEDATE_SIZE = 21;
 
 struct KermitState;
+struct KermitFiles;  // kermit_files.h
 
 // The callbacks, in the order of the record. Results: 0 success, -1 failure;
 // readpkt also -2 when nothing arrived in time.
@@ -190,6 +191,11 @@ struct KermitState {
   // The size in bytes the attribute packets announced for the file being
   // received; -1 when they announced none.
   int32_t announced_size = -1;
+  // The engine's files (set-up points this at its own); null: no file opens.
+  KermitFiles* files = nullptr;
+  // Write calls allowed for one packet: a port that takes bytes only a few
+  // at a time cannot stall a transfer.
+  int32_t write_budget = 10;
 };
 
 // The single entry point: action code, record, receive slot and packet length

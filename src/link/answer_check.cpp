@@ -4,9 +4,7 @@
 #include <cstring>
 
 #include "link/frame_codec.h"
-#include "link/link_state.h"
-#include "platform/controls.h"
-#include "status/command_log.h"
+#include "link/session.h"
 #include "status/status_codes.h"
 
 namespace tessaril::link {
@@ -49,18 +47,18 @@ int response_code(const uint8_t* frame) {
   return status >> 3;
 }
 
-AnswerLength check_answer_length(const uint8_t* received, int count, uint8_t* decoded) {
+AnswerLength check_answer_length(Session& s, const uint8_t* received, int count, uint8_t* decoded) {
   if (count < static_cast<int>(FRAME_OVERHEAD)) return {0, status::ST_ANS_RECV_SIZE_ERR};
-  status::log_recv_hex(command_dialog.load(), received, static_cast<size_t>(count));
+  s.report_traffic(TrafficDirection::Received, TrafficForm::Hex, received, static_cast<size_t>(count));
   int m = static_cast<int>(rfc1055_decode(received, static_cast<size_t>(count), decoded));
   // Escapes can shrink a read below the header; such a read cannot be a frame.
   if (m < static_cast<int>(FRAME_HEADER)) {
-    status::log_recv_text(command_dialog.load(), decoded, static_cast<size_t>(m));
+    s.report_traffic(TrafficDirection::Received, TrafficForm::DataField, decoded, static_cast<size_t>(m));
     return {m, status::ST_ANS_RECV_SIZE_ERR};
   }
   int expected = decoded[4] * 256 + decoded[5] + static_cast<int>(FRAME_OVERHEAD);
   int length = std::min(m, expected);
-  status::log_recv_text(command_dialog.load(), decoded, static_cast<size_t>(length));
+  s.report_traffic(TrafficDirection::Received, TrafficForm::DataField, decoded, static_cast<size_t>(length));
   return {length, length == expected ? status::ST_ANS_RECV_OK : status::ST_ANS_RECV_SIZE_ERR};
 }
 
@@ -125,18 +123,16 @@ AnswerVerdict judge_answer(const uint8_t* frame, int length, int32_t known_size)
   return v;
 }
 
-void validate_answer(const uint8_t* frame, int length) {
-  const platform::DialogHandle dialog = command_dialog.load();
-  const AnswerVerdict v = judge_answer(frame, length, rx_file_size.load());
-  const int step = frame_slot.load();
-  if (step >= STEP_FIRST && step <= STEP_LAST) platform::set_control_text(dialog, result_field_id(step), v.text);
+void validate_answer(Session& s, const uint8_t* frame, int length) {
+  const AnswerVerdict v = judge_answer(frame, length, s.rx_file_size.load());
+  s.report_step_result(s.frame_slot.load(), v.text);
   if (v.announces_file) {
-    std::memcpy(rx_file_name, v.file_name, sizeof rx_file_name);
-    rx_file_size.store(v.file_size);
+    std::memcpy(s.rx_file_name, v.file_name, sizeof s.rx_file_name);
+    s.rx_file_size.store(v.file_size);
   }
-  rsp_ok.store(v.ok ? 1 : 0);
-  clear_command(rx_command, RX_AWAIT_ANSWER);
-  post_link_event(length > 0 ? frame[0] : 0, LINK_ANSWER_VALIDATED);
+  s.rsp_ok.store(v.ok ? 1 : 0);
+  clear_command(s.rx_command, RX_AWAIT_ANSWER);
+  s.report_link_event(length > 0 ? frame[0] : 0, LinkEventKind::AnswerValidated);
 }
 
 }  // namespace tessaril::link

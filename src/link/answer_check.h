@@ -7,9 +7,9 @@
 // the CRC, turns the response code (bits 7..3 of the status byte, at offset 3
 // for answers 0xF0 and up, else at offset 1) into its text, reads the file
 // announcement of the answers 0x8E and 0xF9 (all of that is judge_answer, a
-// pure function), then writes the text into the result field of step
-// `frame_slot`, stores the announced file, sets `rsp_ok` and posts 1034
-// (byte 0, lParam 3).
+// pure function), then reports the text as the result of step `frame_slot`,
+// stores the announced file, sets `rsp_ok` and reports the answer validated
+// (byte 0).
 //
 // The file announcement is "name,size" and a zero byte in the answer's data
 // field. It is read only inside that field, never into the CRC, the END code
@@ -27,6 +27,10 @@
 #include <cstdint>
 
 #include "link/link_state.h"
+
+namespace tessaril::link {
+struct Session;
+}
 
 namespace tessaril::link {
 
@@ -51,7 +55,7 @@ struct AnswerLength {
 // Checks n received bytes (n >= 1, at most 300). decoded must hold n bytes.
 // Fewer than 9 bytes: size error, nothing logged. Otherwise logs the bytes as
 // a "Rcv:" hex line and the decoded data field as a "Rcv:" text line.
-AnswerLength check_answer_length(const uint8_t* received, int count, uint8_t* decoded);
+AnswerLength check_answer_length(Session& s, const uint8_t* received, int count, uint8_t* decoded);
 
 // What an answer says.
 struct AnswerVerdict {
@@ -67,7 +71,7 @@ struct AnswerVerdict {
 AnswerVerdict judge_answer(const uint8_t* frame, int length, int32_t known_size);
 
 // Validates a decoded answer of `length` bytes (>= 9) as described above.
-void validate_answer(const uint8_t* frame, int length);
+void validate_answer(Session& s, const uint8_t* frame, int length);
 
 // The text of response code 0-31 ("RSP=Success(0x01)", ...).
 const char* response_text(int code);

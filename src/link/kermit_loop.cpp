@@ -4,13 +4,11 @@
 #include <cstdint>
 
 #include "kermit/kermit_state.h"
-#include "link/kermit_switches.h"
 #include "link/kermit_transfer.h"
 #include "link/kermit_transfer_parts.h"
-#include "link/link_state.h"
+#include "link/session.h"
 #include "platform/clock.h"
 #include "platform/serial.h"
-#include "status/command_log.h"
 
 namespace tessaril::link::detail {
 
@@ -27,14 +25,14 @@ struct EngineMark {
 
 EngineMark mark_of(const Transfer& t) { return {t.k->state, t.k->send_seq, t.k->recv_seq, t.r->bytes_done}; }
 
-bool quit_requested() { return kermit_quit_request.load() == 1; }
+bool quit_requested(const Transfer& t) { return t.s->kermit_quit_request.load() == 1; }
 
 enum class Served { None, TimeoutTest, Quit };
 
 // The switches looked at when a packet arrived, in the side's order.
 Served switch_at_packet(const Transfer& t, int packets) {
   const bool test = t.tmo_test == 1 && packets >= TMO_TEST_PACKETS;
-  const bool quit = quit_requested();
+  const bool quit = quit_requested(t);
   if (t.side->quit_before_tmo_test && quit) return Served::Quit;
   if (test) return Served::TimeoutTest;
   return quit ? Served::Quit : Served::None;
@@ -45,7 +43,7 @@ Served switch_at_packet(const Transfer& t, int packets) {
 void drain_line(Transfer& t, bool quitting) {
   int result = kermit::KR_DONE;
   if (quitting) {
-    kermit_quit_request.store(0);
+    t.s->kermit_quit_request.store(0);
     result = kermit::kermit_engine(kermit::KA_QUIT, t.k, 0, 0, "", t.r);
   }
   const int64_t end = platform::monotonic_ms() + DRAIN_LIMIT_MS;
@@ -57,10 +55,10 @@ void drain_line(Transfer& t, bool quitting) {
     if (must_let_go(t)) return;
     const int n = platform::serial_read(t.port, bytes, size);
     if (n <= 0) return;
-    status::log_recv_hex(command_dialog.load(), bytes, static_cast<size_t>(n));
+    t.s->report_traffic(TrafficDirection::Received, TrafficForm::Hex, bytes, static_cast<size_t>(n));
     drained += n;
     if (quitting) {
-      kermit_quit_request.store(0);
+      t.s->kermit_quit_request.store(0);
       result = kermit::kermit_engine(kermit::KA_QUIT, t.k, 0, 0, "", t.r);
     }
     // A peer that never falls silent must not hold the thread.
@@ -87,7 +85,7 @@ LoopEnd run_packet_loop(Transfer& t) {
       if (must_let_go(t)) return LoopEnd::LetGo;
       if (n != -2) return LoopEnd::ReadFailed;
       // Served on a silent line too: a long silence limit must not hold a quit.
-      if (quit_requested()) {
+      if (quit_requested(t)) {
         drain_line(t, true);
         return LoopEnd::Quit;
       }

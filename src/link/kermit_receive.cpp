@@ -6,7 +6,7 @@
 #include "kermit/kermit_state.h"
 #include "link/kermit_transfer.h"
 #include "link/kermit_transfer_parts.h"
-#include "link/link_state.h"
+#include "link/session.h"
 #include "platform/files.h"
 #include "status/status_codes.h"
 
@@ -21,7 +21,7 @@ const KermitSide receive_side{
     .silent_read_pause_ms = 20,
     .quit_before_tmo_test = true,
     .closefile_mode = 2,
-    .lparam = LINK_KERMIT_RECEIVED,
+    .ending_kind = LinkEventKind::KermitReceived,
     .engine_error = status::ST_KERMIT_RECV_ERR,
     .timeout = status::ST_KERMIT_RECV_TIMEOUT,
     .tmo_test = status::ST_KERMIT_RECV_CANCEL,
@@ -38,7 +38,7 @@ struct Announced {
 uint32_t receive_verdict(const Transfer& t, const Announced& announced) {
   const kermit::KermitResult& r = *t.r;
   const bool fits = name_fits(r.file_name);
-  if (fits) std::memcpy(rx_file_name, r.file_name, std::strlen(r.file_name) + 1);
+  if (fits) std::memcpy(t.s->rx_file_name, r.file_name, std::strlen(r.file_name) + 1);
   if (t.engine_failed) return status::ST_KERMIT_RECV_ERR;
   // Complete means put in place under its real name; the file there must
   // hold the announced size, as must the size reported and the bytes written.
@@ -58,13 +58,13 @@ struct Ending {
 
 Ending run_receive(Transfer& t) {
   Announced announced{};
-  std::memcpy(announced.name, rx_file_name, sizeof announced.name);
-  announced.size = rx_file_size.load();
+  std::memcpy(announced.name, t.s->rx_file_name, sizeof announced.name);
+  announced.size = t.s->rx_file_size.load();
   // An announced name that fills the whole field has no terminator: set-up refuses it.
-  if (!t.owns_engine || kermit::setup_kermit(announced.name, "", t.port) != kermit::KR_OK)
+  if (!t.owns_engine || kermit::setup_kermit(t.s->kermit, announced.name, "", t.port) != kermit::KR_OK)
     return {status::ST_KERMIT_RECV_INIT_ERR};
   const std::string_view name(announced.name, strnlen(announced.name, FILE_NAME_CAPACITY));
-  begin_progress(t.progress, t.dialog, false, name, announced.size);
+  begin_progress(t.progress, *t.s, false, name, announced.size);
   const LoopEnd end = run_packet_loop(t);
   if (end == LoopEnd::LetGo || must_let_go(t)) return {};
   if (end == LoopEnd::Finished) return {receive_verdict(t, announced), true};
@@ -76,14 +76,14 @@ Ending run_receive(Transfer& t) {
 
 }  // namespace detail
 
-void kermit_receive_transfer() {
+void kermit_receive_transfer(Session& s) {
   using namespace detail;
-  Transfer t = begin_transfer(receive_side);
+  Transfer t = begin_transfer(s, receive_side);
   const Ending ending = t.abandoned ? Ending{} : run_receive(t);
   close_transfer(t);
   if (ending.cancel_device) write_cancel_sequence(t);
   if (ending.finished && ending.status != status::ST_KERMIT_RECV_ERR) wait_after_step(t);
-  clear_command(rx_command, RX_KERMIT_RECEIVE);
+  clear_command(s.rx_command, RX_KERMIT_RECEIVE);
   if (ending.status != 0) post_ending(t, ending.status);
 }
 

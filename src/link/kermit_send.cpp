@@ -6,8 +6,7 @@
 #include "kermit/kermit_state.h"
 #include "link/kermit_transfer.h"
 #include "link/kermit_transfer_parts.h"
-#include "link/link_state.h"
-#include "link/transfer_file.h"
+#include "link/session.h"
 #include "platform/files.h"
 #include "status/status_codes.h"
 
@@ -22,7 +21,7 @@ const KermitSide send_side{
     .silent_read_pause_ms = 0,
     .quit_before_tmo_test = false,
     .closefile_mode = 1,
-    .lparam = LINK_KERMIT_SENT,
+    .ending_kind = LinkEventKind::KermitSent,
     .engine_error = status::ST_KERMIT_SEND_ERR,
     .timeout = status::ST_KERMIT_SEND_TIMEOUT,
     .tmo_test = status::ST_KERMIT_SEND_CANCEL,
@@ -34,7 +33,7 @@ namespace {
 uint32_t send_verdict(const Transfer& t, const TransferFile& file) {
   const kermit::KermitResult& r = *t.r;
   const bool fits = name_fits(r.file_name);
-  if (fits) set_transfer_file_name(r.file_name);
+  if (fits) t.s->tx_file.set_reported_name(r.file_name);
   if (t.engine_failed) return status::ST_KERMIT_SEND_ERR;
   // The size the transfer reported and the bytes that really went out and
   // were acknowledged, for a file the device took whole.
@@ -45,14 +44,14 @@ uint32_t send_verdict(const Transfer& t, const TransferFile& file) {
 }
 
 uint32_t run_send(Transfer& t) {
-  const TransferFile file = transfer_file();
-  const std::string path = transfer_file_open_path();
+  const TransferFile file = t.s->tx_file.get();
+  const std::string path = t.s->tx_file.open_path();
   // A file that is gone fails the set-up before anything goes on the line.
   if (!t.owns_engine || path.empty() || platform::file_size(path) < 0 ||
-      kermit::setup_kermit(file.name, path.c_str(), t.port) != kermit::KR_OK)
+      kermit::setup_kermit(t.s->kermit, file.name, path.c_str(), t.port) != kermit::KR_OK)
     return status::ST_KERMIT_SEND_INIT_ERR;
   if (kermit::kermit_engine(kermit::KA_SEND, t.k, 0, 0, "", t.r) != kermit::KR_OK) return status::ST_KERMIT_SEND_ERR;
-  begin_progress(t.progress, t.dialog, true, file.name, file.size);
+  begin_progress(t.progress, *t.s, true, file.name, file.size);
   const LoopEnd end = run_packet_loop(t);
   if (end == LoopEnd::LetGo || must_let_go(t)) return 0;
   return end == LoopEnd::Finished ? send_verdict(t, file) : ending_status(t, end);
@@ -62,19 +61,19 @@ uint32_t run_send(Transfer& t) {
 
 }  // namespace detail
 
-void kermit_send_transfer() {
+void kermit_send_transfer(Session& s) {
   using namespace detail;
-  Transfer t = begin_transfer(send_side);
+  Transfer t = begin_transfer(s, send_side);
   const uint32_t ending = t.abandoned ? 0 : run_send(t);
   close_transfer(t);
   if (ending == 0) return;  // let go: nobody awaits an ending
   if (ending == status::ST_KERMIT_SEND_OK) {
-    platform::set_control_text(command_dialog.load(), result_field_id(STEP_LAST), status::result_word(ending));
+    s.report_step_result(STEP_LAST, status::result_word(ending));
     wait_after_step(t);
   }
   if (ending == status::ST_KERMIT_SEND_OK || ending == status::ST_KERMIT_SEND_SIZE_MISMATCH ||
       ending == status::ST_KERMIT_SEND_NAME_MISMATCH || ending == status::ST_KERMIT_SEND_CANCEL)
-    rx_command.store(RX_IDLE);
+    s.rx_command.store(RX_IDLE);
   post_ending(t, ending);
 }
 

@@ -7,11 +7,9 @@
 
 #include "kermit/kermit_files.h"
 #include "kermit/kermit_setup.h"
-#include "link/kermit_switches.h"
 #include "link/kermit_transfer_parts.h"
-#include "link/link_state.h"
 #include "link/link_threads.h"
-#include "link/link_wait.h"
+#include "link/session.h"
 #include "status/status_codes.h"
 
 namespace tessaril::link {
@@ -20,42 +18,41 @@ namespace detail {
 
 namespace {
 
-bool let_go(const void* transfer) { return must_let_go(*static_cast<const Transfer*>(transfer)); }
-
-// Held by the transfer that uses the program's one engine and its files.
-std::atomic<bool> engine_held{false};
-
 }  // namespace
 
-Transfer begin_transfer(const KermitSide& side) {
-  kermit_quit_request.store(0);
+Transfer begin_transfer(Session& s, const KermitSide& side) {
+  s.kermit_quit_request.store(0);
   Transfer t{};
+  t.s = &s;
   t.side = &side;
-  t.k = &kermit::kermit_state;
-  t.r = &kermit::kermit_result;
+  t.k = &s.kermit.state;
+  t.r = &s.kermit.result;
   // The epoch first, then the command word: closing the port clears the word
   // before it moves the epoch, so a close at any moment is seen by one of them.
-  t.port_period = port_epoch();
+  t.port_period = s.epoch.load();
   if (side.sending) {
-    t.abandoned = tx_command.load() != TX_KERMIT_SEND;
-    t.tmo_test = tmo_test_tx.load();
+    t.abandoned = s.tx_command.load() != TX_KERMIT_SEND;
+    t.tmo_test = s.tmo_test_tx.load();
   } else {
-    t.abandoned = rx_command.load() != RX_KERMIT_RECEIVE;
-    t.tmo_test = tmo_test_rx.load();
+    t.abandoned = s.rx_command.load() != RX_KERMIT_RECEIVE;
+    t.tmo_test = s.tmo_test_rx.load();
   }
-  t.port = com_handle.load();
-  t.dialog = command_dialog.load();
-  t.tmo_count = kermit_tmo_count.load();
-  t.owns_engine = !engine_held.exchange(true);
+  t.port = s.com_handle.load();
+  t.tmo_count = s.kermit_tmo_count.load();
+  t.owns_engine = !s.engine_held.exchange(true);
   return t;
 }
 
 bool must_let_go(const Transfer& t) {
-  const bool stop = t.side->sending ? tx_run_state.load() == TX_STOP_REQUEST : rx_run_state.load() == RX_STOP_REQUEST;
-  return stop || t.abandoned || port_epoch() != t.port_period;
+  const Session& s = *t.s;
+  const bool stop =
+      t.side->sending ? s.tx_run_state.load() == TX_STOP_REQUEST : s.rx_run_state.load() == RX_STOP_REQUEST;
+  return stop || t.abandoned || s.epoch.load() != t.port_period;
 }
 
-bool transfer_wait(const Transfer& t, int64_t ms) { return wait_ms(ms, let_go, &t) && !must_let_go(t); }
+bool transfer_wait(const Transfer& t, int64_t ms) {
+  return t.s->thread_wait(ms, [&] { return must_let_go(t); }) && !must_let_go(t);
+}
 
 uint32_t ending_status(const Transfer& t, LoopEnd end) {
   switch (end) {
@@ -83,10 +80,10 @@ int64_t bytes_moved(const Transfer& t) {
 bool name_fits(const char* name) { return strnlen(name, FILE_NAME_CAPACITY) < FILE_NAME_CAPACITY; }
 
 void wait_after_step(const Transfer& t) {
-  const int next = frame_slot.load() + 1;
+  const int next = t.s->frame_slot.load() + 1;
   // Step 4 is the last: there is no wait after it.
   if (next < STEP_FIRST || next > STEP_LAST) return;
-  transfer_wait(t, ticks_to_ms(step_wait_ticks(next).load()));
+  transfer_wait(t, ticks_to_ms(t.s->step_wait_ticks(next).load()));
 }
 
 void write_cancel_sequence(const Transfer& t) {
@@ -100,20 +97,20 @@ void close_transfer(Transfer& t) {
   if (t.owns_engine) {
     kermit::closefile(t.k, 'D', t.side->closefile_mode);
     t.owns_engine = false;
-    engine_held.store(false);
+    t.s->engine_held.store(false);
   }
-  kermit_quit_request.store(0);
+  t.s->kermit_quit_request.store(0);
   end_progress(t.progress);
 }
 
 void post_ending(const Transfer& t, uint32_t status) {
   // After a close the dialog the transfer worked for is gone.
-  if (port_epoch() != t.port_period || t.abandoned) return;
-  post_link_event(status, t.side->lparam);
+  if (t.s->epoch.load() != t.port_period || t.abandoned) return;
+  t.s->report_link_event(status, t.side->ending_kind);
 }
 
 }  // namespace detail
 
-void install_kermit_transfers() { set_kermit_runners(kermit_send_transfer, kermit_receive_transfer); }
+void install_kermit_transfers(Session& s) { set_kermit_runners(s, kermit_send_transfer, kermit_receive_transfer); }
 
 }  // namespace tessaril::link

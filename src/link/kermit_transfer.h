@@ -2,7 +2,7 @@
 // when `tx_command` is 7, the receive thread receives the announced file when
 // `rx_command` is 8.
 //
-// How it works: a transfer sets up the program's one Kermit engine
+// How it works: a transfer sets up the session's one Kermit engine
 // (kermit_setup.h) and feeds it packet by packet: take a receive slot, read
 // one packet with `readpkt`, hand it over with KA_PACKET. The engine answers
 // on the line itself; the loop around it decides when the transfer ends:
@@ -41,8 +41,8 @@
 // Every ending closes the file the transfer opened (a received file that is
 // not complete stays under its temporary name), clears the quit request
 // (also cleared at the start, so an old press cannot break the next
-// transfer), puts the dialog's caption back, and posts 1034 with its status
-// code: lParam 2 for a send, 4 for a receive. A receive clears `rx_command`;
+// transfer), ends the progress, and reports its status code as the link
+// event of a send or a receive ending. A receive clears `rx_command`;
 // the send thread clears `tx_command` after the runner returns.
 // After a transfer that finished at step s the thread waits
 // `step_wait_ticks`[s + 1] ticks; at step 4 there is no entry after the last
@@ -57,16 +57,18 @@
 
 namespace tessaril::link {
 
+struct Session;
+
 constexpr int DRAIN_BYTES_MAX = 2048;   // about twenty full packets
 constexpr int64_t DRAIN_LIMIT_MS = 10000;
 constexpr int STALL_PACKETS = 32;
 constexpr int TMO_TEST_PACKETS = 5;
 
 // The runners: each runs one whole transfer on the calling link thread.
-void kermit_send_transfer();
-void kermit_receive_transfer();
+void kermit_send_transfer(Session& s);
+void kermit_receive_transfer(Session& s);
 
 // Installs both runners with set_kermit_runners (start-up).
-void install_kermit_transfers();
+void install_kermit_transfers(Session& s);
 
 }  // namespace tessaril::link

@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "kermit/kermit_state.h"
+#include "link/session.h"
 #include "link/transfer_progress.h"
-#include "platform/controls.h"
 #include "platform/serial.h"
 
 namespace tessaril::link::detail {
@@ -21,7 +21,7 @@ struct KermitSide {
   int silent_read_pause_ms;   // pause after a silent packet read
   bool quit_before_tmo_test;  // at the fifth packet: which switch is served first
   int closefile_mode;         // 1 the file sent, 2 the file received
-  intptr_t lparam;            // of the ending's 1034
+  LinkEventKind ending_kind;  // of the ending's link event
   uint32_t engine_error, timeout, tmo_test, quit;  // status codes of those endings
 };
 
@@ -31,11 +31,11 @@ extern const KermitSide receive_side;
 enum class LoopEnd { Finished, Silence, ReadFailed, TimeoutTest, Quit, Stalled, LetGo };
 
 struct Transfer {
+  Session* s;
   const KermitSide* side;
   kermit::KermitState* k;
   kermit::KermitResult* r;
   platform::SerialHandle port;
-  platform::DialogHandle dialog;  // the command dialog when the transfer began
   int32_t port_period;            // port epoch when the transfer began
   int32_t tmo_count;
   int32_t tmo_test;
@@ -45,13 +45,13 @@ struct Transfer {
   TransferProgress progress;
 };
 
-// Starts a transfer: clears the quit request, notes the dialog, the port and
-// its epoch and the switches. A command word that no longer holds the
+// Starts a transfer: clears the quit request, notes the port and its epoch
+// and the switches. A command word that no longer holds the
 // side's command (the port was closed before the runner began) marks the
-// transfer abandoned: it lets go at once. The program has one engine: a
+// transfer abandoned: it lets go at once. A session has one engine: a
 // transfer that finds it held by the other direction does not own it and
 // must end as a failed set-up.
-Transfer begin_transfer(const KermitSide& side);
+Transfer begin_transfer(Session& s, const KermitSide& side);
 
 // True when the thread is asked to stop or the port has moved on.
 bool must_let_go(const Transfer& t);
@@ -83,12 +83,12 @@ void wait_after_step(const Transfer& t);
 // write, unless the transfer must let go.
 void write_cancel_sequence(const Transfer& t);
 
-// The common end: the file closed, the quit request cleared, the caption put
-// back, the engine given up. Call once per transfer, before the ending's own
+// The common end: the file closed, the quit request cleared, the progress
+// ended, the engine given up. Call once per transfer, before the ending's own
 // actions.
 void close_transfer(Transfer& t);
 
-// Posts the ending unless the port has moved on (its dialog is gone).
+// Reports the ending unless the port has moved on (its dialog is gone).
 void post_ending(const Transfer& t, uint32_t status);
 
 }  // namespace tessaril::link::detail

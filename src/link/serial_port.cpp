@@ -1,15 +1,11 @@
 #include "link/serial_port.h"
 
-#include "link/link_state.h"
-#include "link/link_threads.h"
-#include "link/link_wait.h"
-#include "status/command_log.h"
+#include "link/session.h"
 
 namespace tessaril::link {
 
 namespace {
 constexpr int IDLE_WAIT_MS = 2000;
-bool threads_idle(const void*) { return !send_thread_busy() && !receive_thread_busy(); }
 }  // namespace
 
 platform::SerialTimeouts command_port_timeouts() {
@@ -20,9 +16,9 @@ platform::SerialTimeouts command_port_timeouts() {
   return t;  // write time-outs stay unset, as the driver has them
 }
 
-bool open_serial_port(int port_number, int bit_rate, int bit_len, const std::string& ini_path,
+bool open_serial_port(Session& s, int port_number, int bit_rate, int bit_len, const std::string& ini_path,
                       std::string& error_text) {
-  close_serial_port();
+  close_serial_port(s);
   error_text.clear();
   const std::string device = platform::serial_device_name(port_number, ini_path);
   if (device.empty()) {
@@ -40,28 +36,32 @@ bool open_serial_port(int port_number, int bit_rate, int bit_len, const std::str
   bool ok = platform::serial_configure(port, bit_rate, bit_len & 0xFF, reason);
   if (!ok) error_text = "Cannot set up " + device + ": " + reason;
   platform::serial_set_timeouts(port, command_port_timeouts());
-  advance_port_epoch();
-  com_handle.store(port);
+  s.epoch.fetch_add(1);
+  s.com_handle.store(port);
+  s.report_port_state(PortState::Opened, device);
   return ok;
 }
 
-void report_port_error(const std::string& error_text) {
+void report_port_error(Session& s, const std::string& error_text) {
   if (error_text.empty()) return;
-  status::append_log_line(command_dialog.load(), status::IDC_HEX_LIST, error_text);
+  s.report_note(error_text);
+  if (s.com_handle.load() == platform::INVALID_SERIAL) s.report_port_state(PortState::OpenFailed, error_text);
 }
 
-void close_serial_port() {
-  const platform::SerialHandle port = com_handle.load();
+void close_serial_port(Session& s) {
+  const platform::SerialHandle port = s.com_handle.load();
   if (port == platform::INVALID_SERIAL) return;
-  tx_command.store(TX_IDLE);
-  rx_command.store(RX_IDLE);
-  advance_port_epoch();
+  s.tx_command.store(TX_IDLE);
+  s.rx_command.store(RX_IDLE);
+  s.epoch.fetch_add(1);
   // Wake what a thread is doing on the port and let it go idle before the
   // port goes away.
+  s.wake_threads();
   platform::serial_cancel(port);
-  wait_ms(IDLE_WAIT_MS, threads_idle, nullptr);
-  com_handle.store(platform::INVALID_SERIAL);
+  s.dialog_wait(IDLE_WAIT_MS, [&] { return !s.tx_busy.load() && !s.rx_busy.load(); });
+  s.com_handle.store(platform::INVALID_SERIAL);
   platform::serial_close(port);
+  s.report_port_state(PortState::Closed, {});
 }
 
 }  // namespace tessaril::link

@@ -7,8 +7,8 @@
 // opens the file the engineer chose by its full path: a file of the same name
 // in the working folder may be an old image.
 //
-// The words are shared by the dialog thread and the link threads: read and
-// write them under `tx_file_lock` (transfer_file and set_transfer_file do).
+// A session keeps it in a TransferFileSlot, shared by the dialog thread and
+// the link threads: its words are read and written under its lock only.
 #pragma once
 
 #include <cstdint>
@@ -23,11 +23,6 @@ namespace tessaril::link {
 // Room of the transfer file's name, terminator included.
 constexpr int TX_FILE_NAME_CAPACITY = 40;
 
-inline std::mutex tx_file_lock;
-inline char tx_file_name[TX_FILE_NAME_CAPACITY] = {};  // upper-cased base name
-inline int32_t tx_file_size = 0;                       // low 32 bits of the size
-inline std::string tx_file_path;                       // the full path chosen
-
 // A consistent copy of the transfer file.
 struct TransferFile {
   char name[TX_FILE_NAME_CAPACITY];
@@ -35,45 +30,54 @@ struct TransferFile {
   std::string path;
 };
 
-inline TransferFile transfer_file() {
-  std::lock_guard<std::mutex> lock(tx_file_lock);
-  TransferFile f{};
-  std::memcpy(f.name, tx_file_name, sizeof f.name);
-  f.size = tx_file_size;
-  f.path = tx_file_path;
-  return f;
-}
+class TransferFileSlot {
+ public:
+  TransferFile get() const {
+    std::lock_guard<std::mutex> lock(lock_);
+    TransferFile f{};
+    std::memcpy(f.name, name_, sizeof f.name);
+    f.size = size_;
+    f.path = path_;
+    return f;
+  }
 
-// Replaces the transfer file; a name longer than the room is cut at it.
-inline void set_transfer_file(const char* name, int32_t size, const std::string& path) {
-  std::lock_guard<std::mutex> lock(tx_file_lock);
-  size_t n = name ? strnlen(name, TX_FILE_NAME_CAPACITY - 1) : 0;
-  std::memcpy(tx_file_name, name ? name : "", n);
-  tx_file_name[n] = '\0';
-  tx_file_size = size;
-  tx_file_path = path;
-}
+  // Replaces the transfer file; a name longer than the room is cut at it.
+  void set(const char* name, int32_t size, const std::string& path) {
+    std::lock_guard<std::mutex> lock(lock_);
+    size_t n = name ? strnlen(name, TX_FILE_NAME_CAPACITY - 1) : 0;
+    std::memcpy(name_, name ? name : "", n);
+    name_[n] = '\0';
+    size_ = size;
+    path_ = path;
+  }
 
-// Stores the name a Kermit send reported at its end. A name other than the
-// chosen one no longer names the chosen file, so the full path is dropped.
-inline void set_transfer_file_name(const char* name) {
-  char reported[TX_FILE_NAME_CAPACITY] = {};
-  if (name) std::memcpy(reported, name, strnlen(name, TX_FILE_NAME_CAPACITY - 1));
-  std::lock_guard<std::mutex> lock(tx_file_lock);
-  if (std::strcmp(reported, tx_file_name) == 0) return;
-  std::memcpy(tx_file_name, reported, sizeof reported);
-  tx_file_path.clear();
-}
+  // Stores the name a Kermit send reported at its end. A name other than the
+  // chosen one no longer names the chosen file, so the full path is dropped.
+  void set_reported_name(const char* name) {
+    char reported[TX_FILE_NAME_CAPACITY] = {};
+    if (name) std::memcpy(reported, name, strnlen(name, TX_FILE_NAME_CAPACITY - 1));
+    std::lock_guard<std::mutex> lock(lock_);
+    if (std::strcmp(reported, name_) == 0) return;
+    std::memcpy(name_, reported, sizeof reported);
+    path_.clear();
+  }
 
-// The file the Kermit send opens: the chosen full path while it is known;
-// otherwise `tx_file_name` looked up in the working folder without regard to
-// case (the stored name is upper-cased, Linux file names keep their case).
-// Empty when there is no such file.
-inline std::string transfer_file_open_path() {
-  TransferFile f = transfer_file();
-  if (!f.path.empty()) return f.path;
-  if (f.name[0] == '\0') return {};
-  return platform::find_file_nocase("", f.name);
-}
+  // The file the Kermit send opens: the chosen full path while it is known;
+  // otherwise the name looked up in the working folder without regard to
+  // case (the stored name is upper-cased, Linux file names keep their case).
+  // Empty when there is no such file.
+  std::string open_path() const {
+    TransferFile f = get();
+    if (!f.path.empty()) return f.path;
+    if (f.name[0] == '\0') return {};
+    return platform::find_file_nocase("", f.name);
+  }
+
+ private:
+  mutable std::mutex lock_;
+  char name_[TX_FILE_NAME_CAPACITY] = {};  // upper-cased base name
+  int32_t size_ = 0;                       // low 32 bits of the size
+  std::string path_;                       // the full path chosen
+};
 
 }  // namespace tessaril::link

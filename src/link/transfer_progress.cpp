@@ -1,5 +1,6 @@
 #include "link/transfer_progress.h"
 
+#include "link/session.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 
@@ -38,30 +39,28 @@ std::string progress_caption(std::string_view original, bool sending, std::strin
   return text;
 }
 
-void begin_progress(TransferProgress& p, platform::DialogHandle dialog, bool sending, std::string_view name,
-                    int64_t size) {
-  p.dialog = dialog;
-  p.original = platform::window_text(dialog);
+void begin_progress(TransferProgress& p, Session& s, bool sending, std::string_view name, int64_t size) {
+  p.session = &s;
   p.name.assign(name);
   p.sending = sending;
   p.size = size;
-  p.shown_bytes = -1;
-  p.shown_at = platform::monotonic_ms() - PROGRESS_INTERVAL_MS;
-  update_progress(p, 0);
+  p.shown_bytes = 0;
+  p.shown_at = platform::monotonic_ms();
+  s.report_progress({ProgressPhase::Begin, p.sending, p.name, 0, p.size});
 }
 
 void update_progress(TransferProgress& p, int64_t bytes) {
-  if (p.dialog == platform::NO_DIALOG || bytes == p.shown_bytes) return;
+  if (!p.session || bytes == p.shown_bytes) return;
   const int64_t now = platform::monotonic_ms();
   if (now - p.shown_at < PROGRESS_INTERVAL_MS) return;
   p.shown_bytes = bytes;
   p.shown_at = now;
-  platform::set_window_text(p.dialog, progress_caption(p.original, p.sending, p.name, bytes, p.size));
+  p.session->report_progress({ProgressPhase::Update, p.sending, p.name, bytes, p.size});
 }
 
 void end_progress(TransferProgress& p) {
-  if (p.dialog == platform::NO_DIALOG || p.shown_bytes < 0) return;
-  platform::set_window_text(p.dialog, p.original);
+  if (!p.session || p.shown_bytes < 0) return;
+  p.session->report_progress({ProgressPhase::End, p.sending, p.name, p.shown_bytes, p.size});
   p.shown_bytes = -1;
 }
 

@@ -10,11 +10,12 @@
 #include "commands/file_select.h"
 #include "commands/frame_editor.h"
 #include "commands/product_id.h"
-#include "link/link_state.h"
 #include "link/serial_port.h"
+#include "link/session.h"
 #include "platform/controls.h"
 #include "shell/control_ids.h"
 #include "shell/center_window.h"
+#include "shell/dialog_session.h"
 #include "shell/layout_tables.h"
 #include "shell/port_dialog.h"
 
@@ -37,11 +38,11 @@ std::string_view id_text(const char (&field)[N]) {
   return std::string_view(field, strnlen(field, N));
 }
 
-// Ends the dialog, first withdrawing it from the link threads' address.
+// Ends the dialog, first withdrawing it from the view of the session: what
+// the link reports from now on is shown nowhere, and the link events the
+// dialog will never handle are no longer pending.
 void end_command_dialog(platform::DialogHandle dialog) {
-  platform::DialogHandle expected = dialog;
-  link::command_dialog.compare_exchange_strong(expected, platform::NO_DIALOG);
-  link::link_events_pending.store(0);
+  dialog_view().detach(dialog);
   platform::end_dialog(dialog, 0);
 }
 
@@ -52,10 +53,11 @@ void end_command_dialog(platform::DialogHandle dialog) {
 // so nothing is left to be served on the next port.
 void return_to_menu(platform::DialogHandle dialog) {
   closing.store(true);
-  link::close_serial_port();
-  link::tx_command.store(link::TX_IDLE);
-  link::rx_command.store(link::RX_IDLE);
-  link::frame_slot.store(1);
+  link::Session& s = dialog_session();
+  link::close_serial_port(s);
+  s.post_tx_command(link::TX_IDLE);
+  s.post_rx_command(link::RX_IDLE);
+  s.frame_slot.store(1);
   platform::post_message(dialog, link::WM_END_COMMAND_DIALOG, 0, 0);
 }
 
@@ -143,10 +145,10 @@ bool command_dialog_closing() { return closing.load(); }
 
 intptr_t on_command_dialog_init(platform::DialogHandle dialog) {
   closing.store(false);
-  link::command_dialog.store(dialog);
+  dialog_view().attach(dialog);
   center_window(dialog);
   commands::seq_no.store(1);
-  link::frame_slot.store(1);
+  dialog_session().frame_slot.store(1);
   apply(dialog, initial_values, std::size(initial_values));
   // The product identity keeps what an earlier Write Product Id left.
   text(dialog, IDC_BPN, id_text(commands::product_id.bpn_text));
@@ -165,18 +167,19 @@ intptr_t on_command_dialog_init(platform::DialogHandle dialog) {
 intptr_t on_command(platform::DialogHandle dialog, int id) {
   // Clicks queued behind "Return to Menu" find the port closed.
   if (closing.load()) return 0;
+  link::Session& s = dialog_session();
   switch (id) {
     case IDC_SEND:
-      commands::on_send(dialog);
+      commands::on_send(dialog, s);
       return 1;
     case IDC_CRC_RECALC:
       commands::on_crc_recalc(dialog);
       return 1;
     case IDC_RESET_STATE:
-      commands::on_reset_state(dialog);
+      commands::on_reset_state(dialog, s);
       return 1;
     case IDC_KERMIT_QUIT:
-      commands::on_kermit_quit(dialog);
+      commands::on_kermit_quit(dialog, s);
       return 1;
     case IDC_RETURN_TO_MENU:
       return_to_menu(dialog);
@@ -184,11 +187,11 @@ intptr_t on_command(platform::DialogHandle dialog, int id) {
     case IDC_SELECT_TRANSFER_FILE:
     case IDC_SELECT_CAL_FILE:
     case IDC_SELECT_UPGRADE_FILE:
-      return commands::on_file_select(dialog, id) ? 1 : 0;
+      return commands::on_file_select(dialog, s, id) ? 1 : 0;
     default:
       // The builder buttons; any other id (Esc's 2, the list boxes, gaps in
       // the builder range) does nothing.
-      return commands::build_command_for_button(dialog, id) ? 1 : 0;
+      return commands::build_command_for_button(dialog, s, id) ? 1 : 0;
   }
 }
 
@@ -204,7 +207,7 @@ intptr_t command_dialog_proc(platform::DialogHandle dialog, uint32_t message, ui
     case link::WM_LINK_EVENT: {
       // lParam, the sender's tag, is not needed: the codes do not overlap.
       const intptr_t result = on_link_event(dialog, static_cast<uint32_t>(wparam));
-      link::link_event_handled();
+      dialog_session().link_event_handled();
       return result;
     }
     case WM_FATAL_NOTICE:

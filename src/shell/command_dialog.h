@@ -5,7 +5,7 @@
 // own:
 // - WM_INITDIALOG: `on_command_dialog_init` gives every control its initial
 //   state (radio groups, chain boxes, editor entries, waits, result fields "*")
-//   and publishes the dialog in `shell::command_dialog` for the link threads.
+//   and attaches the dialog to the session's view (session_view.h).
 // - WM_COMMAND: `on_command` dispatches the control id (only the id counts):
 //   builder buttons to the command table, "File Select", "Send", "CRC Recalc.",
 //   "Reset State", "KerTrns Quit", and "Return to Menu", which closes the port

@@ -20,7 +20,6 @@ namespace p = platform;
 
 // The traffic lists and the result fields are addressed by the command log
 // and the link threads under their own names; they must be the same controls.
-static_assert(IDC_HEX_LIST == status::IDC_HEX_LIST && IDC_TEXT_LIST == status::IDC_TEXT_LIST);
 static_assert(IDC_RESULT_FRAME1 == link::result_field_id(1) && IDC_RESULT_FRAME2 == link::result_field_id(2) &&
               IDC_RESULT_FRAME3 == link::result_field_id(3) && IDC_RESULT_KERMIT == link::result_field_id(4));
 

@@ -152,7 +152,7 @@ using commands::IDC_KERMIT_TRNS;    // run (ticked) or skip the Kermit transfer
 using commands::IDC_TRNS_TMO_ERR;   // abandon a Kermit transfer after five packets
 
 // Traffic lists.
-using status::IDC_TEXT_LIST;  // "DATA Segment (Ascii Code)"
-using status::IDC_HEX_LIST;   // "RFC1055 Frame DATA (Hex Code)"
+inline constexpr int IDC_TEXT_LIST = 226;  // "DATA Segment (Ascii Code)"
+inline constexpr int IDC_HEX_LIST = 225;   // "RFC1055 Frame DATA (Hex Code)"
 
 }  // namespace tessaril::shell

@@ -5,22 +5,19 @@
 #include <cstdlib>
 #include <string>
 
-#include "commands/builders.h"
 #include "commands/entry_text.h"
-#include "kermit/kermit_line.h"
-#include "link/kermit_transfer.h"
-#include "link/link_state.h"
 #include "link/link_threads.h"
 #include "link/serial_port.h"
+#include "link/session.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "shell/center_window.h"
 #include "shell/command_dialog.h"
 #include "shell/config.h"
 #include "shell/dialog_handles.h"
+#include "shell/dialog_session.h"
 #include "shell/control_ids.h"
 #include "shell/layout_tables.h"
-#include "status/command_log.h"
 #include "status/status_codes.h"
 
 namespace tessaril::shell {
@@ -30,10 +27,10 @@ namespace {
 // Sleeps of the closing: after the stop request's waits, and in the 1039 handler.
 constexpr int CLOSE_PAUSE_MS = 500;
 
-// The Kermit line callback writes a packet in at most this many write calls.
-constexpr int INITIAL_KERMIT_WRITE_BUDGET = 10;
-
 std::atomic<bool> command_dialog_up{false};
+
+// Shared by both dialogs: true once the fatal-error notice has been shown.
+std::atomic<bool> fatal_notice_shown{false};
 
 // The open failure, if any, waits here until the command dialog is up: the
 // traffic list it goes into belongs to that dialog.
@@ -45,7 +42,7 @@ intptr_t command_dialog_with_report(platform::DialogHandle dialog, uint32_t mess
                                     intptr_t lparam) {
   intptr_t result = command_dialog_proc(dialog, message, wparam, lparam);
   if (message == platform::WM_INITDIALOG && !pending_port_error.empty()) {
-    link::report_port_error(pending_port_error);
+    link::report_port_error(dialog_session(), pending_port_error);
     pending_port_error.clear();
   }
   return result;
@@ -55,28 +52,10 @@ intptr_t command_dialog_with_report(platform::DialogHandle dialog, uint32_t mess
 
 intptr_t on_port_dialog_init(platform::DialogHandle dialog) {
   port_dialog.store(dialog);
-  (void)read_config();  // a missing file leaves the defaults, silently
-  seed_product_id();
-  // The header tags (commands::EXT_HEADER_TAG 0x10, commands::HEADER_TAG
-  // 0x00) are constants of the builders: they hold their start-up values
-  // from the beginning and nothing can change them.
-  static_assert(commands::EXT_HEADER_TAG == 0x10 && commands::HEADER_TAG == 0x00);
-  kermit::kermit_write_budget.store(INITIAL_KERMIT_WRITE_BUDGET);
-  status::init_status_table();
-
   char number[16];
   std::snprintf(number, sizeof number, "%d", static_cast<int>(app_config.sio_port));
   platform::set_control_text(dialog, IDC_PORT_NUMBER, number);
   center_window(dialog);
-
-  // The thread handles need no reset: the link threads are not running yet.
-  link::tx_command.store(link::TX_IDLE);
-  link::rx_command.store(link::RX_IDLE);
-  status::reset_fatal_notice();
-  status::init_command_log(log_settings_from_config());
-  for (int k = 0; k < 5; ++k) link::step_wait_ticks(k).store(0);
-  link::install_kermit_transfers();
-  link::start_link_threads();
   return 1;
 }
 
@@ -98,7 +77,7 @@ void open_port(platform::DialogHandle dialog) {
   app_config.sio_port = number;
 
   std::string error_text;
-  if (!link::open_serial_port(number, app_config.bit_rate, app_config.bit_len, config_path(), error_text))
+  if (!link::open_serial_port(dialog_session(), number, app_config.bit_rate, app_config.bit_len, config_path(), error_text))
     pending_port_error = error_text.empty() ? std::string("Cannot open port") : error_text;
   else if (!error_text.empty())
     pending_port_error = error_text;  // opened, but the driver refused the settings
@@ -106,18 +85,22 @@ void open_port(platform::DialogHandle dialog) {
   platform::run_dialog(command_dialog_template, dialog, command_dialog_with_report, 0);
 
   pending_port_error.clear();
-  link::command_dialog.store(platform::NO_DIALOG);
   command_dialog_up.store(false);
 }
 
 void on_port_dialog_close(platform::DialogHandle) {
   if (command_dialog_up.load()) return;
-  link::stop_link_threads(port_dialog.load());  // posts 1039 when done
+  link::stop_link_threads(dialog_session());
+  platform::post_message(port_dialog.load(), link::WM_END_PORT_DIALOG, 0, 0);
   platform::sleep_ms(CLOSE_PAUSE_MS);
 }
 
+void reset_fatal_notice() { fatal_notice_shown.store(false); }
+
+bool claim_fatal_notice() { return !fatal_notice_shown.exchange(true); }
+
 void show_fatal_notice(platform::DialogHandle dialog) {
-  if (!status::claim_fatal_notice()) return;
+  if (!claim_fatal_notice()) return;
   platform::message_box(dialog,
                         platform::utf8_to_cp932("プログラム実行継続不可能なエラーが発生しました。\n"
                                                 "エラーコードを記録してプログラムを終了します。\n"),

@@ -2,24 +2,23 @@
 // whole life.
 //
 // How it works: `port_dialog_proc` is the dialog's procedure.
-// - WM_INITDIALOG, `on_port_dialog_init`: reads buc_setup.ini, fills the
-//   status table, shows `sio_port` in edit 1001, centres the dialog, resets
-//   the link's shared words and the command log, and starts the two link
-//   threads, which then run until the dialog closes.
+// - WM_INITDIALOG, `on_port_dialog_init`: shows `sio_port` in edit 1001 and
+//   centres the dialog. The configuration has been read and the session's
+//   link threads started before (program.h); they run until the dialog
+//   closes.
 // - ENTER (201, also the Enter key: it is the default button), `open_port`:
 //   reads the port number typed in edit 1001, opens the port and runs the
 //   command dialog (103) modally on top of this one. It returns when "Return
 //   to Menu" has ended the command dialog; ENTER can be pressed again.
 // - WM_CLOSE (the close box): stops the link threads (1000 ms, then at most
-//   6000 ms for each thread still running), which posts 1039; sleeps 500 ms.
+//   6000 ms for each thread still running), posts 1039; sleeps 500 ms.
 //   The 1039 handler sleeps 500 ms more and ends the dialog, and with it the
 //   program. About 2 s in all when the threads end promptly.
 // - 1037, the fatal-error notice: shows the notice once per process and ends
 //   the dialog at once, without stopping the threads.
 // The Esc key (id 2) does nothing here.
 //
-// Everything runs on the dialog thread; the shared words are written before
-// the link threads exist.
+// Everything runs on the dialog thread.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +52,12 @@ int port_number_from_text(const char* text);
 // WM_CLOSE of the port dialog. Ignored while the command dialog is up (the
 // owner of a modal dialog is disabled on Windows).
 void on_port_dialog_close(platform::DialogHandle dialog);
+
+// Clears the mark of the fatal-error notice (the program's start).
+void reset_fatal_notice();
+// True for exactly one caller: the first to claim the notice shows the box,
+// every later one only ends its dialog.
+bool claim_fatal_notice();
 
 // The fatal-error notice (1037) for either dialog: the first call in the
 // process shows the warning box owned by the dialog; later calls show

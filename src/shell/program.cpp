@@ -1,11 +1,17 @@
 #include "shell/program.h"
 
+#include "link/kermit_transfer.h"
 #include "link/link_threads.h"
+#include "link/serial_port.h"
+#include "link/session.h"
 #include "platform/controls.h"
 #include "platform/serial.h"
+#include "shell/config.h"
 #include "shell/dialog_handles.h"
+#include "shell/dialog_session.h"
 #include "shell/layout_tables.h"
 #include "shell/port_dialog.h"
+#include "status/status_codes.h"
 
 namespace tessaril::shell {
 
@@ -85,12 +91,26 @@ bool parse_program_options(int argc, const char* const* argv, ProgramOptions& op
 int run_program(const ProgramOptions& options) {
   if (options.fast_timeouts) platform::set_serial_timeout_scale(FAST_TIMEOUT_PERCENT);
   if (!options.port_device.empty()) platform::set_serial_device_override(options.port_device);
+  (void)read_config();  // a missing file leaves the defaults, silently
+  seed_product_id();
+  status::init_status_table();
+  reset_fatal_notice();
+
+  link::Session session(log_settings_from_config());
+  session.dialog_sleep = platform::sleep_serving_calls;
+  CommandDialogView view(session);
+  session.subscribe(&view);
+  link::install_kermit_transfers(session);
+  set_dialog_session(&session, &view);
+  link::start_link_threads(session);
+
   platform::run_dialog(port_dialog_template, platform::NO_DIALOG, port_dialog_proc, 0);
   port_dialog.store(platform::NO_DIALOG);
   // The fatal-error notice ends the dialog without stopping the threads;
-  // none may outlive the program's end, and they are stopped here, on the
-  // way out, rather than by a destructor at exit.
-  if (link::send_thread_running() || link::receive_thread_running()) link::stop_link_threads(platform::NO_DIALOG);
+  // none may outlive the session, and they are stopped here, on the way out.
+  link::stop_link_threads(session);
+  link::close_serial_port(session);
+  set_dialog_session(nullptr, nullptr);
   return 0;
 }
 

@@ -3,10 +3,12 @@
 // How it works: each UI back end has its own `main` (ui/headless/,
 // ui/qt/, ui/win32/). It reads the command line with
 // parse_program_options, installs its back end, and calls run_program on
-// the thread that is to be the dialog thread. run_program shows the
-// port-selection dialog (template 101) modally, which starts the link
-// threads and opens the command dialog on ENTER, and returns when the port
-// dialog has ended, with the link threads stopped and joined. A script, if
+// the thread that is to be the dialog thread. run_program reads the
+// configuration, builds the session (link/session.h) with the command
+// dialog's view subscribed, starts its link threads, shows the
+// port-selection dialog (template 101) modally, which opens the command
+// dialog on ENTER, and returns when the port dialog has ended, with the link
+// threads stopped and joined. A script, if
 // any, plays the dialogs from a thread of its own (ui/script/).
 //
 // --fast-timeouts is for the end-to-end tests: the total read time-outs of

@@ -8,13 +8,13 @@
 
 #include "commands/entry_text.h"
 #include "commands/sequence_builders.h"
-#include "link/transfer_file.h"
 #include "link/answer_check.h"
-#include "link/link_state.h"
+#include "link/session.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "shell/command_dialog.h"
 #include "shell/control_ids.h"
+#include "shell/dialog_session.h"
 #include "status/status_codes.h"
 
 namespace tessaril::shell {
@@ -22,6 +22,8 @@ namespace tessaril::shell {
 namespace {
 
 std::atomic<SequencerSleep> sleep_fn{nullptr};
+
+link::Session& S() { return dialog_session(); }
 
 void pause(int64_t ms) {
   if (SequencerSleep fn = sleep_fn.load()) {
@@ -35,43 +37,43 @@ void pause(int64_t ms) {
 
 // *end*: back to step 1, nothing more to send.
 void end_sequence() {
-  link::frame_slot.store(1);
-  link::tx_command.store(link::TX_IDLE);
+  S().frame_slot.store(1);
+  S().post_tx_command(link::TX_IDLE);
 }
 
 // *next*: the following step. A step beyond the last one has neither buffers
 // nor a result field; the sequence ends there instead (false).
 bool next_step() {
-  const int32_t next = link::frame_slot.load() + 1;
+  const int32_t next = S().frame_slot.load() + 1;
   if (next < link::STEP_FIRST || next > link::STEP_LAST) {
     end_sequence();
     return false;
   }
-  link::frame_slot.store(next);
+  S().frame_slot.store(next);
   return true;
 }
 
 // *send*: the built frame of step `frame_slot` goes to the send thread.
-void send_step() { link::tx_command.store(link::TX_SEND_FRAME); }
+void send_step() { S().post_tx_command(link::TX_SEND_FRAME); }
 
 bool ticked(platform::DialogHandle dialog, int id) { return platform::is_checked(dialog, id); }
 
 // The check box that decides whether a Kermit step is followed by the status
 // frame: "Send Frame2" after a transfer at step 1, "Send Frame3" at step 2.
-int next_step_box() { return IDC_SEND_FRAME2 - 1 + link::frame_slot.load(); }
+int next_step_box() { return IDC_SEND_FRAME2 - 1 + S().frame_slot.load(); }
 
 // The device's announced file name, copied out of the receive thread's buffer
 // with its bound (the buffer holds a NUL-terminated name, but a bound costs
 // nothing and survives a name the thread did not terminate).
 void copy_rx_file_name(char (&out)[link::FILE_NAME_CAPACITY]) {
-  std::memcpy(out, link::rx_file_name, sizeof out);
+  std::memcpy(out, S().rx_file_name, sizeof out);
   out[sizeof out - 1] = '\0';
 }
 
 static_assert(link::TX_FILE_NAME_CAPACITY == link::FILE_NAME_CAPACITY);
 
 void copy_tx_file_name(char (&out)[link::FILE_NAME_CAPACITY]) {
-  const link::TransferFile file = link::transfer_file();
+  const link::TransferFile file = S().tx_file.get();
   std::memcpy(out, file.name, sizeof out);
   out[sizeof out - 1] = '\0';
 }
@@ -80,7 +82,7 @@ void copy_tx_file_name(char (&out)[link::FILE_NAME_CAPACITY]) {
 // send (it clears `tx_command` after posting the ending).
 void await_send_pass_end() {
   for (int waited = 0; waited < SEND_IDLE_WAIT_LIMIT_MS; waited += SEND_IDLE_POLL_MS) {
-    if (link::tx_command.load() == link::TX_IDLE) return;
+    if (S().tx_command.load() == link::TX_IDLE) return;
     pause(SEND_IDLE_POLL_MS);
   }
 }
@@ -91,7 +93,7 @@ void report_transfer(platform::DialogHandle dialog, uint32_t code, const char* f
   if (!next_step()) return;
   const char* word = status::result_word(code);
   platform::set_control_text(dialog, IDC_RESULT_KERMIT, word ? word : "");
-  commands::build_status_frame(dialog, link::frame_slot.load(), file_name);
+  commands::build_status_frame(dialog, S(), S().frame_slot.load(), file_name);
   send_step();
 }
 
@@ -101,14 +103,14 @@ void on_latch_reset_answer(platform::DialogHandle dialog) {
   platform::get_control_text(dialog, IDC_LATCH_CYCLE, text, sizeof text);
   const int n = commands::decimal_value(text);
   if (n <= 0) {
-    link::tx_command.store(link::TX_IDLE);
-  } else if (link::rsp_ok.load() == 0) {
+    S().post_tx_command(link::TX_IDLE);
+  } else if (S().rsp_ok.load() == 0) {
     end_sequence();
   } else {
     char count[16];
     std::snprintf(count, sizeof count, "%d", n - 1);
     platform::set_control_text(dialog, IDC_LATCH_CYCLE, count);
-    commands::build_latch_reset_frame(dialog, link::frame_slot.load());
+    commands::build_latch_reset_frame(dialog, S(), S().frame_slot.load());
     send_step();
   }
 }
@@ -116,16 +118,16 @@ void on_latch_reset_answer(platform::DialogHandle dialog) {
 // 0x8A: after Start File Transfer, the Kermit send or the status frame.
 void on_transfer_start_answer(platform::DialogHandle dialog) {
   if (!ticked(dialog, IDC_CHAIN_KERMIT_SEND)) {
-    link::tx_command.store(link::TX_IDLE);
-  } else if (link::rsp_ok.load() == 0) {
+    S().post_tx_command(link::TX_IDLE);
+  } else if (S().rsp_ok.load() == 0) {
     end_sequence();
   } else if (ticked(dialog, IDC_KERMIT_TRNS)) {
-    link::tx_command.store(link::TX_KERMIT_SEND);
+    S().post_tx_command(link::TX_KERMIT_SEND);
   } else if (next_step()) {
     platform::set_control_text(dialog, IDC_RESULT_KERMIT, "---");
     char name[link::FILE_NAME_CAPACITY];
     copy_tx_file_name(name);
-    commands::build_status_frame(dialog, link::frame_slot.load(), name);
+    commands::build_status_frame(dialog, S(), S().frame_slot.load(), name);
     send_step();
   }
 }
@@ -133,17 +135,17 @@ void on_transfer_start_answer(platform::DialogHandle dialog) {
 // 0x8C: after Receive File, the Kermit receive or the status frame.
 void on_receive_file_answer(platform::DialogHandle dialog) {
   if (!ticked(dialog, IDC_CHAIN_KERMIT_RECV)) {
-    link::tx_command.store(link::TX_IDLE);
-  } else if (link::rsp_ok.load() == 0) {
+    S().post_tx_command(link::TX_IDLE);
+  } else if (S().rsp_ok.load() == 0) {
     end_sequence();
   } else if (ticked(dialog, IDC_KERMIT_TRNS)) {
-    link::tx_command.store(link::TX_IDLE);
-    link::rx_command.store(link::RX_KERMIT_RECEIVE);
+    S().post_tx_command(link::TX_IDLE);
+    S().post_rx_command(link::RX_KERMIT_RECEIVE);
   } else if (next_step()) {
     platform::set_control_text(dialog, IDC_RESULT_KERMIT, "---");
     char name[link::FILE_NAME_CAPACITY];
     copy_rx_file_name(name);
-    commands::build_status_frame(dialog, link::frame_slot.load(), name);
+    commands::build_status_frame(dialog, S(), S().frame_slot.load(), name);
     send_step();
   }
 }
@@ -151,18 +153,18 @@ void on_receive_file_answer(platform::DialogHandle dialog) {
 // 0x8E, 0xF9: the device announced a calibration file; ask for it.
 void on_calibration_announce(platform::DialogHandle dialog, int chain_box) {
   if (!ticked(dialog, chain_box)) {
-    link::tx_command.store(link::TX_IDLE);
-  } else if (link::rsp_ok.load() == 0) {
+    S().post_tx_command(link::TX_IDLE);
+  } else if (S().rsp_ok.load() == 0) {
     end_sequence();
   } else if (next_step()) {
     char name[link::FILE_NAME_CAPACITY];
     copy_rx_file_name(name);
-    const int32_t size = link::rx_file_size.load();
+    const int32_t size = S().rx_file_size.load();
     char size_text[16];
     std::snprintf(size_text, sizeof size_text, "%d", static_cast<int>(size));
     platform::set_control_text(dialog, IDC_RECV_FILE_NAME, name);
     platform::set_control_text(dialog, IDC_RECV_FILE_SIZE, size_text);
-    commands::build_receive_frame(dialog, link::frame_slot.load(), name, size);
+    commands::build_receive_frame(dialog, S(), S().frame_slot.load(), name, size);
     send_step();
   }
 }
@@ -170,13 +172,13 @@ void on_calibration_announce(platform::DialogHandle dialog, int chain_box) {
 // 0x8F, 0x90: the device accepted a file announcement; start the transfer.
 void on_file_announce_answer(platform::DialogHandle dialog, int chain_box) {
   if (!ticked(dialog, chain_box)) {
-    link::tx_command.store(link::TX_IDLE);
-  } else if (link::rsp_ok.load() == 0) {
+    S().post_tx_command(link::TX_IDLE);
+  } else if (S().rsp_ok.load() == 0) {
     end_sequence();
   } else if (next_step()) {
-    link::TransferFile file = link::transfer_file();
+    link::TransferFile file = S().tx_file.get();
     file.name[sizeof file.name - 1] = '\0';
-    commands::build_transfer_start_frame(dialog, link::frame_slot.load(), file.name, file.size);
+    commands::build_transfer_start_frame(dialog, S(), S().frame_slot.load(), file.name, file.size);
     send_step();
   }
 }
@@ -223,10 +225,10 @@ intptr_t on_link_event(platform::DialogHandle dialog, uint32_t code) {
 
   int64_t pause_ms = SEQUENCER_PAUSE_MS;
   if (code <= 0x7F || code == status::ST_CMD_SEND_OK) {
-    link::rx_command.store(link::RX_AWAIT_ANSWER);
+    S().post_rx_command(link::RX_AWAIT_ANSWER);
   } else if (code >= status::ST_CMD_SEND_ERR && code <= status::ST_CMD_SEND_OTHER_ERR) {
     // A short write: Frame 1 again, from the start of the sequence.
-    link::frame_slot.store(1);
+    S().frame_slot.store(1);
     send_step();
   } else if (code == link::ANSWER_RESET_STATUS_LATCH) {
     on_latch_reset_answer(dialog);
@@ -251,7 +253,7 @@ intptr_t on_link_event(platform::DialogHandle dialog, uint32_t code) {
     if (next_step()) {
       char name[link::FILE_NAME_CAPACITY];
       copy_tx_file_name(name);
-      commands::build_status_frame(dialog, link::frame_slot.load(), name);
+      commands::build_status_frame(dialog, S(), S().frame_slot.load(), name);
       await_send_pass_end();
       send_step();
     }

@@ -9,7 +9,6 @@
 namespace tessaril::status {
 
 StatusEntry status_table[STATUS_ROW_COUNT];
-std::atomic<int32_t> fatal_notice_shown{0};
 
 namespace {
 
@@ -392,9 +391,5 @@ const char* result_word(uint32_t code) {
     if (w.code == code) return w.word;
   return nullptr;
 }
-
-void reset_fatal_notice() { fatal_notice_shown.store(0); }
-
-bool claim_fatal_notice() { return fatal_notice_shown.exchange(1) == 0; }
 
 }  // namespace tessaril::status

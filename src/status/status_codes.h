@@ -13,9 +13,6 @@
 // from then on it is constant and read without locks. The dialogs show not
 // these texts but the result words, a second small table (result_word).
 //
-// fatal_notice_shown makes the fatal-error notice (message 1037) appear once
-// even when both dialogs receive it.
-//
 // Include order: platform < status < kermit < link < commands < shell < ui.
 // This folder is status: it includes platform only.
 #pragma once
@@ -107,14 +104,5 @@ const StatusEntry* find_status(uint32_t code);
 // among them: the field then keeps its text).
 const char* result_word(uint32_t code);
 
-// Shared by both dialogs: 1 once the fatal-error notice has been shown.
-extern std::atomic<int32_t> fatal_notice_shown;
-
-// Cleared by the port dialog's initialisation.
-void reset_fatal_notice();
-
-// True for exactly one caller: the first to claim the notice shows the box,
-// every later one only ends its dialog.
-bool claim_fatal_notice();
 
 }  // namespace tessaril::status

@@ -15,6 +15,7 @@
 #include "link/link_threads.h"
 #include "platform/clock.h"
 #include "shell/control_ids.h"
+#include "shell/dialog_session.h"
 #include "ui/script/script_plan.h"
 #include "ui/script/script_player.h"
 #include "ui/script/script_report.h"
@@ -70,16 +71,9 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
   player_options.driver = &driver;
   player_options.watched_ids = watched_controls();
   player_options.trace = options.trace;
-  // A link thread clears its command word before it posts its message and
-  // stays busy until the message is posted, and the posted event counts
-  // until the dialog has handled it (which may start the next step): there
-  // is no moment between the hand-overs where the link looks idle. The queue
-  // alone would not do: the dialog thread takes an event off it before its
-  // handler has awaited the answer or sent the next frame.
-  player_options.link_busy = [] {
-    return link::tx_command.load() != link::TX_IDLE || link::rx_command.load() != link::RX_IDLE ||
-           link::send_thread_busy() || link::receive_thread_busy() || link::link_events_pending.load() > 0;
-  };
+  // The session answers whether anything is under way, the link event the
+  // dialog has still to handle included (it may start the next step).
+  player_options.link_busy = [] { return shell::dialog_link_busy(); };
   player_options.leave_button = shell::IDC_RETURN_TO_MENU;
   player_options.report = &report;
   player_options.keep_traffic = !options.junit_path.empty();
