@@ -53,12 +53,12 @@ bool safe_received_name(const char* name) {
   return true;
 }
 
-bool input_file_open(const KermitState* k) { return k->files && k->files->input_file.is_open(); }
-bool output_file_open(const KermitState* k) { return k->files && k->files->output_file.is_open(); }
-bool input_read_failed(const KermitState* k) { return k->files && k->files->input_failed; }
+bool input_file_open(const KermitState* k) { return k && k->files && k->files->input_file.is_open(); }
+bool output_file_open(const KermitState* k) { return k && k->files && k->files->output_file.is_open(); }
+bool input_read_failed(const KermitState* k) { return k && k->files && k->files->input_failed; }
 
 int openfile(KermitState* k, const char* name, int mode) {
-  if (!k->files) return -1;
+  if (!k || !k->files) return -1;
   KermitFiles& f = *k->files;
   std::ifstream& input_file = f.input_file;
   std::ofstream& output_file = f.output_file;
@@ -148,7 +148,7 @@ int writefile(KermitState* k, const char* bytes, int count) {
 }
 
 int closefile(KermitState* k, int disposition, int mode) {
-  if (!k->files) return mode >= 1 && mode <= 3 ? 0 : -1;
+  if (!k || !k->files) return mode >= 1 && mode <= 3 ? 0 : -1;
   std::ifstream& input_file = k->files->input_file;
   std::ofstream& output_file = k->files->output_file;
   if (mode == 1) {

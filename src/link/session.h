@@ -161,6 +161,7 @@ struct Session {
   bool report_link_event(uint32_t status, LinkEventKind kind);
   void link_event_handled();
   void clear_pending_events();
+  int32_t pending_events() const { return events_pending_.load(); }
 
   // True when nothing is under way: no command word set, no thread serving
   // one, no link event waiting for the dialog.

@@ -150,7 +150,7 @@ TEST_F(CommandsBuilders, KermitStatusUpperCasesTheNameOnlyWhileNoSequenceRuns) {
   set(IDC_STATUS_FILE_NAME, "cal_data.xml");
   build(4111);
   EXPECT_EQ(data_field(editor_frame()), with_nul("CAL_DATA.XML"));
-  link::frame_slot.store(2);
+  S().frame_slot.store(2);
   build(4111);
   EXPECT_EQ(data_field(editor_frame()), with_nul("cal_data.xml"));
 }
@@ -294,8 +294,8 @@ TEST_F(CommandsBuilders, StartFileTransferPresetDependsOnItsChainBox) {
 TEST_F(CommandsBuilders, UnknownIdsTouchNothing) {
   set(IDC_HEADER_FIRST, "AB");
   const uint16_t seq = seq_no.load();
-  EXPECT_FALSE(build_command_for_button(dialog, 4102));
-  EXPECT_FALSE(build_command_for_button(dialog, 4012));
+  EXPECT_FALSE(build_command_for_button(dialog, S(), 4102));
+  EXPECT_FALSE(build_command_for_button(dialog, S(), 4012));
   EXPECT_EQ(text(IDC_HEADER_FIRST), "AB");
   EXPECT_EQ(seq_no.load(), seq);
 }

@@ -13,36 +13,27 @@
 #include "commands/builders.h"
 #include "commands/frame_editor.h"
 #include "commands/product_id.h"
-#include "link/kermit_switches.h"
-#include "link/transfer_file.h"
 #include "link/link_state.h"
+#include "link/session.h"
+#include "link/transfer_file.h"
 #include "platform/controls.h"
 #include "shell/command_dialog.h"
 #include "shell/config.h"
 #include "shell/layout_tables.h"
+#include "support/installed_session.h"
 #include "ui/headless/headless_backend.h"
 
 namespace tessaril::commands::test {
 
-// The Kermit words and the transfer file belong to the link.
-using link::kermit_quit_request;
-using link::kermit_tmo_count;
-using link::set_transfer_file;
-using link::set_transfer_file_name;
 using link::TX_FILE_NAME_CAPACITY;
-using link::tmo_test_rx;
-using link::tmo_test_tx;
-using link::transfer_file;
-using link::transfer_file_open_path;
 using link::TransferFile;
 
 class CommandDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ui::install_headless_backend();
-    link::reset_link_state();
-    set_transfer_file("", 0, "");
-    kermit_quit_request.store(0);
+    S().reset();
+    S().tx_file.set("", 0, "");
     std::snprintf(product_id.bpn_text, sizeof product_id.bpn_text, "%s", shell::DEFAULT_BPN);
     std::snprintf(product_id.mid_text, sizeof product_id.mid_text, "%s", "000");
     std::snprintf(product_id.bsn_text, sizeof product_id.bsn_text, "%s", shell::DEFAULT_BSN);
@@ -51,7 +42,7 @@ class CommandDialogTest : public ::testing::Test {
     shell::on_command_dialog_init(dialog);
   }
   void TearDown() override {
-    link::command_dialog.store(platform::NO_DIALOG);
+    shell::dialog_view().detach(dialog);
     ui::destroy_test_dialog(dialog);
   }
 
@@ -64,7 +55,7 @@ class CommandDialogTest : public ::testing::Test {
     for (int g : group) check(g, g == id);
   }
 
-  void build(int button_id) const { ASSERT_TRUE(build_command_for_button(dialog, button_id)); }
+  void build(int button_id) const { ASSERT_TRUE(build_command_for_button(dialog, S(), button_id)); }
 
   // The six header entries as the editor shows them.
   std::vector<std::string> header_entries() const {
@@ -83,15 +74,16 @@ class CommandDialogTest : public ::testing::Test {
   // The raw and encoded frame stored in a step of the transmit buffers.
   static std::vector<uint8_t> step_raw(int step) {
     link::TxFrameCopy copy;
-    link::load_tx_frame(step, copy);
+    S().load_tx_frame(step, copy);
     return std::vector<uint8_t>(copy.raw, copy.raw + copy.raw_len);
   }
   static std::vector<uint8_t> step_enc(int step) {
     link::TxFrameCopy copy;
-    link::load_tx_frame(step, copy);
+    S().load_tx_frame(step, copy);
     return std::vector<uint8_t>(copy.enc, copy.enc + copy.enc_len);
   }
 
+  ::tessaril::test::InstalledSession installed;
   platform::DialogHandle dialog = platform::NO_DIALOG;
 };
 

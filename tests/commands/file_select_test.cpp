@@ -23,7 +23,7 @@ class CommandsFileSelect : public CommandDialogTest {
  protected:
   void choose(const std::optional<std::string>& path, int button) {
     ui::push_open_file_answer(path);
-    ASSERT_TRUE(on_file_select(dialog, button));
+    ASSERT_TRUE(on_file_select(dialog, S(), button));
   }
   TempFolder work;
   ScopedCurrentFolder in_work{work.path()};
@@ -34,7 +34,7 @@ TEST_F(CommandsFileSelect, ChosenCalibrationFileIsShownAndBuiltIntoSetCalibratio
   choose(path, IDC_SELECT_CAL_FILE);
   EXPECT_EQ(text(IDC_CAL_FILE_NAME), "CAL_DATA.XML");
   EXPECT_EQ(text(IDC_CAL_FILE_SIZE), "12345");
-  const TransferFile f = transfer_file();
+  const TransferFile f = S().tx_file.get();
   EXPECT_STREQ(f.name, "CAL_DATA.XML");
   EXPECT_EQ(f.size, 12345);
   EXPECT_EQ(f.path, path);
@@ -52,8 +52,8 @@ TEST_F(CommandsFileSelect, CancelOrAMissingFileChangesNothingAndSaysNothing) {
   choose(work.path(), IDC_SELECT_UPGRADE_FILE);  // a folder is no file to send
   EXPECT_EQ(text(IDC_UPGRADE_FILE_NAME), "IMAGE.PGM");
   EXPECT_EQ(text(IDC_UPGRADE_FILE_SIZE), "3");
-  EXPECT_STREQ(transfer_file().name, "IMAGE.PGM");
-  EXPECT_EQ(transfer_file().path, path);
+  EXPECT_STREQ(S().tx_file.get().name, "IMAGE.PGM");
+  EXPECT_EQ(S().tx_file.get().path, path);
   EXPECT_EQ(ui::message_boxes().size(), boxes);
 }
 
@@ -72,8 +72,8 @@ TEST_F(CommandsFileSelect, ANameThatDoesNotFitIsRefusedWithAMessage) {
   // Neither cut nor half taken: the earlier choice stands everywhere.
   EXPECT_EQ(text(IDC_TRANSFER_FILE_NAME), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
   EXPECT_EQ(text(IDC_TRANSFER_FILE_SIZE), "1");
-  EXPECT_EQ(std::string(transfer_file().name), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
-  EXPECT_EQ(transfer_file().size, 1);
+  EXPECT_EQ(std::string(S().tx_file.get().name), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
+  EXPECT_EQ(S().tx_file.get().size, 1);
 }
 
 TEST_F(CommandsFileSelect, UpcaseNameAlsoChangesTheSignsBetween60And7F) {
@@ -86,8 +86,8 @@ TEST_F(CommandsFileSelect, TheLatestSelectionInAnyGroupIsTheTransferFile) {
   choose(work.write("new.pgm", "123456"), IDC_SELECT_UPGRADE_FILE);
   EXPECT_EQ(text(IDC_CAL_FILE_NAME), "CAL.GZ");
   EXPECT_EQ(text(IDC_UPGRADE_FILE_NAME), "NEW.PGM");
-  EXPECT_STREQ(transfer_file().name, "NEW.PGM");
-  EXPECT_EQ(transfer_file().size, 6);
+  EXPECT_STREQ(S().tx_file.get().name, "NEW.PGM");
+  EXPECT_EQ(S().tx_file.get().size, 6);
   EXPECT_EQ(text(IDC_TRANSFER_FILE_NAME), "*");
 }
 
@@ -96,16 +96,16 @@ TEST_F(CommandsFileSelect, TheSendOpensTheChosenFileNotAnOlderOneOfTheSameName) 
   TempFolder elsewhere;
   const std::string chosen = elsewhere.write("Image.pgm", "the new image");
   choose(chosen, IDC_SELECT_UPGRADE_FILE);
-  EXPECT_STREQ(transfer_file().name, "IMAGE.PGM");
-  EXPECT_EQ(transfer_file().size, 13);
-  EXPECT_EQ(transfer_file_open_path(), chosen);
-  EXPECT_EQ(TempFolder::read(transfer_file_open_path()), "the new image");
+  EXPECT_STREQ(S().tx_file.get().name, "IMAGE.PGM");
+  EXPECT_EQ(S().tx_file.get().size, 13);
+  EXPECT_EQ(S().tx_file.open_path(), chosen);
+  EXPECT_EQ(TempFolder::read(S().tx_file.open_path()), "the new image");
 }
 
 TEST_F(CommandsFileSelect, ARelativeChoiceIsKeptAsAFullPath) {
   work.write("rel.pgm", "12");
   choose(std::string("rel.pgm"), IDC_SELECT_UPGRADE_FILE);
-  const std::string path = transfer_file().path;
+  const std::string path = S().tx_file.get().path;
   EXPECT_EQ(platform::base_name(path), "rel.pgm");
 #ifdef _WIN32
   EXPECT_EQ(path.substr(1, 2), ":\\") << path;
@@ -117,21 +117,21 @@ TEST_F(CommandsFileSelect, ARelativeChoiceIsKeptAsAFullPath) {
 
 TEST_F(CommandsFileSelect, AReportedNameIsFoundInTheWorkingFolderWhateverItsCase) {
   choose(work.write("first.pgm", "1"), IDC_SELECT_UPGRADE_FILE);
-  set_transfer_file_name("FIRST.PGM");  // the same name: the chosen path stands
-  EXPECT_EQ(transfer_file_open_path(), work.file("first.pgm"));
+  S().tx_file.set_reported_name("FIRST.PGM");  // the same name: the chosen path stands
+  EXPECT_EQ(S().tx_file.open_path(), work.file("first.pgm"));
   work.write("Mixed_Case.Bin", "m");
-  set_transfer_file_name("MIXED_CASE.BIN");
-  EXPECT_EQ(transfer_file_open_path(), "Mixed_Case.Bin");
-  set_transfer_file_name("NOWHERE.BIN");
-  EXPECT_EQ(transfer_file_open_path(), "");
+  S().tx_file.set_reported_name("MIXED_CASE.BIN");
+  EXPECT_EQ(S().tx_file.open_path(), "Mixed_Case.Bin");
+  S().tx_file.set_reported_name("NOWHERE.BIN");
+  EXPECT_EQ(S().tx_file.open_path(), "");
 }
 
 TEST_F(CommandsFileSelect, SetTransferFileNameStaysInItsRoom) {
   const std::string reported(100, 'R');
-  set_transfer_file_name(reported.c_str());
-  EXPECT_EQ(std::string(transfer_file().name), std::string(TX_FILE_NAME_CAPACITY - 1, 'R'));
-  set_transfer_file_name(nullptr);
-  EXPECT_STREQ(transfer_file().name, "");
+  S().tx_file.set_reported_name(reported.c_str());
+  EXPECT_EQ(std::string(S().tx_file.get().name), std::string(TX_FILE_NAME_CAPACITY - 1, 'R'));
+  S().tx_file.set_reported_name(nullptr);
+  EXPECT_STREQ(S().tx_file.get().name, "");
 }
 
 TEST_F(CommandsFileSelect, FiltersOfferOneKindOfFile) {
@@ -190,8 +190,8 @@ TEST_F(CommandsFileSelect, EachButtonOpensTheDialogForItsKindOfFile) {
 
 TEST_F(CommandsFileSelect, OtherButtonsAreNotFileSelections) {
   ui::push_open_file_answer(std::nullopt);
-  EXPECT_FALSE(on_file_select(dialog, 4101));
-  EXPECT_FALSE(on_file_select(dialog, 227));
+  EXPECT_FALSE(on_file_select(dialog, S(), 4101));
+  EXPECT_FALSE(on_file_select(dialog, S(), 227));
   // The answer is still queued: no dialog was opened. Use it up.
   choose(std::nullopt, IDC_SELECT_TRANSFER_FILE);
   EXPECT_EQ(text(IDC_TRANSFER_FILE_NAME), "*");

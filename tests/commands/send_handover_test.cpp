@@ -21,11 +21,11 @@ TEST_F(CommandsSendHandOver, TheTakerAlwaysSeesTheFrameOfThisSend) {
   std::vector<Bytes> taken;
   std::thread taker([&] {
     while (!stop.load()) {
-      if (link::tx_command.load() == link::TX_SEND_FRAME) {
+      if (S().tx_command.load() == link::TX_SEND_FRAME) {
         link::TxFrameCopy copy;
-        link::load_tx_frame(link::frame_slot.load(), copy);
+        S().load_tx_frame(S().frame_slot.load(), copy);
         taken.emplace_back(copy.raw, copy.raw + copy.raw_len);
-        link::clear_command(link::tx_command, link::TX_SEND_FRAME);
+        link::clear_command(S().tx_command, link::TX_SEND_FRAME);
       }
       platform::sleep_ms(1);
     }
@@ -36,8 +36,8 @@ TEST_F(CommandsSendHandOver, TheTakerAlwaysSeesTheFrameOfThisSend) {
   for (int button : buttons) {
     build(button);
     built.push_back(editor_frame());
-    on_send(dialog);
-    for (int i = 0; i < 500 && link::tx_command.load() != 0; ++i) platform::sleep_ms(2);
+    on_send(dialog, S());
+    for (int i = 0; i < 500 && S().tx_command.load() != 0; ++i) platform::sleep_ms(2);
   }
   stop.store(true);
   taker.join();

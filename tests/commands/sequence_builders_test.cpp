@@ -30,10 +30,10 @@ Bytes expected_frame(uint8_t code, uint16_t seq, const std::string& text, bool w
 TEST_F(CommandsSequenceBuilders, TransferStartFrameGoesIntoItsStepAndShowsTheFile) {
   build(4151);  // Frame 1: Set Calibration File, seq 1
   const uint16_t seq = seq_no.load();
-  const int enc_len = build_transfer_start_frame(dialog, 2, "CAL_DATA.XML", 12345);
+  const int enc_len = build_transfer_start_frame(dialog, S(), 2, "CAL_DATA.XML", 12345);
   EXPECT_EQ(step_raw(2), expected_frame(0x0A, seq, "CAL_DATA.XML,12345"));
-  EXPECT_EQ(enc_len, link::seq_params[link::SEQ_ENC_LEN + 2].load());
-  EXPECT_EQ(link::seq_params[link::SEQ_RAW_LEN + 2].load(), 9 + 19);
+  EXPECT_EQ(enc_len, S().seq_params[link::SEQ_ENC_LEN + 2].load());
+  EXPECT_EQ(S().seq_params[link::SEQ_RAW_LEN + 2].load(), 9 + 19);
   EXPECT_EQ(text(IDC_TRANSFER_FILE_NAME), "CAL_DATA.XML");
   EXPECT_EQ(text(IDC_TRANSFER_FILE_SIZE), "12345");
   EXPECT_EQ(seq_no.load(), next_seq_no(seq));
@@ -48,7 +48,7 @@ TEST_F(CommandsSequenceBuilders, StatusFrameSendsTheNameUnchangedAndWhole) {
   const std::string name = "calibration_data_unit_0001.xml";
   build(4011);
   const uint16_t seq = seq_no.load();
-  build_status_frame(dialog, 3, name.c_str());
+  build_status_frame(dialog, S(), 3, name.c_str());
   EXPECT_EQ(step_raw(3), expected_frame(0x0B, seq, name));
   EXPECT_EQ(text(IDC_STATUS_FILE_NAME), name);
   EXPECT_EQ(text(IDC_DATA_FIRST), "*");  // slot 3 is not shown
@@ -57,22 +57,22 @@ TEST_F(CommandsSequenceBuilders, StatusFrameSendsTheNameUnchangedAndWhole) {
 TEST_F(CommandsSequenceBuilders, ReceiveFrameCarriesTheAnnouncedFile) {
   build(4141);
   const uint16_t seq = seq_no.load();
-  build_receive_frame(dialog, 2, "BUC_CAL.GZ", 4096);
+  build_receive_frame(dialog, S(), 2, "BUC_CAL.GZ", 4096);
   EXPECT_EQ(step_raw(2), expected_frame(0x0C, seq, "BUC_CAL.GZ,4096"));
 }
 
 TEST_F(CommandsSequenceBuilders, LatchResetRebuildsTheCurrentStep) {
   build(4091);
   const uint16_t seq = seq_no.load();
-  const int enc_len = build_latch_reset_frame(dialog, 1);
+  const int enc_len = build_latch_reset_frame(dialog, S(), 1);
   EXPECT_EQ(step_raw(1), expected_frame(0x09, seq, "", false));
-  EXPECT_EQ(enc_len, link::seq_params[link::SEQ_ENC_LEN + 1].load());
+  EXPECT_EQ(enc_len, S().seq_params[link::SEQ_ENC_LEN + 1].load());
 }
 
 TEST_F(CommandsSequenceBuilders, EncodedLengthCountsTheEscapes) {
   build(4011);
   const char name[] = "\xC0\xDB.BIN";
-  const int enc_len = build_status_frame(dialog, 2, name);
+  const int enc_len = build_status_frame(dialog, S(), 2, name);
   const Bytes raw = step_raw(2);
   size_t escaped = 0;
   for (size_t i = 0; i + 1 < raw.size(); ++i) escaped += (raw[i] == 0xC0 || raw[i] == 0xDB) ? 1 : 0;
@@ -84,7 +84,7 @@ TEST_F(CommandsSequenceBuilders, EncodedLengthCountsTheEscapes) {
 TEST_F(CommandsSequenceBuilders, TheEndCodeEntryIsTakenAsItStands) {
   build(4011);
   set(IDC_END_CODE, "7E");
-  build_latch_reset_frame(dialog, 2);
+  build_latch_reset_frame(dialog, S(), 2);
   const Bytes raw = step_raw(2);
   ASSERT_EQ(raw.size(), 9u);
   EXPECT_EQ(raw[8], 0x7E);
@@ -95,24 +95,24 @@ TEST_F(CommandsSequenceBuilders, StepsOutsideOneToFourAreRefused) {
   build(4011);
   const uint16_t seq = seq_no.load();
   const Bytes step1 = step_raw(1);
-  EXPECT_EQ(build_status_frame(dialog, 5, "X"), 0);
-  EXPECT_EQ(build_latch_reset_frame(dialog, 0), 0);
-  EXPECT_EQ(build_receive_frame(dialog, -1, "X", 1), 0);
+  EXPECT_EQ(build_status_frame(dialog, S(), 5, "X"), 0);
+  EXPECT_EQ(build_latch_reset_frame(dialog, S(), 0), 0);
+  EXPECT_EQ(build_receive_frame(dialog, S(), -1, "X", 1), 0);
   EXPECT_EQ(seq_no.load(), seq);
   EXPECT_EQ(step_raw(1), step1);
   // Step 4 exists; its table is that of slot 3.
-  const int enc_len = build_status_frame(dialog, 4, "K.BIN");
+  const int enc_len = build_status_frame(dialog, S(), 4, "K.BIN");
   EXPECT_GT(enc_len, 0);
   EXPECT_EQ(step_raw(4), expected_frame(0x0B, seq, "K.BIN"));
 }
 
 TEST_F(CommandsSequenceBuilders, ANullOrUnterminatedNameStaysInBounds) {
   build(4011);
-  EXPECT_GT(build_status_frame(dialog, 2, nullptr), 0);
+  EXPECT_GT(build_status_frame(dialog, S(), 2, nullptr), 0);
   EXPECT_EQ(data_field(step_raw(2)), with_nul(""));
   // A name with no terminator within any data field's reach is read no further.
   std::string long_name(400, 'N');
-  EXPECT_GT(build_status_frame(dialog, 2, long_name.c_str()), 0);
+  EXPECT_GT(build_status_frame(dialog, S(), 2, long_name.c_str()), 0);
   EXPECT_EQ(step_raw(2).size(), link::FRAME_MAX);
 }
 

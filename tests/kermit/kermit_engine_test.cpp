@@ -127,7 +127,7 @@ TEST_F(KermitEngineTest, RepeatedHeaderIsAnsweredAgainWithoutReopening) {
   ASSERT_EQ(deliver(*e, build_packet('F', 1, "A.GZ")), KR_OK);
   EXPECT_EQ(line.sent[2].back(), first_ack);
   EXPECT_EQ(e->k.state, R_ATTR);
-  EXPECT_FALSE(output_file_open());
+  EXPECT_FALSE(output_file_open(&e->k));
 }
 
 // A peer with short packets sees only part of our answer to its send-init;
@@ -361,7 +361,7 @@ TEST_F(KermitEngineSend, ZeroByteFile) {
   ASSERT_EQ(ack(*e), KR_DONE);
   EXPECT_EQ(types(1), (std::vector<char>{'S', 'F', 'A', 'Z', 'B'}));
   EXPECT_EQ(e->r.filesize, 0);
-  EXPECT_FALSE(input_file_open());
+  EXPECT_FALSE(input_file_open(&e->k));
 }
 
 TEST_F(KermitEngineSend, SendsTheChosenFileWithItsAttributes) {
@@ -452,7 +452,7 @@ TEST_F(KermitEngineSend, NameThatCannotGoWholeEndsTheTransferBeforeAnyData) {
     if (fits) {
       EXPECT_EQ(last(1).data, name);
     }
-    EXPECT_EQ(input_file_open(), fits) << name;
+    EXPECT_EQ(input_file_open(&e->k), fits) << name;
   }
 }
 
@@ -494,7 +494,7 @@ TEST_F(KermitEngineSend, ReceiverRefusesTheFile) {
   ASSERT_EQ(ack(*e, "N"), KR_OK);
   EXPECT_EQ(last(1).type, 'Z');
   EXPECT_EQ(last(1).data, "D");
-  EXPECT_FALSE(input_file_open());
+  EXPECT_FALSE(input_file_open(&e->k));
   ASSERT_EQ(ack(*e), KR_OK);
   EXPECT_EQ(e->r.file_outcome, KO_REFUSED);
   EXPECT_EQ(last(1).type, 'B');
@@ -561,11 +561,11 @@ TEST_F(KermitEngineSend, ErrorPacketsBothWays) {
   ack(*f, device_init);
   ack(*f, "DATA.BIN");
   ack(*f, "Y");
-  EXPECT_TRUE(input_file_open());
+  EXPECT_TRUE(input_file_open(&f->k));
   EXPECT_EQ(kermit_engine(KA_ERROR, &f->k, 0, 0, "Operator stop", &f->r), KR_DONE);
   EXPECT_EQ(last(1).type, 'E');
   EXPECT_EQ(last(1).data, "Operator stop");
-  EXPECT_FALSE(input_file_open());
+  EXPECT_FALSE(input_file_open(&f->k));
   EXPECT_EQ(f->r.peer_error, 0);  // our own error packet is not the peer's
 }
 

@@ -198,7 +198,7 @@ TEST_F(KermitFiles, AFolderCannotBeSent) {
   platform::make_folders(folder.file("dir"));
   e = make_engine(1, "DIR", folder.file("dir").c_str());
   EXPECT_EQ(openfile(k(), "DIR", 1), -1);
-  EXPECT_FALSE(input_file_open());
+  EXPECT_FALSE(input_file_open(k()));
 }
 
 }  // namespace

@@ -45,7 +45,6 @@ class KermitLine : public ::testing::Test {
   void TearDown() override {
     platform::serial_close(port);
     platform::set_serial_timeout_scale(100);
-    kermit_write_budget = 10;
   }
   int read(std::string* body = nullptr) {
     int n = readpkt(&k, buf, 94);
@@ -143,10 +142,10 @@ TEST_F(KermitLine, TxDataWritesTheWholePacketWithinTheBudget) {
   EXPECT_EQ(tx_data(&k, wire.data(), static_cast<int>(wire.size())), 0);
   EXPECT_EQ(pty.device_read(wire.size(), 500), bytes_of(wire));
   EXPECT_EQ(tx_data(&k, wire.data(), 0), 0);
-  kermit_write_budget = 1;  // the last allowed call completes the packet: success
+  k.write_budget = 1;  // the last allowed call completes the packet: success
   EXPECT_EQ(tx_data(&k, wire.data(), static_cast<int>(wire.size())), 0);
   EXPECT_EQ(pty.device_read(wire.size(), 500), bytes_of(wire));
-  kermit_write_budget = 0;
+  k.write_budget = 0;
   EXPECT_EQ(tx_data(&k, wire.data(), static_cast<int>(wire.size())), -1);
 }
 

@@ -12,12 +12,15 @@ namespace tessaril::kermit {
 namespace {
 
 TEST(KermitSetup, InstallsTheFixedChoicesAndInitialises) {
+  KermitInstance engine;
+  KermitState& kermit_state = engine.state;
+  const KermitBuffers& kermit_buffers = engine.buffers;
   kermit_state.bct = 3;
   kermit_state.file_binary = 0;
   kermit_state.line_parity = 1;
   kermit_state.cancel = 2;
   kermit_state.keep_partial = 0;
-  ASSERT_EQ(setup_kermit("CAL.XML", "/some/where/cal.xml", 7), KR_OK);
+  ASSERT_EQ(setup_kermit(engine, "CAL.XML", "/some/where/cal.xml", 7), KR_OK);
   const KermitState& k = kermit_state;
   EXPECT_EQ(k.bct, 1);
   EXPECT_EQ(k.file_binary, 1);
@@ -43,17 +46,20 @@ TEST(KermitSetup, InstallsTheFixedChoicesAndInitialises) {
   EXPECT_EQ(k.state, R_AWAIT_INIT);
   EXPECT_EQ(k.direction, 2);
   EXPECT_STREQ(k.version_text, "1.7");
-  EXPECT_EQ(kermit_result.result_state, R_AWAIT_INIT);
+  EXPECT_EQ(engine.result.result_state, R_AWAIT_INIT);
+  EXPECT_EQ(k.files, &engine.buffers.files);
 }
 
 TEST(KermitSetup, NameLongerThanTheBufferIsRefusedNotCut) {
+  KermitInstance engine;
+  const KermitBuffers& kermit_buffers = engine.buffers;
   std::string fits(39, 'N');
-  ASSERT_EQ(setup_kermit(fits.c_str(), "", 1), KR_OK);
+  ASSERT_EQ(setup_kermit(engine, fits.c_str(), "", 1), KR_OK);
   EXPECT_EQ(std::string(kermit_buffers.send_name_buf), fits);
   std::string too_long(40, 'L');
-  EXPECT_EQ(setup_kermit(too_long.c_str(), "", 1), -1);
+  EXPECT_EQ(setup_kermit(engine, too_long.c_str(), "", 1), -1);
   EXPECT_EQ(std::string(kermit_buffers.send_name_buf), fits);  // untouched
-  EXPECT_EQ(setup_kermit(nullptr, nullptr, 1), KR_OK);
+  EXPECT_EQ(setup_kermit(engine, nullptr, nullptr, 1), KR_OK);
   EXPECT_STREQ(kermit_buffers.send_name_buf, "");
 }
 

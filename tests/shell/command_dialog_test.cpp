@@ -28,6 +28,8 @@
 #include "status/status_codes.h"
 #include "support/line_pair.h"
 #include "support/temp_folder.h"
+#include "shell/port_dialog.h"
+#include "support/installed_session.h"
 #include "ui/headless/headless_backend.h"
 
 namespace tessaril::shell {
@@ -39,14 +41,13 @@ class ShellCommandDialog : public ::testing::Test {
  protected:
   void SetUp() override {
     ui::install_headless_backend();
-    link::reset_link_state();
+    S().reset();
     dialog = ui::create_test_dialog(command_dialog_template);
   }
   void TearDown() override {
     set_sequencer_sleep(nullptr);
-    link::command_dialog.store(platform::NO_DIALOG);
     ui::destroy_test_dialog(dialog);
-    link::reset_link_state();
+    S().reset();
   }
 
   std::string text(int id) { return platform::control_text(dialog, id); }
@@ -63,24 +64,25 @@ class ShellCommandDialog : public ::testing::Test {
   void open_line_port(const test::TempFolder& folder, const test::LinePair& line) {
     const std::string ini = folder.write("buc_setup.ini", test::route_com_port(1, line));
     std::string error;
-    ASSERT_TRUE(link::open_serial_port(1, 38400, 8, ini, error)) << error;
+    ASSERT_TRUE(link::open_serial_port(S(), 1, 38400, 8, ini, error)) << error;
   }
 
+  test::InstalledSession installed;
   platform::DialogHandle dialog = platform::NO_DIALOG;
 };
 
 TEST_F(ShellCommandDialog, OpeningShowsTheStartValues) {
   // What an earlier period left behind.
   commands::seq_no.store(500);
-  link::frame_slot.store(3);
+  S().frame_slot.store(3);
   std::strcpy(commands::frame_text[1].entry[40], "41");
   platform::set_control_text(dialog, IDC_DATA_FIRST + 3, "41");
 
   EXPECT_EQ(proc(platform::WM_INITDIALOG), 1);
 
-  EXPECT_EQ(link::command_dialog.load(), dialog);
+  EXPECT_EQ(shell::dialog_view().dialog(), dialog);
   EXPECT_EQ(commands::seq_no.load(), 1);
-  EXPECT_EQ(link::frame_slot.load(), 1);
+  EXPECT_EQ(S().frame_slot.load(), 1);
   for (int id : {IDC_RESULT_FRAME1, IDC_RESULT_FRAME2, IDC_RESULT_FRAME3, IDC_RESULT_KERMIT}) EXPECT_EQ(text(id), "*");
   for (int id : {IDC_WAIT_FRAME1, IDC_WAIT_KERMIT, IDC_KERMIT_TMO}) EXPECT_EQ(text(id), "100");
   for (int id = IDC_HEADER_FIRST; id <= IDC_HEADER_LAST; ++id) EXPECT_EQ(text(id), "00");
@@ -167,10 +169,10 @@ TEST_F(ShellCommandDialog, SendHandsFrameOneToTheSendThread) {
   proc(platform::WM_INITDIALOG);
   click(IDC_GET_FAULT_STATUS);
   EXPECT_EQ(on_command(dialog, IDC_SEND), 1);
-  EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
-  EXPECT_EQ(link::frame_slot.load(), 1);
+  EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
+  EXPECT_EQ(S().frame_slot.load(), 1);
   link::TxFrameCopy copy;
-  link::load_tx_frame(1, copy);
+  S().load_tx_frame(1, copy);
   const std::vector<uint8_t> expected{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xA9, 0x78, 0xC0};
   EXPECT_EQ(std::vector<uint8_t>(copy.raw, copy.raw + copy.raw_len), expected);
 }
@@ -181,7 +183,7 @@ TEST_F(ShellCommandDialog, EscAndTheCloseMessageLeaveTheDialogOpen) {
   EXPECT_EQ(proc(platform::WM_CLOSE), 0);
   EXPECT_EQ(proc(platform::WM_PAINT), 1);
   EXPECT_TRUE(ui::dialog_alive(dialog));
-  EXPECT_EQ(link::command_dialog.load(), dialog);
+  EXPECT_EQ(shell::dialog_view().dialog(), dialog);
 }
 
 TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
@@ -189,45 +191,47 @@ TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
   test::LinePair line;
   if (line.limits().no_line) GTEST_SKIP() << line.limits().no_line;
   open_line_port(folder, line);
-  ASSERT_NE(link::com_handle.load(), platform::INVALID_SERIAL);
+  ASSERT_NE(S().com_handle.load(), platform::INVALID_SERIAL);
   proc(platform::WM_INITDIALOG);
 
   click(IDC_GET_FAULT_STATUS);
   EXPECT_EQ(on_command(dialog, IDC_RETURN_TO_MENU), 1);
-  EXPECT_EQ(link::com_handle.load(), platform::INVALID_SERIAL);
+  EXPECT_EQ(S().com_handle.load(), platform::INVALID_SERIAL);
   const std::vector<ui::PostedMessage> posts = ui::take_posted_messages(dialog);
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(posts[0].message, link::WM_END_COMMAND_DIALOG);
 
   // A click queued behind it finds the port closed and does nothing.
   EXPECT_EQ(on_command(dialog, IDC_SEND), 0);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
   // A second "Return to Menu" is harmless.
   EXPECT_EQ(on_command(dialog, IDC_RETURN_TO_MENU), 0);
 
   // Events the threads posted meanwhile die with the dialog's queue.
-  link::link_events_pending = 2;
+  S().report_link_event(status::ST_CMD_SEND_OK, link::LinkEventKind::FrameWritten);
+  S().report_link_event(status::ST_CMD_SEND_OK, link::LinkEventKind::FrameWritten);
+  ASSERT_EQ(S().pending_events(), 2);
   EXPECT_EQ(proc(link::WM_END_COMMAND_DIALOG), 1);
   EXPECT_FALSE(ui::dialog_alive(dialog));
-  EXPECT_EQ(link::link_events_pending.load(), 0) << "nothing left to count a script's wait busy";
-  EXPECT_EQ(link::command_dialog.load(), platform::NO_DIALOG);
+  EXPECT_EQ(S().pending_events(), 0) << "nothing left to count a script's wait busy";
+  EXPECT_EQ(shell::dialog_view().dialog(), platform::NO_DIALOG);
 }
 
 TEST_F(ShellCommandDialog, ReturnToMenuFromAPortThatNeverOpenedLeavesNothingPending) {
-  ASSERT_EQ(link::com_handle.load(), platform::INVALID_SERIAL);
+  ASSERT_EQ(S().com_handle.load(), platform::INVALID_SERIAL);
   proc(platform::WM_INITDIALOG);
   // A short write was just answered with a resend of Frame 1.
   set_sequencer_sleep(no_pause);
-  link::frame_slot.store(2);
+  S().frame_slot.store(2);
   proc(link::WM_LINK_EVENT, status::ST_CMD_SEND_SIZE_ERR);
-  ASSERT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
+  ASSERT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
 
   EXPECT_EQ(click(IDC_RETURN_TO_MENU), 1);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
-  EXPECT_EQ(link::rx_command.load(), link::RX_IDLE);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().rx_command.load(), link::RX_IDLE);
   // The next short-write report finds the dialog closing and sends nothing.
   proc(link::WM_LINK_EVENT, status::ST_CMD_SEND_SIZE_ERR);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
 }
 
 TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork) {
@@ -238,7 +242,7 @@ TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork
   open_line_port(folder, line);
   proc(platform::WM_INITDIALOG);
   set_sequencer_sleep(no_pause);
-  ASSERT_TRUE(link::start_link_threads());
+  ASSERT_TRUE(link::start_link_threads(S()));
 
   click(IDC_GET_FAULT_STATUS);
   on_command(dialog, IDC_SEND);
@@ -251,31 +255,31 @@ TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork
   }
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(posts[0].wparam, status::ST_CMD_SEND_OK);
-  EXPECT_EQ(link::link_events_pending.load(), 1);
+  EXPECT_EQ(S().pending_events(), 1);
   proc(link::WM_LINK_EVENT, posts[0].wparam);
-  EXPECT_EQ(link::rx_command.load(), link::RX_AWAIT_ANSWER);
-  EXPECT_EQ(link::link_events_pending.load(), 0) << "the dialog counts an event out once it has handled it";
+  EXPECT_EQ(S().rx_command.load(), link::RX_AWAIT_ANSWER);
+  EXPECT_EQ(S().pending_events(), 0) << "the dialog counts an event out once it has handled it";
 
   // The device stays silent; the engineer leaves while the answer is awaited.
   const auto start = std::chrono::steady_clock::now();
   on_command(dialog, IDC_RETURN_TO_MENU);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
-  EXPECT_EQ(link::com_handle.load(), platform::INVALID_SERIAL);
-  EXPECT_EQ(link::rx_command.load(), link::RX_IDLE);
-  EXPECT_FALSE(link::receive_thread_busy());
-  EXPECT_FALSE(link::send_thread_busy());
+  EXPECT_EQ(S().com_handle.load(), platform::INVALID_SERIAL);
+  EXPECT_EQ(S().rx_command.load(), link::RX_IDLE);
+  EXPECT_FALSE(S().rx_busy.load());
+  EXPECT_FALSE(S().tx_busy.load());
   proc(link::WM_END_COMMAND_DIALOG);
-  link::stop_link_threads(platform::NO_DIALOG);
+  link::stop_link_threads(S());
   platform::set_serial_timeout_scale(100);
 }
 
 TEST_F(ShellCommandDialog, FatalNoticeIsShownOnceAndEndsEveryDialogThatGetsIt) {
-  status::reset_fatal_notice();
+  reset_fatal_notice();
   const size_t boxes_before = ui::message_boxes().size();
   proc(platform::WM_INITDIALOG);
   EXPECT_EQ(proc(1037), 0);
   EXPECT_FALSE(ui::dialog_alive(dialog));
-  EXPECT_EQ(link::command_dialog.load(), platform::NO_DIALOG);
+  EXPECT_EQ(shell::dialog_view().dialog(), platform::NO_DIALOG);
   ASSERT_EQ(ui::message_boxes().size(), boxes_before + 1);
   EXPECT_EQ(ui::message_boxes().back().owner, dialog);
   EXPECT_EQ(ui::message_boxes().back().flags, platform::MB_ICONWARNING);
@@ -311,11 +315,11 @@ TEST_F(ShellCommandDialog, ClicksAndTextsInAnyOrderNeverBreakTheDialog) {
     if (id == IDC_SEND && random() % 2) continue;  // Send sleeps 100 ms: keep the run short
     click(id);
     // No link threads run here; the words only have to stay meaningful.
-    const int32_t tx = link::tx_command.load();
+    const int32_t tx = S().tx_command.load();
     EXPECT_TRUE(tx == link::TX_IDLE || tx == link::TX_SEND_FRAME) << "after click " << id;
-    EXPECT_GE(link::frame_slot.load(), link::STEP_FIRST);
-    EXPECT_LE(link::frame_slot.load(), link::STEP_LAST);
-    EXPECT_LE(link::seq_params[link::SEQ_RAW_LEN + 1].load(), static_cast<int32_t>(link::FRAME_MAX));
+    EXPECT_GE(S().frame_slot.load(), link::STEP_FIRST);
+    EXPECT_LE(S().frame_slot.load(), link::STEP_LAST);
+    EXPECT_LE(S().seq_params[link::SEQ_RAW_LEN + 1].load(), static_cast<int32_t>(link::FRAME_MAX));
   }
   EXPECT_TRUE(ui::dialog_alive(dialog));
 }

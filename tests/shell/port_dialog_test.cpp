@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "link/link_state.h"
 #include "link/link_threads.h"
@@ -25,6 +27,7 @@
 #include "status/status_codes.h"
 #include "support/line_pair.h"
 #include "support/temp_folder.h"
+#include "support/installed_session.h"
 #include "ui/headless/headless_backend.h"
 
 namespace tessaril::shell {
@@ -43,20 +46,21 @@ bool eventually(Pred pred, int timeout_ms = 10000) {
   return true;
 }
 
-// Runs the port dialog on this thread while `driver` plays the user on another.
+// Runs the program's dialogs on this thread while `driver` plays the user on
+// another; the session exists while they run.
 template <typename Driver>
 void run_port_dialog(Driver driver) {
   ui::install_headless_backend();
   std::thread user(driver);
-  platform::run_dialog(port_dialog_template, platform::NO_DIALOG, port_dialog_proc, 0);
+  run_program(ProgramOptions{});
   user.join();
-  port_dialog.store(platform::NO_DIALOG);
 }
 
 struct Seen {
   std::string port_text;
   platform::Rect rect, area;
   bool threads_running = false;
+  bool threads_stopped_on_close = false;
   intptr_t escape_result = -1;
   bool alive_after_escape = false;
 };
@@ -70,11 +74,16 @@ Seen start_and_close() {
       seen.port_text = platform::control_text(d, IDC_PORT_NUMBER);
       seen.rect = platform::window_rect(d);
       seen.area = platform::work_area();
-      seen.threads_running = link::send_thread_running() && link::receive_thread_running();
+      seen.threads_running = S().tx_running.load() && S().rx_running.load();
       seen.escape_result = ui::send_message(d, platform::WM_COMMAND, IDC_ESCAPE, 0);
       seen.alive_after_escape = ui::dialog_alive(d);
     });
+    link::Session* session = nullptr;
+    ui::run_on_dialog_thread([&] { session = &S(); });
     platform::post_message(port_dialog.load(), platform::WM_CLOSE, 0, 0);
+    // The threads stop before the dialog ends (it then pauses 1 s), and the
+    // session lives until the dialog has ended.
+    seen.threads_stopped_on_close = eventually([&] { return !session->tx_running.load() && !session->rx_running.load(); });
   });
   return seen;
 }
@@ -93,9 +102,7 @@ TEST(ShellPortDialog, ShowsTheConfiguredPortCentredAndStopsTheThreadsOnClose) {
   EXPECT_TRUE(seen.threads_running);
   EXPECT_EQ(seen.escape_result, 0);  // Esc does nothing in this dialog
   EXPECT_TRUE(seen.alive_after_escape);
-  // Closing stopped both threads before the dialog ended.
-  EXPECT_FALSE(link::send_thread_running());
-  EXPECT_FALSE(link::receive_thread_running());
+  EXPECT_TRUE(seen.threads_stopped_on_close);
 }
 
 TEST(ShellPortDialog, PortOneWithoutConfigurationFile) {
@@ -107,30 +114,28 @@ TEST(ShellPortDialog, PortOneWithoutConfigurationFile) {
 TEST(ShellPortDialog, StartUpResetsWhatAnEarlierRunLeft) {
   test::TempFolder folder;
   test::ScopedCurrentFolder here(folder.path());
-  for (int k = 0; k < 5; ++k) link::step_wait_ticks(k).store(9);
-  link::rx_command.store(link::RX_AWAIT_ANSWER);
-  status::fatal_notice_shown.store(1);
-  status::log_date = 20991231;
-  status::status_table[300].code = 0;
-  int32_t waits = -1, rx = -1, fatal = -1, date = -1;
-  uint32_t last_code = 0;
+  (void)claim_fatal_notice();
+  int32_t waits = -1, rx = -1, date = -1;
+  bool fatal_claimable = false;
+  const status::StatusEntry* last = nullptr;
   run_port_dialog([&] {
     ASSERT_TRUE(ui::wait_for_dialog(10000));
     ui::run_on_dialog_thread([&] {
       waits = 0;
-      for (int k = 0; k < 5; ++k) waits += link::step_wait_ticks(k).load();
-      rx = link::rx_command.load();
-      fatal = status::fatal_notice_shown.load();
-      date = status::log_date;
-      last_code = status::status_table[300].code;
+      for (int k = 0; k < 5; ++k) waits += S().step_wait_ticks(k).load();
+      rx = S().rx_command.load();
+      date = S().log.date();
+      last = status::find_status(0x10880000u);
+      fatal_claimable = claim_fatal_notice();
     });
     platform::post_message(port_dialog.load(), platform::WM_CLOSE, 0, 0);
   });
   EXPECT_EQ(waits, 0);
   EXPECT_EQ(rx, link::RX_IDLE);
-  EXPECT_EQ(fatal, 0);
+  EXPECT_TRUE(fatal_claimable) << "the mark of an earlier notice is cleared";
   EXPECT_EQ(date, 20120101);
-  EXPECT_EQ(last_code, 0x10880000u);  // the status table is filled
+  ASSERT_NE(last, nullptr);  // the status table is filled
+  EXPECT_EQ(last->index, 300);
 }
 
 TEST(ShellPortDialog, PortNumberIsDecimalLowEightBits) {
@@ -219,7 +224,6 @@ TEST(ShellPortDialog, CloseAndEnterAreIgnoredWhileTheCommandDialogIsUp) {
   });
   EXPECT_TRUE(port_alive);
   EXPECT_EQ(later_top, first_command);
-  EXPECT_FALSE(link::send_thread_running());
   platform::set_serial_timeout_scale(100);
 }
 
@@ -231,9 +235,6 @@ TEST(ShellPortDialog, FatalNoticeShowsOnceAndEndsTheDialogAtOnce) {
     ASSERT_TRUE(ui::wait_for_dialog(10000));
     platform::post_message(ui::top_dialog(), WM_FATAL_NOTICE, 0, 0);
   });
-  // The notice does not stop the threads; the program's end does.
-  EXPECT_TRUE(link::send_thread_running());
-  link::stop_link_threads(port_dialog.load());
   std::vector<ui::MessageBoxRecord> boxes = ui::message_boxes();
   ASSERT_EQ(boxes.size(), boxes_before + 1);
   EXPECT_EQ(boxes.back().caption, platform::utf8_to_cp932("終了確認"));
@@ -264,6 +265,29 @@ TEST(ShellCenterWindow, CentresInTheWorkAreaTruncatingTowardZero) {
   // Far-off coordinates do not overflow.
   r = centered_rect({2000000000, 0, 2000000000, 0}, 0, 0);
   EXPECT_EQ(r.left, 2000000000);
+}
+
+TEST(ShellFatalNotice, OnlyTheFirstClaimShowsTheNotice) {
+  reset_fatal_notice();
+  EXPECT_TRUE(claim_fatal_notice());
+  EXPECT_FALSE(claim_fatal_notice()) << "a second notice shows no box";
+}
+
+TEST(ShellFatalNotice, RacingClaimsHaveOneWinner) {
+  for (int round = 0; round < 50; ++round) {
+    reset_fatal_notice();
+    std::atomic<int> winners{0};
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+      threads.emplace_back([&] {
+        while (!go.load()) std::this_thread::yield();
+        if (claim_fatal_notice()) ++winners;
+      });
+    go.store(true);
+    for (std::thread& t : threads) t.join();
+    ASSERT_EQ(winners.load(), 1) << "round " << round;
+  }
 }
 
 }  // namespace

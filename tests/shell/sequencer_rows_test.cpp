@@ -20,6 +20,7 @@
 #include "shell/layout_tables.h"
 #include "shell/sequencer.h"
 #include "status/status_codes.h"
+#include "support/installed_session.h"
 #include "ui/headless/headless_backend.h"
 
 namespace tessaril::shell {
@@ -39,33 +40,32 @@ class ShellSequencer : public ::testing::Test {
  protected:
   void SetUp() override {
     ui::install_headless_backend();
-    link::reset_link_state();
+    S().reset();
     dialog = ui::create_test_dialog(command_dialog_template);
     on_command_dialog_init(dialog);
-    link::set_transfer_file("CAL_DATA.XML", 12345, "/somewhere/cal_data.xml");
+    S().tx_file.set("CAL_DATA.XML", 12345, "/somewhere/cal_data.xml");
     set_rx_file("CAL_A.XML", 1234);
     pauses.clear();
     set_sequencer_sleep(record_pause);
   }
   void TearDown() override {
     set_sequencer_sleep(nullptr);
-    link::command_dialog.store(platform::NO_DIALOG);
     ui::destroy_test_dialog(dialog);
-    link::reset_link_state();
+    S().reset();
   }
 
   static void set_rx_file(const char* name, int32_t size) {
-    std::memset(link::rx_file_name, 0, sizeof link::rx_file_name);
-    std::strncpy(link::rx_file_name, name, sizeof link::rx_file_name - 1);
-    link::rx_file_size.store(size);
+    std::memset(S().rx_file_name, 0, sizeof S().rx_file_name);
+    std::strncpy(S().rx_file_name, name, sizeof S().rx_file_name - 1);
+    S().rx_file_size.store(size);
   }
 
   // Puts the sequence at `slot` with a frame just answered.
   static void at_step(int slot, int rsp_ok) {
-    link::frame_slot.store(slot);
-    link::tx_command.store(link::TX_IDLE);
-    link::rx_command.store(link::RX_IDLE);
-    link::rsp_ok.store(rsp_ok);
+    S().frame_slot.store(slot);
+    S().tx_command.store(link::TX_IDLE);
+    S().rx_command.store(link::RX_IDLE);
+    S().rsp_ok.store(rsp_ok);
   }
 
   intptr_t event(uint32_t code) { return command_dialog_proc(dialog, link::WM_LINK_EVENT, code, 3); }
@@ -76,7 +76,7 @@ class ShellSequencer : public ::testing::Test {
   // The raw frame stored in a step of the transmit buffers, decoded.
   static Frame stored(int step) {
     link::TxFrameCopy copy;
-    link::load_tx_frame(step, copy);
+    S().load_tx_frame(step, copy);
     Frame f;
     f.raw_len = copy.raw_len;
     if (copy.raw_len < 9) return f;
@@ -90,6 +90,7 @@ class ShellSequencer : public ::testing::Test {
     return f;
   }
 
+  test::InstalledSession installed;
   platform::DialogHandle dialog = platform::NO_DIALOG;
 };
 
@@ -98,9 +99,9 @@ TEST_F(ShellSequencer, FrameWrittenAndAnswersWithBitSevenClearAwaitTheAnswer) {
     at_step(2, 1);
     pauses.clear();
     EXPECT_EQ(event(code), 1);
-    EXPECT_EQ(link::rx_command.load(), link::RX_AWAIT_ANSWER) << std::hex << code;
-    EXPECT_EQ(link::frame_slot.load(), 2);
-    EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+    EXPECT_EQ(S().rx_command.load(), link::RX_AWAIT_ANSWER) << std::hex << code;
+    EXPECT_EQ(S().frame_slot.load(), 2);
+    EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
     EXPECT_EQ(pauses, std::vector<int64_t>{SEQUENCER_PAUSE_MS});
   }
 }
@@ -109,20 +110,20 @@ TEST_F(ShellSequencer, ShortWriteSendsFrameOneAgain) {
   for (uint32_t code : {status::ST_CMD_SEND_SIZE_ERR, status::ST_CMD_SEND_ERR, status::ST_CMD_SEND_OTHER_ERR}) {
     at_step(3, 1);
     event(code);
-    EXPECT_EQ(link::frame_slot.load(), 1) << std::hex << code;
-    EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
+    EXPECT_EQ(S().frame_slot.load(), 1) << std::hex << code;
+    EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
   }
 }
 
 TEST_F(ShellSequencer, AnswersToSingleFramesAndToTheStatusFrameEndTheSequence) {
   for (uint32_t code : {0x8Bu, 0xFDu, 0x81u, 0x94u, 0xFFu, 0x80u}) {
     at_step(3, 1);
-    link::tx_command.store(link::TX_SEND_FRAME);
+    S().tx_command.store(link::TX_SEND_FRAME);
     pauses.clear();
     event(code);
-    EXPECT_EQ(link::frame_slot.load(), 1) << std::hex << code;
-    EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
-    EXPECT_EQ(link::rx_command.load(), link::RX_IDLE);
+    EXPECT_EQ(S().frame_slot.load(), 1) << std::hex << code;
+    EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
+    EXPECT_EQ(S().rx_command.load(), link::RX_IDLE);
     EXPECT_EQ(pauses, std::vector<int64_t>{SEQUENCER_PAUSE_MS});
   }
 }
@@ -135,8 +136,8 @@ TEST_F(ShellSequencer, LatchResetRepeatsWhileTheCycleCountLasts) {
     at_step(1, 1);
     event(0x89);
     EXPECT_EQ(text(IDC_LATCH_CYCLE), counts[round]);
-    EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
-    EXPECT_EQ(link::frame_slot.load(), 1) << "the repeat stays in the same step";
+    EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
+    EXPECT_EQ(S().frame_slot.load(), 1) << "the repeat stays in the same step";
     const Frame f = stored(1);
     EXPECT_EQ(f.code, 0x09);
     EXPECT_EQ(f.seq, 7 + round) << "every repeat is a new frame";
@@ -144,7 +145,7 @@ TEST_F(ShellSequencer, LatchResetRepeatsWhileTheCycleCountLasts) {
   }
   at_step(1, 1);
   event(0x89);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
   EXPECT_EQ(text(IDC_LATCH_CYCLE), "0");
   EXPECT_EQ(pauses, std::vector<int64_t>(4, LATCH_RESET_PAUSE_MS));
 }
@@ -152,20 +153,20 @@ TEST_F(ShellSequencer, LatchResetRepeatsWhileTheCycleCountLasts) {
 TEST_F(ShellSequencer, LatchResetEndsOnAnUnsuccessfulAnswerOrACountOfZero) {
   platform::set_control_text(dialog, IDC_LATCH_CYCLE, "2");
   at_step(2, 0);
-  link::tx_command.store(link::TX_SEND_FRAME);
+  S().tx_command.store(link::TX_SEND_FRAME);
   event(0x89);
-  EXPECT_EQ(link::frame_slot.load(), 1);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().frame_slot.load(), 1);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
   EXPECT_EQ(text(IDC_LATCH_CYCLE), "2");
 
   // Count 0 (and whatever reads as 0 or less) stops without touching the step.
   for (const char* cycle : {"0", "abc", "", " -4", "-2147483649"}) {
     platform::set_control_text(dialog, IDC_LATCH_CYCLE, cycle);
     at_step(2, 1);
-    link::tx_command.store(link::TX_SEND_FRAME);
+    S().tx_command.store(link::TX_SEND_FRAME);
     event(0x89);
-    EXPECT_EQ(link::tx_command.load(), link::TX_IDLE) << cycle;
-    EXPECT_EQ(link::frame_slot.load(), 2) << cycle;
+    EXPECT_EQ(S().tx_command.load(), link::TX_IDLE) << cycle;
+    EXPECT_EQ(S().frame_slot.load(), 2) << cycle;
     EXPECT_EQ(text(IDC_LATCH_CYCLE), cycle);
   }
 }
@@ -175,7 +176,7 @@ TEST_F(ShellSequencer, AnOverlongCycleCountIsClampedNotOverflowed) {
   at_step(1, 1);
   event(0x89);
   EXPECT_EQ(text(IDC_LATCH_CYCLE), "2147483646");
-  EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
+  EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
 }
 
 TEST_F(ShellSequencer, StartFileTransferAnswerChoosesKermitOrStatusFrame) {
@@ -183,28 +184,28 @@ TEST_F(ShellSequencer, StartFileTransferAnswerChoosesKermitOrStatusFrame) {
   tick(IDC_CHAIN_KERMIT_SEND, false);
   at_step(2, 1);
   event(0x8A);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
-  EXPECT_EQ(link::frame_slot.load(), 2);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().frame_slot.load(), 2);
   tick(IDC_CHAIN_KERMIT_SEND, true);
 
   // Unsuccessful answer: end.
   at_step(2, 0);
   event(0x8A);
-  EXPECT_EQ(link::frame_slot.load(), 1);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().frame_slot.load(), 1);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
 
   // "Kermit Trns." ticked: the Kermit send of the transfer file.
   at_step(2, 1);
   event(0x8A);
-  EXPECT_EQ(link::tx_command.load(), link::TX_KERMIT_SEND);
-  EXPECT_EQ(link::frame_slot.load(), 2);
+  EXPECT_EQ(S().tx_command.load(), link::TX_KERMIT_SEND);
+  EXPECT_EQ(S().frame_slot.load(), 2);
 
   // Unticked: the status frame follows at once as the next step.
   tick(IDC_KERMIT_TRNS, false);
   at_step(1, 1);
   event(0x8A);
-  EXPECT_EQ(link::frame_slot.load(), 2);
-  EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
+  EXPECT_EQ(S().frame_slot.load(), 2);
+  EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
   EXPECT_EQ(text(IDC_RESULT_KERMIT), "---");
   EXPECT_EQ(text(IDC_STATUS_FILE_NAME), "CAL_DATA.XML");
   const Frame f = stored(2);
@@ -215,28 +216,28 @@ TEST_F(ShellSequencer, StartFileTransferAnswerChoosesKermitOrStatusFrame) {
 TEST_F(ShellSequencer, ReceiveFileAnswerChoosesKermitOrStatusFrame) {
   tick(IDC_CHAIN_KERMIT_RECV, false);
   at_step(2, 1);
-  link::tx_command.store(link::TX_SEND_FRAME);
+  S().tx_command.store(link::TX_SEND_FRAME);
   event(0x8C);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
-  EXPECT_EQ(link::frame_slot.load(), 2);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().frame_slot.load(), 2);
   tick(IDC_CHAIN_KERMIT_RECV, true);
 
   at_step(2, 0);
   event(0x8C);
-  EXPECT_EQ(link::frame_slot.load(), 1);
+  EXPECT_EQ(S().frame_slot.load(), 1);
 
   at_step(2, 1);
   event(0x8C);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
-  EXPECT_EQ(link::rx_command.load(), link::RX_KERMIT_RECEIVE);
-  EXPECT_EQ(link::frame_slot.load(), 2);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().rx_command.load(), link::RX_KERMIT_RECEIVE);
+  EXPECT_EQ(S().frame_slot.load(), 2);
 
   tick(IDC_KERMIT_TRNS, false);
   at_step(2, 1);
   event(0x8C);
-  EXPECT_EQ(link::frame_slot.load(), 3);
-  EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
-  EXPECT_EQ(link::rx_command.load(), link::RX_IDLE);
+  EXPECT_EQ(S().frame_slot.load(), 3);
+  EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
+  EXPECT_EQ(S().rx_command.load(), link::RX_IDLE);
   EXPECT_EQ(text(IDC_RESULT_KERMIT), "---");
   const Frame f = stored(3);
   EXPECT_EQ(f.code, 0x0B);
@@ -251,8 +252,8 @@ TEST_F(ShellSequencer, CalibrationAnnouncementAsksForTheAnnouncedFile) {
     tick(other, false);  // the other command's box plays no part
     at_step(1, 1);
     event(code);
-    EXPECT_EQ(link::frame_slot.load(), 2) << std::hex << code;
-    EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
+    EXPECT_EQ(S().frame_slot.load(), 2) << std::hex << code;
+    EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
     EXPECT_EQ(text(IDC_RECV_FILE_NAME), "CAL_A.XML");
     EXPECT_EQ(text(IDC_RECV_FILE_SIZE), "1234");
     const Frame f = stored(2);
@@ -262,22 +263,22 @@ TEST_F(ShellSequencer, CalibrationAnnouncementAsksForTheAnnouncedFile) {
     tick(box, false);
     at_step(1, 1);
     event(code);
-    EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
-    EXPECT_EQ(link::frame_slot.load(), 1);
+    EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
+    EXPECT_EQ(S().frame_slot.load(), 1);
     tick(box, true);
     tick(other, true);
 
     // A malformed announcement (rsp_ok 0) ends the sequence.
     at_step(2, 0);
     event(code);
-    EXPECT_EQ(link::frame_slot.load(), 1);
-    EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+    EXPECT_EQ(S().frame_slot.load(), 1);
+    EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
   }
 }
 
 TEST_F(ShellSequencer, AnAnnouncedNameWithoutTerminatorIsReadWithinItsBuffer) {
-  std::memset(link::rx_file_name, 'A', sizeof link::rx_file_name);
-  link::rx_file_size.store(-5);
+  std::memset(S().rx_file_name, 'A', sizeof S().rx_file_name);
+  S().rx_file_size.store(-5);
   at_step(1, 1);
   event(0x8E);
   EXPECT_EQ(text(IDC_RECV_FILE_NAME), std::string(link::FILE_NAME_CAPACITY - 1, 'A'));
@@ -289,8 +290,8 @@ TEST_F(ShellSequencer, AcceptedFileAnnouncementStartsTheTransfer) {
   for (uint32_t code : {0x8Fu, 0x90u}) {
     at_step(1, 1);
     event(code);
-    EXPECT_EQ(link::frame_slot.load(), 2);
-    EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
+    EXPECT_EQ(S().frame_slot.load(), 2);
+    EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
     const Frame f = stored(2);
     EXPECT_EQ(f.code, 0x0A) << std::hex << code;
     EXPECT_EQ(f.data, "CAL_DATA.XML,12345");
@@ -301,8 +302,8 @@ TEST_F(ShellSequencer, AcceptedFileAnnouncementStartsTheTransfer) {
     tick(box, false);
     at_step(1, 1);
     event(code);
-    EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
-    EXPECT_EQ(link::frame_slot.load(), 1);
+    EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
+    EXPECT_EQ(S().frame_slot.load(), 1);
     tick(box, true);
   }
 }
@@ -310,10 +311,10 @@ TEST_F(ShellSequencer, AcceptedFileAnnouncementStartsTheTransfer) {
 TEST_F(ShellSequencer, CompletedKermitSendWithoutNextStepEndsWithoutPause) {
   tick(IDC_SEND_FRAME2, false);
   at_step(1, 1);
-  link::tx_command.store(link::TX_KERMIT_SEND);
+  S().tx_command.store(link::TX_KERMIT_SEND);
   event(status::ST_KERMIT_SEND_OK);
-  EXPECT_EQ(link::frame_slot.load(), 1);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().frame_slot.load(), 1);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
   EXPECT_TRUE(pauses.empty());
 }
 
@@ -321,18 +322,18 @@ TEST_F(ShellSequencer, CompletedKermitSendHandsOverOnlyAfterTheSendPassEnds) {
   set_sequencer_sleep(nullptr);  // real polling against a real thread
   tick(IDC_SEND_FRAME3, true);
   at_step(2, 1);
-  link::tx_command.store(link::TX_KERMIT_SEND);
+  S().tx_command.store(link::TX_KERMIT_SEND);
   std::atomic<bool> cleared{false};
   // The send thread posts the ending first and clears its 7 a little later.
   std::thread pass_end([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
-    cleared.store(link::clear_command(link::tx_command, link::TX_KERMIT_SEND));
+    cleared.store(link::clear_command(S().tx_command, link::TX_KERMIT_SEND));
   });
   event(status::ST_KERMIT_SEND_OK);
   pass_end.join();
   EXPECT_TRUE(cleared.load()) << "the status frame's 1 was written over the 7 before the pass ended";
-  EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
-  EXPECT_EQ(link::frame_slot.load(), 3);
+  EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
+  EXPECT_EQ(S().frame_slot.load(), 3);
   const Frame f = stored(3);
   EXPECT_EQ(f.code, 0x0B);
   EXPECT_EQ(f.data, "CAL_DATA.XML");
@@ -342,10 +343,10 @@ TEST_F(ShellSequencer, WaitForTheSendPassIsBounded) {
   // A send thread that stopped never clears its 7: the frame goes all the same.
   tick(IDC_SEND_FRAME2, true);
   at_step(1, 1);
-  link::tx_command.store(link::TX_KERMIT_SEND);
+  S().tx_command.store(link::TX_KERMIT_SEND);
   event(status::ST_KERMIT_SEND_OK);
-  EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
-  EXPECT_EQ(link::frame_slot.load(), 2);
+  EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
+  EXPECT_EQ(S().frame_slot.load(), 2);
   const size_t polls = SEND_IDLE_WAIT_LIMIT_MS / SEND_IDLE_POLL_MS;
   ASSERT_EQ(pauses.size(), polls + 1);
   EXPECT_EQ(pauses.front(), SEND_IDLE_POLL_MS);
@@ -372,14 +373,14 @@ TEST_F(ShellSequencer, KermitFailuresAreReportedInTheStatusFrame) {
     // A failed send leaves its 7 in place until the end of its pass; the 1
     // written now survives that clear.
     at_step(2, 1);
-    if (c.code < status::ST_KERMIT_RECV_OK) link::tx_command.store(link::TX_KERMIT_SEND);
+    if (c.code < status::ST_KERMIT_RECV_OK) S().tx_command.store(link::TX_KERMIT_SEND);
     tick(IDC_SEND_FRAME3, true);
     pauses.clear();
     event(c.code);
     EXPECT_EQ(text(IDC_RESULT_KERMIT), c.word) << std::hex << c.code;
-    EXPECT_EQ(link::frame_slot.load(), 3);
-    EXPECT_EQ(link::tx_command.load(), link::TX_SEND_FRAME);
-    EXPECT_FALSE(link::clear_command(link::tx_command, link::TX_KERMIT_SEND));
+    EXPECT_EQ(S().frame_slot.load(), 3);
+    EXPECT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
+    EXPECT_FALSE(link::clear_command(S().tx_command, link::TX_KERMIT_SEND));
     const Frame f = stored(3);
     EXPECT_EQ(f.code, 0x0B);
     EXPECT_EQ(f.data, c.file);
@@ -391,8 +392,8 @@ TEST_F(ShellSequencer, KermitFailuresAreReportedInTheStatusFrame) {
     at_step(2, 1);
     pauses.clear();
     event(c.code);
-    EXPECT_EQ(link::frame_slot.load(), 1);
-    EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+    EXPECT_EQ(S().frame_slot.load(), 1);
+    EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
     EXPECT_EQ(text(IDC_RESULT_KERMIT), "SND_OK");
     EXPECT_TRUE(pauses.empty());
   }
@@ -403,12 +404,12 @@ TEST_F(ShellSequencer, KermitTimeoutsAndUnknownCodesChangeNothing) {
                         status::ST_ANS_RECV_OK, 0x100u, 0xFFFFFFFFu}) {
     platform::set_control_text(dialog, IDC_RESULT_KERMIT, "SND_OK");
     at_step(2, 1);
-    link::tx_command.store(link::TX_KERMIT_SEND);
+    S().tx_command.store(link::TX_KERMIT_SEND);
     pauses.clear();
     EXPECT_EQ(event(code), 1);
-    EXPECT_EQ(link::frame_slot.load(), 2) << std::hex << code;
-    EXPECT_EQ(link::tx_command.load(), link::TX_KERMIT_SEND);
-    EXPECT_EQ(link::rx_command.load(), link::RX_IDLE);
+    EXPECT_EQ(S().frame_slot.load(), 2) << std::hex << code;
+    EXPECT_EQ(S().tx_command.load(), link::TX_KERMIT_SEND);
+    EXPECT_EQ(S().rx_command.load(), link::RX_IDLE);
     EXPECT_EQ(text(IDC_RESULT_KERMIT), "SND_OK");
     EXPECT_TRUE(pauses.empty());
   }
@@ -419,10 +420,10 @@ TEST_F(ShellSequencer, ADeviceAnsweringOutOfOrderNeverDrivesTheSequencePastItsLa
   at_step(1, 1);
   std::vector<int> slots;
   for (int i = 0; i < 6; ++i) {
-    link::rsp_ok.store(1);
-    link::tx_command.store(link::TX_IDLE);
+    S().rsp_ok.store(1);
+    S().tx_command.store(link::TX_IDLE);
     event(0x8F);
-    slots.push_back(link::frame_slot.load());
+    slots.push_back(S().frame_slot.load());
   }
   EXPECT_EQ(slots, (std::vector<int>{2, 3, 4, 1, 2, 3}));
   EXPECT_EQ(stored(4).code, 0x0A) << "step 4 has buffers of its own";
@@ -430,15 +431,15 @@ TEST_F(ShellSequencer, ADeviceAnsweringOutOfOrderNeverDrivesTheSequencePastItsLa
   // Ending at the last step: no frame is built beyond it, nothing is sent.
   at_step(4, 1);
   tick(IDC_TRNS_TMO_ERR, true);  // box 5700 + 4
-  link::tx_command.store(link::TX_KERMIT_SEND);
+  S().tx_command.store(link::TX_KERMIT_SEND);
   event(status::ST_KERMIT_RECV_OK);
-  EXPECT_EQ(link::frame_slot.load(), 1);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().frame_slot.load(), 1);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
   at_step(4, 1);
   tick(IDC_KERMIT_TRNS, false);
   event(0x8A);
-  EXPECT_EQ(link::frame_slot.load(), 1);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().frame_slot.load(), 1);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
 }
 
 TEST_F(ShellSequencer, NotificationsAfterReturnToMenuAreDropped) {
@@ -448,9 +449,9 @@ TEST_F(ShellSequencer, NotificationsAfterReturnToMenuAreDropped) {
   pauses.clear();
   EXPECT_EQ(event(status::ST_CMD_SEND_OK), 1);
   EXPECT_EQ(event(0x8F), 1);
-  EXPECT_EQ(link::rx_command.load(), link::RX_IDLE);
-  EXPECT_EQ(link::tx_command.load(), link::TX_IDLE);
-  EXPECT_EQ(link::frame_slot.load(), 1);
+  EXPECT_EQ(S().rx_command.load(), link::RX_IDLE);
+  EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
+  EXPECT_EQ(S().frame_slot.load(), 1);
   EXPECT_TRUE(pauses.empty());
 }
 

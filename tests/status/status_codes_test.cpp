@@ -169,30 +169,5 @@ TEST(StatusResultWords, EachKermitOutcomeHasItsWord) {
     EXPECT_EQ(result_word(code), nullptr) << std::hex << code;
 }
 
-TEST(StatusFatalNotice, OnlyTheFirstClaimShowsTheNotice) {
-  reset_fatal_notice();
-  EXPECT_EQ(fatal_notice_shown.load(), 0);
-  EXPECT_TRUE(claim_fatal_notice());
-  EXPECT_EQ(fatal_notice_shown.load(), 1);
-  EXPECT_FALSE(claim_fatal_notice()) << "a second notice shows no box";
-}
-
-TEST(StatusFatalNotice, RacingClaimsHaveOneWinner) {
-  for (int round = 0; round < 50; ++round) {
-    reset_fatal_notice();
-    std::atomic<int> winners{0};
-    std::atomic<bool> go{false};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-      threads.emplace_back([&] {
-        while (!go.load()) std::this_thread::yield();
-        if (claim_fatal_notice()) ++winners;
-      });
-    go.store(true);
-    for (std::thread& t : threads) t.join();
-    ASSERT_EQ(winners.load(), 1) << "round " << round;
-  }
-}
-
 }  // namespace
 }  // namespace tessaril::status

@@ -1,25 +1,34 @@
-// The command log on real files in a temporary folder, with the headless
-// control store for the two traffic list boxes and a replaced clock.
+// The traffic of a session as its command dialog's view and its command log
+// show it: real files in a temporary folder, the headless control store for
+// the two traffic list boxes, and a replaced clock.
 #include "status/command_log.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "link/session.h"
 #include "platform/files.h"
+#include "shell/control_ids.h"
+#include "shell/session_view.h"
 #include "support/temp_folder.h"
 #include "ui/headless/headless_backend.h"
 
 namespace tessaril::status {
 namespace {
 
+using link::TrafficDirection;
+using link::TrafficForm;
 using platform::LocalTime;
+using shell::IDC_HEX_LIST;
+using shell::IDC_TEXT_LIST;
 using test::TempFolder;
 
 // The clock the log reads. Set only while no writer thread runs.
@@ -76,17 +85,28 @@ std::vector<std::string> list_lines(platform::DialogHandle dialog, int id) {
 // The settings as the port dialog hands them over; every change starts the
 // log afresh, as a new start of the program would.
 LogSettings test_settings;
+link::Session* session = nullptr;
 void set_log_folder(const std::string& folder) {
   test_settings.folder = folder;
-  init_command_log(test_settings);
+  session->log.configure(test_settings);
 }
 void set_file_max(int32_t n) {
   test_settings.file_max = n;
-  init_command_log(test_settings);
+  session->log.configure(test_settings);
 }
 void set_line_max(int32_t n) {
   test_settings.line_max = n;
-  init_command_log(test_settings);
+  session->log.configure(test_settings);
+}
+void log_send_hex(const uint8_t* bytes, size_t n) { session->report_traffic(TrafficDirection::Sent, TrafficForm::Hex, bytes, n); }
+void log_send_text(const uint8_t* bytes, size_t n) {
+  session->report_traffic(TrafficDirection::Sent, TrafficForm::DataField, bytes, n);
+}
+void log_recv_hex(const uint8_t* bytes, size_t n) {
+  session->report_traffic(TrafficDirection::Received, TrafficForm::Hex, bytes, n);
+}
+void log_recv_text(const uint8_t* bytes, size_t n) {
+  session->report_traffic(TrafficDirection::Received, TrafficForm::DataField, bytes, n);
 }
 
 class StatusCommandLog : public ::testing::Test {
@@ -94,6 +114,11 @@ class StatusCommandLog : public ::testing::Test {
   void SetUp() override {
     ui::install_headless_backend();
     dialog = ui::create_test_dialog(log_dialog);
+    own_session = std::make_unique<link::Session>();
+    session = own_session.get();
+    view = std::make_unique<shell::CommandDialogView>(*session);
+    session->subscribe(view.get());
+    view->attach(dialog);
     logs = dir.path() + "/logs/";
     test_settings = LogSettings{};
     set_log_folder(logs);
@@ -103,12 +128,15 @@ class StatusCommandLog : public ::testing::Test {
   void TearDown() override {
     platform::set_local_time_source(nullptr);
     ui::destroy_test_dialog(dialog);
+    session = nullptr;
   }
 
   // Writes one line through the hex builder, the clock advanced by one ms
   // first so that the lines sort in the order written.
-  void write_line(const std::string& text) { append_log_line(dialog, IDC_HEX_LIST, text); }
+  void write_line(const std::string& text) { session->report_note(text); }
 
+  std::unique_ptr<link::Session> own_session;
+  std::unique_ptr<shell::CommandDialogView> view;
   TempFolder dir;
   std::string logs;
   platform::DialogHandle dialog = platform::NO_DIALOG;
@@ -140,10 +168,10 @@ TEST(StatusLogLines, BuildersGiveTheLinesOfEachKind) {
 
 TEST_F(StatusCommandLog, EachBuilderFillsItsListBoxAndTheDaysFile) {
   std::vector<uint8_t> answer = {0x01, 0x01, 0x00, 0x01, 0x00, 0x01, 'K', 0x5A, 0x3C, 0xC0};
-  log_send_hex(dialog, empty_frame.data(), empty_frame.size());
-  log_send_text(dialog, empty_frame.data(), empty_frame.size());
-  log_recv_hex(dialog, answer.data(), answer.size());
-  log_recv_text(dialog, answer.data(), answer.size());
+  log_send_hex(empty_frame.data(), empty_frame.size());
+  log_send_text(empty_frame.data(), empty_frame.size());
+  log_recv_hex(answer.data(), answer.size());
+  log_recv_text(answer.data(), answer.size());
 
   EXPECT_EQ(list_lines(dialog, IDC_HEX_LIST),
             (std::vector<std::string>{"14:03:27.051 Rcv: 01 01 00 01 00 01 4B 5A 3C C0",
@@ -152,9 +180,9 @@ TEST_F(StatusCommandLog, EachBuilderFillsItsListBoxAndTheDaysFile) {
   EXPECT_EQ(list_lines(dialog, IDC_TEXT_LIST),
             (std::vector<std::string>{"14:03:27.051 Rcv:K", "14:03:27.051 Snd:"}));
 
-  EXPECT_EQ(log_path, platform::native_path(logs + "Clog20261206.txt"));
-  EXPECT_EQ(log_date, 20261206);
-  EXPECT_EQ(file_lines(log_path), (std::vector<std::string>{"14:03:27.051 Snd: 01 00 00 01 00 00 A9 78 C0",
+  EXPECT_EQ(session->log.path(), platform::native_path(logs + "Clog20261206.txt"));
+  EXPECT_EQ(session->log.date(), 20261206);
+  EXPECT_EQ(file_lines(session->log.path()), (std::vector<std::string>{"14:03:27.051 Snd: 01 00 00 01 00 00 A9 78 C0",
                                                             "14:03:27.051 Snd:",
                                                             "14:03:27.051 Rcv: 01 01 00 01 00 01 4B 5A 3C C0",
                                                             "14:03:27.051 Rcv:K"}));
@@ -174,7 +202,7 @@ TEST_F(StatusCommandLog, LinesEitherSideOfMidnightLandInTwoFiles) {
 TEST_F(StatusCommandLog, FirstLineCreatesTheFolderAndTodaysFileEvenOnTheStartDate) {
   logs = dir.path() + "/deep/er/cmd_log/";
   set_log_folder(logs);
-  set_clock(2012, 1, 1, 9, 0, 0, 0);  // the start value of log_date
+  set_clock(2012, 1, 1, 9, 0, 0, 0);  // the start value of session->log.date()
   write_line("Snd: first");
   EXPECT_EQ(file_lines(logs + "Clog20120101.txt"), std::vector<std::string>{"09:00:00.000 Snd: first"});
 }
@@ -182,7 +210,7 @@ TEST_F(StatusCommandLog, FirstLineCreatesTheFolderAndTodaysFileEvenOnTheStartDat
 TEST_F(StatusCommandLog, TheLongestFrameIsWrittenWhole) {
   std::vector<uint8_t> frame(599);
   for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i * 7);
-  log_send_hex(dialog, frame.data(), frame.size());
+  log_send_hex(frame.data(), frame.size());
   std::string expected = "14:03:27.051 Snd:";
   char hex[4];
   for (uint8_t b : frame) {
@@ -297,13 +325,16 @@ TEST_F(StatusCommandLog, AFolderThatCannotBeMadeLosesNothingFromTheListBox) {
   set_log_folder(dir.path() + "/plain/cmd_log/");
   for (int i = 0; i < 5; ++i) {
     set_clock(2026, 12, 6 + i, 12, 0, 0, 0);
-    log_send_hex(dialog, empty_frame.data(), empty_frame.size());
-    log_recv_text(dialog, empty_frame.data(), empty_frame.size());
+    log_send_hex(empty_frame.data(), empty_frame.size());
+    log_recv_text(empty_frame.data(), empty_frame.size());
   }
   EXPECT_EQ(platform::list_count(dialog, IDC_HEX_LIST), 5);
   EXPECT_EQ(platform::list_count(dialog, IDC_TEXT_LIST), 5);
   EXPECT_EQ(TempFolder::read(dir.file("plain")), "not a folder");
-  EXPECT_EQ(log_busy.load(), 0) << "the mark is released after a failed append";
+  // The lock is given back after a failed append: the next line gets it.
+  set_log_folder(logs);
+  write_line("Snd: after");
+  EXPECT_EQ(file_lines(logs + "Clog20261210.txt").size(), 1u);
 }
 
 TEST_F(StatusCommandLog, FolderWithBackslashesOrWithoutFinalSeparator) {
@@ -313,7 +344,7 @@ TEST_F(StatusCommandLog, FolderWithBackslashesOrWithoutFinalSeparator) {
 
   // The folder value is a prefix of the names, as the file's users know it.
   set_log_folder(dir.path() + "/bare");
-  init_command_log(test_settings);
+  session->log.configure(test_settings);
   write_line("Snd: prefix");
   EXPECT_EQ(file_lines(dir.path() + "/bareClog20261206.txt"), std::vector<std::string>{"14:03:27.051 Snd: prefix"});
 }
@@ -328,28 +359,15 @@ TEST_F(StatusCommandLog, FolderPathsLongerThanEightyCharacters) {
   while (deep.size() < length) deep += "/a_rather_long_folder_name";
   logs = deep + "/";
   set_log_folder(logs);
-  ASSERT_EQ(log_settings().folder, logs);
+  ASSERT_EQ(session->log.settings().folder, logs);
   ASSERT_TRUE(platform::make_folders(logs));
   for (int d = 1; d <= 8; ++d) dir.write(logs.substr(dir.path().size() + 1) + "Clog202611" + (d < 10 ? "0" : "") + std::to_string(d) + ".txt", "x\n");
 
   write_line("Snd: deep");
-  EXPECT_EQ(log_path, platform::native_path(logs + "Clog20261206.txt"));
-  EXPECT_EQ(file_lines(log_path), std::vector<std::string>{"14:03:27.051 Snd: deep"});
+  EXPECT_EQ(session->log.path(), platform::native_path(logs + "Clog20261206.txt"));
+  EXPECT_EQ(file_lines(session->log.path()), std::vector<std::string>{"14:03:27.051 Snd: deep"});
   EXPECT_FALSE(exists(logs + "Clog20261101.txt"));
   EXPECT_TRUE(exists(logs + "Clog20261102.txt"));
-}
-
-TEST_F(StatusCommandLog, AWriterWaitsForTheBusyMark) {
-  log_busy.store(1);
-  std::thread writer([this] { log_recv_hex(dialog, empty_frame.data(), empty_frame.size()); });
-  // The list box is served outside the mark; the file waits for it.
-  while (platform::list_count(dialog, IDC_HEX_LIST) == 0) std::this_thread::yield();
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_FALSE(exists(logs + "Clog20261206.txt"));
-  log_busy.store(0);
-  writer.join();
-  EXPECT_EQ(file_lines(logs + "Clog20261206.txt").size(), 1u);
-  EXPECT_EQ(log_busy.load(), 0);
 }
 
 TEST_F(StatusCommandLog, TwoThreadsWritingAtOnceNeverMixTheirLines) {
@@ -358,8 +376,8 @@ TEST_F(StatusCommandLog, TwoThreadsWritingAtOnceNeverMixTheirLines) {
   std::vector<uint8_t> other(200, 0x5C);
   auto writer = [this](const std::vector<uint8_t>* bytes, bool send) {
     for (int i = 0; i < per_thread; ++i) {
-      if (send) log_send_hex(dialog, bytes->data(), bytes->size());
-      else log_recv_hex(dialog, bytes->data(), bytes->size());
+      if (send) log_send_hex(bytes->data(), bytes->size());
+      else log_recv_hex(bytes->data(), bytes->size());
     }
   };
   std::thread a(writer, &big, true);
