@@ -12,6 +12,7 @@
 
 #include "commands/builders.h"
 #include "commands/frame_editor.h"
+#include "commands/frame_presenter.h"
 #include "commands/product_id.h"
 #include "link/kermit_switches.h"
 #include "link/transfer_file.h"
