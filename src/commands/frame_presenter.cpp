@@ -1,8 +1,8 @@
 #include "commands/frame_presenter.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "commands/control_ids.h"
 #include "commands/control_text.h"
@@ -39,9 +39,7 @@ void set_byte_text(DialogHandle dialog, int id, uint8_t byte) {
 }
 
 void set_decimal(DialogHandle dialog, int id, size_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%zu", value);
-  platform::set_control_text(dialog, id, text);
+  platform::set_control_text(dialog, id, std::to_string(value));
 }
 
 // Header position k: the edit 1401 + k, which runs on into the data entries
