@@ -16,6 +16,7 @@
 
 #include "fuzz_check.h"
 #include "link/answer_check.h"
+#include "link/session.h"
 #include "link/frame_codec.h"
 #include "status/command_log.h"
 #include "status/status_codes.h"
@@ -89,7 +90,9 @@ Read check_read(const uint8_t* bytes, size_t count) {
   std::memcpy(received.get(), bytes, count);
   std::unique_ptr<uint8_t[]> decoded(new uint8_t[count]);  // the documented size: as many as were read
   const int n = static_cast<int>(count);
-  const link::AnswerLength a = link::check_answer_length(received.get(), n, decoded.get());
+  // The "Rcv:" lines go to a folder that cannot exist: no files pile up.
+  static link::Session session(status::LogSettings{"/dev/null/tessaril-fuzz/", 7, 1000});
+  const link::AnswerLength a = link::check_answer_length(session, received.get(), n, decoded.get());
   FUZZ_CHECK(a.status == status::ST_ANS_RECV_OK || a.status == status::ST_ANS_RECV_SIZE_ERR, "a receive status");
   Read r{a, {}};
   if (n < static_cast<int>(link::FRAME_OVERHEAD)) {
@@ -109,13 +112,6 @@ Read check_read(const uint8_t* bytes, size_t count) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The "Rcv:" lines go to a folder that cannot exist: no files pile up.
-  static const bool quiet = [] {
-    status::init_command_log(status::LogSettings{"/dev/null/tessaril-fuzz/", 7, 1000});
-    return true;
-  }();
-  (void)quiet;
-
   Input in{data, size};
   const int cuts = in.take() % 4;
   std::vector<size_t> at;

@@ -8,6 +8,7 @@
 #include "commands/control_text.h"
 #include "commands/entry_text.h"
 #include "commands/frame_editor.h"
+#include "commands/frame_presenter.h"
 #include "commands/product_id.h"
 #include "link/frame_codec.h"
 #include "link/link_state.h"
@@ -27,35 +28,10 @@ constexpr int TEMPERATURE_CHARS = 6;        // 1281, 1282, 1283
 constexpr const char* WAIT_BLANK = " ";
 constexpr const char* KERMIT_TMO_DEFAULT = "1000";
 
-void set_hex(DialogHandle dialog, int id, uint8_t byte) { platform::set_control_text(dialog, id, entry_text(byte).text); }
-
 void set_decimal(DialogHandle dialog, int id, long value) {
   char text[24];
   std::snprintf(text, sizeof text, "%ld", value);
   platform::set_control_text(dialog, id, text);
-}
-
-// Header entries 0..5 and the size fields for a command with n data bytes,
-// then seq_no advances. The end code entry is left alone.
-void write_header(DialogHandle dialog, uint8_t code, int n) {
-  const uint16_t seq = take_seq_no();
-  const uint16_t len = static_cast<uint16_t>(n);
-  uint8_t header[link::FRAME_HEADER];
-  header[0] = code;
-  if (is_extended_code(code)) {
-    header[1] = EXT_HEADER_TAG;
-    header[2] = static_cast<uint8_t>((n + 6) & 0xFF);
-    header[3] = HEADER_TAG;
-  } else {
-    header[1] = HEADER_TAG;
-    header[2] = static_cast<uint8_t>(seq >> 8);
-    header[3] = static_cast<uint8_t>(seq & 0xFF);
-  }
-  header[4] = static_cast<uint8_t>(len >> 8);
-  header[5] = static_cast<uint8_t>(len & 0xFF);
-  for (int k = 0; k < static_cast<int>(link::FRAME_HEADER); ++k) set_hex(dialog, IDC_HEADER_FIRST + k, header[k]);
-  set_decimal(dialog, IDC_HEADER_SIZE, static_cast<long>(link::FRAME_HEADER));
-  set_decimal(dialog, IDC_DATA_SIZE, n);
 }
 
 void set_waits(DialogHandle dialog, const char* w1, const char* w2) {
@@ -131,18 +107,14 @@ std::string bounded_name(const char* name) {
   return name ? std::string(name, strnlen(name, static_cast<size_t>(DATA_CAPACITY))) : std::string();
 }
 
-// Steps 3-6 of every sequence builder: header, data and CRC into the editor,
-// then the frame read back and stored in step slot. Returns the encoded length.
-int build_sequence_frame(DialogHandle dialog, link::Session& s, int slot, uint8_t code, const std::string& text,
-                         bool with_data) {
-  const int n = with_data ? static_cast<int>(text.size()) + 1 : 0;
-  write_header(dialog, code, n);
-  fill_data_fields(dialog, text.c_str(), slot, n);
-  uint8_t raw[link::FRAME_MAX];
-  const int raw_len = read_editor_frame(dialog, slot, raw, static_cast<int>(link::FRAME_HEADER), n, true, true);
+// The frame shown in the editor with slot's table, and its bytes stored in
+// step slot. Returns the encoded length.
+int show_and_store(DialogHandle dialog, link::Session& s, int slot, const Frame& frame) {
+  show_frame(dialog, slot, frame, EndCodeEntry::Keep);
+  const std::vector<uint8_t> raw = frame_bytes(frame);
   uint8_t enc[link::FRAME_ENC_MAX];
-  const int enc_len = static_cast<int>(link::rfc1055_encode(raw, static_cast<size_t>(raw_len), enc));
-  s.store_tx_frame(slot, raw, raw_len, enc, enc_len);
+  const int enc_len = static_cast<int>(link::rfc1055_encode(raw.data(), raw.size(), enc));
+  s.store_tx_frame(slot, raw.data(), static_cast<int>(raw.size()), enc, enc_len);
   return enc_len;
 }
 
@@ -171,17 +143,6 @@ std::string upcase_name(std::string_view text) {
     if (b >= 0x60 && b <= 0x7F) ch = static_cast<char>(b - 0x20);
   }
   return out;
-}
-
-void fill_header_fields(DialogHandle dialog, uint8_t code, int n) {
-  write_header(dialog, code, n);
-  platform::set_control_text(dialog, IDC_END_CODE, "C0");
-}
-
-void build_plain_command(DialogHandle dialog, int slot, uint8_t code) {
-  if (slot == 1) preset_plain(dialog);
-  fill_header_fields(dialog, code, 0);
-  fill_data_fields(dialog, "", slot, 0);
 }
 
 void apply_preset(DialogHandle dialog, const CommandEntry& e) {
@@ -263,22 +224,17 @@ bool build_command_for_button(DialogHandle dialog, link::Session& s, int button_
   const CommandEntry* e = find_command(button_id);
   if (!e) return false;
   clear_frame_text();
-  if (e->source == DataSource::None) {
-    build_plain_command(dialog, 1, e->code);
-    if (e->preset != Preset::Plain) apply_preset(dialog, *e);
-    return true;
-  }
+  // A command without data starts from the plain preset whatever its own.
+  if (e->source == DataSource::None) preset_plain(dialog);
   apply_preset(dialog, *e);
   const std::string text = command_data_text(dialog, s, *e);
-  const int n = static_cast<int>(text.size()) + 1;
-  fill_header_fields(dialog, e->code, n);
-  fill_data_fields(dialog, text.c_str(), 1, n);
+  show_frame(dialog, 1, command_frame(*e, text, take_seq_no()), EndCodeEntry::Write);
   return true;
 }
 
 int build_latch_reset_frame(DialogHandle dialog, link::Session& s, int slot) {
   if (!step_slot_ok(slot)) return 0;
-  return build_sequence_frame(dialog, s, slot, CODE_RESET_STATUS_LATCH, std::string(), false);
+  return show_and_store(dialog, s, slot, latch_reset_frame(take_seq_no(), editor_end_code(dialog)));
 }
 
 int build_transfer_start_frame(DialogHandle dialog, link::Session& s, int slot, const char* file_name, int32_t file_size) {
@@ -286,19 +242,19 @@ int build_transfer_start_frame(DialogHandle dialog, link::Session& s, int slot, 
   const std::string name = bounded_name(file_name);
   platform::set_control_text(dialog, IDC_TRANSFER_FILE_NAME, name);
   set_decimal(dialog, IDC_TRANSFER_FILE_SIZE, file_size);
-  return build_sequence_frame(dialog, s, slot, CODE_START_FILE_TRANSFER, name + "," + std::to_string(file_size), true);
+  return show_and_store(dialog, s, slot, transfer_start_frame(take_seq_no(), name, file_size, editor_end_code(dialog)));
 }
 
 int build_status_frame(DialogHandle dialog, link::Session& s, int slot, const char* file_name) {
   if (!step_slot_ok(slot)) return 0;
   const std::string name = bounded_name(file_name);
   platform::set_control_text(dialog, IDC_STATUS_FILE_NAME, name);
-  return build_sequence_frame(dialog, s, slot, CODE_KERMIT_STATUS, name, true);
+  return show_and_store(dialog, s, slot, status_frame(take_seq_no(), name, editor_end_code(dialog)));
 }
 
 int build_receive_frame(DialogHandle dialog, link::Session& s, int slot, const char* file_name, int32_t file_size) {
   if (!step_slot_ok(slot)) return 0;
-  return build_sequence_frame(dialog, s, slot, CODE_RECEIVE_FILE, bounded_name(file_name) + "," + std::to_string(file_size), true);
+  return show_and_store(dialog, s, slot, receive_frame(take_seq_no(), bounded_name(file_name), file_size, editor_end_code(dialog)));
 }
 
 }  // namespace tessaril::commands

@@ -3,18 +3,19 @@
 //
 // How it works: a button builder clears the editor's slot tables, presets the
 // sequence controls as its row of the catalogue says (command_table.h), reads
-// its inputs up to their read limits into one data text, and writes the
-// frame into the editor: header entries, size fields, end code, data entries
-// and CRC entries. Nothing is sent; "Send" does that. Every data text is sent
-// with its terminating NUL, so the data length is the text length + 1.
+// its inputs up to their read limits into one data text, builds the frame
+// from row, text and the current `seq_no` (command_frames.h) and shows it in
+// the editor (frame_presenter.h). Nothing is sent; "Send" sends what the
+// edits then hold. Every data text is sent with its terminating NUL, so the
+// data length is the text length + 1.
 //
-// A sequence builder writes the header and the data of its command into
-// slot s (the header into the visible header entries, the data into slot s's
-// table), reads the finished frame back and stores it, raw and encoded, in
-// step s of the transmit buffers; it returns the encoded length. The caller
-// then writes the command word.
+// A sequence builder builds its command's frame the same way, with the END
+// code the editor's entry holds, shows it (the header in the visible header
+// entries, the data in slot s's table) and stores the frame's bytes, raw and
+// encoded, in step s of the transmit buffers; it returns the encoded length.
+// The caller then writes the command word.
 //
-// Every builder writes the header with the current `seq_no` and advances it;
+// Every builder takes the current `seq_no` for the header and advances it;
 // after 0xFFFF comes 1, so 0 never appears.
 //
 // Everything here runs on the dialog thread.
@@ -25,16 +26,12 @@
 #include <string>
 #include <string_view>
 
+#include "commands/command_frames.h"
 #include "commands/command_table.h"
 #include "commands/sequence_builders.h"
 #include "platform/controls.h"
 
 namespace tessaril::commands {
-
-// Byte 1 of a standard header and byte 3 of an extended one.
-inline constexpr uint8_t HEADER_TAG = 0x00;
-// Byte 1 of an extended header.
-inline constexpr uint8_t EXT_HEADER_TAG = 0x10;
 
 // The frame sequence number; the command dialog sets it to 1 when it opens.
 inline std::atomic<uint16_t> seq_no{1};
@@ -49,14 +46,6 @@ uint16_t take_seq_no();
 // every other byte stays. In place up to the terminator.
 void upcase_name(char* text);
 std::string upcase_name(std::string_view text);
-
-// Header entries, end code "C0", header size "6" and data size n (decimal)
-// for a command with n data bytes; advances seq_no.
-void fill_header_fields(platform::DialogHandle dialog, uint8_t code, int n);
-
-// A command without data into slot (the plain preset applied for slot 1);
-// the caller has cleared the slot tables. Advances seq_no.
-void build_plain_command(platform::DialogHandle dialog, int slot, uint8_t code);
 
 // The builder of a command button: false (and nothing touched) when
 // button_id is not a command button.

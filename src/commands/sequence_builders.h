@@ -1,12 +1,14 @@
 // The four builders the command dialog's sequencer calls when a command
 // sequence advances (the button builders are in builders.h).
 //
-// How it works: a sequence builder writes its command's header into the
-// visible header entries, its data into the table of slot s, recomputes the
-// CRC entries, reads the finished frame back and stores it, raw and encoded,
-// in step s of the session's transmit buffers under their lock. It does not clear the
-// tables, touch the sequence controls or set the end code entry. The caller
-// writes the command word afterwards. Each advances `seq_no`.
+// How it works: a sequence builder builds its command's frame with the
+// current `seq_no` and the END code the editor's entry holds (the frames
+// without a dialog are in command_frames.h), shows it in the editor (the
+// header in the visible header entries, the data in the table of slot s) and
+// stores its bytes, raw and encoded, in step s of the session's transmit
+// buffers under their lock. It does not clear the tables, touch the sequence controls or
+// set the end code entry. The caller writes the command word afterwards.
+// Each advances `seq_no`.
 #pragma once
 
 #include <cstdint>

@@ -12,6 +12,7 @@
 
 #include "commands/builders.h"
 #include "commands/frame_editor.h"
+#include "commands/frame_presenter.h"
 #include "commands/product_id.h"
 #include "link/link_state.h"
 #include "link/session.h"
