@@ -67,9 +67,9 @@ count_in_tests "$clock_re"
 
 if [ "$suite" = yes ]; then
   echo
-  echo "== test suite: ctest --test-dir $build -j2 (load average before: $(load))"
+  echo "== test suite: ctest --test-dir $build -j2 --timeout 300 (load average before: $(load))"
   start=$EPOCHREALTIME
-  ctest --test-dir "$build" -j2 >"$build/session_figures_ctest.log" 2>&1 && status=0 || status=$?
+  ctest --test-dir "$build" -j2 --timeout 300 >"$build/session_figures_ctest.log" 2>&1 && status=0 || status=$?
   end=$EPOCHREALTIME
   grep -E 'tests passed|Total Test time' "$build/session_figures_ctest.log" | sed 's/^/  /'
   awk -v a="$start" -v b="$end" -v s="$status" 'BEGIN { printf "  wall time %.1f s, exit status %d\n", b - a, s }'
