@@ -21,8 +21,8 @@ class LinkAnswerTest : public LinkTest {
   // Runs check and validation as the receive thread does; returns the status.
   uint32_t receive(const Bytes& wire) {
     Bytes decoded(wire.size() + 1);
-    AnswerLength a = check_answer_length(wire.data(), static_cast<int>(wire.size()), decoded.data());
-    if (a.status == 0x200001) validate_answer(decoded.data(), a.length);
+    AnswerLength a = check_answer_length(session, wire.data(), static_cast<int>(wire.size()), decoded.data());
+    if (a.status == 0x200001) validate_answer(session, decoded.data(), a.length);
     last_length = a.length;
     return a.status;
   }
@@ -30,13 +30,13 @@ class LinkAnswerTest : public LinkTest {
 };
 
 TEST_F(LinkAnswerTest, AGoodAnswerIsShownPostedAndLogged) {
-  frame_slot = 1;
-  rx_command = RX_AWAIT_ANSWER;
+  session.frame_slot = 1;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   Bytes answer = make_frame(0x81, 0x08, 1, text_bytes("OK"));
   EXPECT_EQ(receive(encode(answer)), 0x200001u);
   EXPECT_EQ(result(1), "RSP=Success(0x01)");
-  EXPECT_EQ(rsp_ok.load(), 1);
-  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  EXPECT_EQ(session.rsp_ok.load(), 1);
+  EXPECT_EQ(session.rx_command.load(), RX_IDLE);
   ui::PostedMessage m{};
   ASSERT_TRUE(next_post(m, 100));
   EXPECT_EQ(m.message, 1034u);
@@ -93,10 +93,10 @@ TEST_F(LinkAnswerTest, ResponseCodesAndTheirTexts) {
       {0x81, 0xF0, "RSP=unimplemented cmd(0x1E)", 0}, {0x81, 0xF8, "RSP=unrecognized cmd(0x1F)", 0},
   };
   for (const Row& row : rows) {
-    rsp_ok = 1 - row.ok;
+    session.rsp_ok = 1 - row.ok;
     EXPECT_EQ(receive(make_frame(row.code, row.status, 7, {})), 0x200001u);
     EXPECT_EQ(result(1), row.text) << int(row.status);
-    EXPECT_EQ(rsp_ok.load(), row.ok) << int(row.status);
+    EXPECT_EQ(session.rsp_ok.load(), row.ok) << int(row.status);
   }
 }
 
@@ -118,12 +118,12 @@ TEST_F(LinkAnswerTest, ExtendedAnswersCarryTheirStatusAtOffsetThree) {
 }
 
 TEST_F(LinkAnswerTest, ABadCrcIsReportedNotDropped) {
-  frame_slot = 2;
-  rsp_ok = 1;
+  session.frame_slot = 2;
+  session.rsp_ok = 1;
   EXPECT_EQ(receive(encode(with_bad_crc(make_frame(0x84, 0x08, 3, {1, 2, 3})))), 0x200001u);
   EXPECT_EQ(result(2), "CRC_NG");
   EXPECT_EQ(result(1), "*");
-  EXPECT_EQ(rsp_ok.load(), 0);
+  EXPECT_EQ(session.rsp_ok.load(), 0);
   ui::PostedMessage m{};
   ASSERT_TRUE(next_post(m, 100));
   EXPECT_EQ(m.wparam, 0x84u);
@@ -151,22 +151,22 @@ TEST_F(LinkAnswerTest, FileAnnouncements) {
       {".gz,5", true, ".GZ", 5, 1},
   };
   for (const Announcement& row : rows) {
-    rsp_ok = 1;
+    session.rsp_ok = 1;
     Bytes data = text_bytes(row.field);
     if (row.terminated) data.push_back(0);
     receive(make_frame(0x8E, 0x08, 1, data));
-    EXPECT_STREQ(rx_file_name, row.name) << row.field;
+    EXPECT_STREQ(session.rx_file_name, row.name) << row.field;
     if (row.size >= 0) {
-      EXPECT_EQ(rx_file_size.load(), row.size) << row.field;
+      EXPECT_EQ(session.rx_file_size.load(), row.size) << row.field;
     }
-    EXPECT_EQ(rsp_ok.load(), row.ok) << row.field;
+    EXPECT_EQ(session.rsp_ok.load(), row.ok) << row.field;
   }
   // A zero or another control byte inside the name: the suffix check would
   // pass while the host went on to ask for "A". 0x9F becomes DEL once upper-cased.
   for (uint8_t control : {0x00, 0x01, 0x0A, 0x1F, 0x7F, 0x9F}) {
-    rsp_ok = 1;
+    session.rsp_ok = 1;
     receive(make_frame(0x8E, 0x08, 1, {'A', control, '.', 'X', 'M', 'L', ',', '1', 0}));
-    EXPECT_EQ(rsp_ok.load(), 0) << int(control);
+    EXPECT_EQ(session.rsp_ok.load(), 0) << int(control);
   }
 }
 
@@ -174,16 +174,16 @@ TEST_F(LinkAnswerTest, TheAnnouncementIsReadOnlyInsideTheDataField) {
   // "a.xml,12" without its zero: the CRC and END that follow must not be
   // taken for digits or for the terminator.
   receive(make_frame(0xF9, 0, 0, text_bytes("a.xml,12")));
-  EXPECT_STREQ(rx_file_name, "A.XML");
-  EXPECT_EQ(rsp_ok.load(), 0);
+  EXPECT_STREQ(session.rx_file_name, "A.XML");
+  EXPECT_EQ(session.rsp_ok.load(), 0);
   // An earlier, longer answer left bytes in the buffer; the short one that
   // follows must not read them.
   Bytes buffer(64, '7');
   Bytes short_answer = make_frame(0x8E, 0x08, 1, text_bytes("b.gz,"));
   std::memcpy(buffer.data(), short_answer.data(), short_answer.size());
-  validate_answer(buffer.data(), static_cast<int>(short_answer.size()));
-  EXPECT_STREQ(rx_file_name, "B.GZ");
-  EXPECT_EQ(rsp_ok.load(), 0);
+  validate_answer(session, buffer.data(), static_cast<int>(short_answer.size()));
+  EXPECT_STREQ(session.rx_file_name, "B.GZ");
+  EXPECT_EQ(session.rsp_ok.load(), 0);
 }
 
 TEST_F(LinkAnswerTest, LongNamesAreCutAtTwentyNineAndTheThirtiethIsSkipped) {
@@ -207,9 +207,9 @@ TEST_F(LinkAnswerTest, LongNamesAreCutAtTwentyNineAndTheThirtiethIsSkipped) {
 TEST_F(LinkAnswerTest, OtherAnswersLeaveTheAnnouncedFileAlone) {
   receive(make_frame(0x8E, 0x08, 1, {'k', '.', 'x', 'm', 'l', ',', '9', 0}));
   receive(make_frame(0x8F, 0x08, 2, {'z', '.', 'g', 'z', ',', '1', 0}));
-  EXPECT_STREQ(rx_file_name, "K.XML");
-  EXPECT_EQ(rx_file_size.load(), 9);
-  EXPECT_EQ(rsp_ok.load(), 1);
+  EXPECT_STREQ(session.rx_file_name, "K.XML");
+  EXPECT_EQ(session.rx_file_size.load(), 9);
+  EXPECT_EQ(session.rsp_ok.load(), 1);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "link/answer_check.h"
 #include "link/frame_codec.h"
+#include "link/session.h"
 #include "status/command_log.h"
 #include "status/status_codes.h"
 
@@ -70,7 +71,7 @@ TEST(LinkFrameProperties, RoundTripWithoutEndCodesBeforeTheLastByte) {
 // many bytes as were read, and a usable answer is exactly as long as its
 // header says.
 TEST(LinkFrameProperties, DecodersStayInsideTheirBuffers) {
-  status::init_command_log(status::LogSettings{"/dev/null/tessaril-test/", 7, 1000});  // no log files
+  Session session(status::LogSettings{"/dev/null/tessaril-test/", 7, 1000});  // no log files, no observers
   std::mt19937 rng(2024);
   for (const Mix& mix : mixes) {
     for (int round = 0; round < 3000; ++round) {
@@ -79,7 +80,7 @@ TEST(LinkFrameProperties, DecodersStayInsideTheirBuffers) {
       ASSERT_LE(rfc1055_decode(read.data(), read.size(), dec.data()), read.size());
       ASSERT_TRUE(dec.intact()) << mix.label;
       Guarded checked(read.size());
-      const AnswerLength a = check_answer_length(read.data(), static_cast<int>(read.size()), checked.data());
+      const AnswerLength a = check_answer_length(session, read.data(), static_cast<int>(read.size()), checked.data());
       ASSERT_TRUE(checked.intact()) << mix.label;
       if (a.status == status::ST_ANS_RECV_OK) {
         ASSERT_EQ(a.length, checked.bytes[4] * 256 + checked.bytes[5] + static_cast<int>(FRAME_OVERHEAD));

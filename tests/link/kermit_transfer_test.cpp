@@ -11,7 +11,6 @@
 #include <random>
 
 #include "link/kermit_peer.h"
-#include "link/kermit_switches.h"
 #include "link/kermit_transfer.h"
 #include "link/link_fixture.h"
 #include "link/link_state.h"
@@ -45,17 +44,6 @@ PeerScript file_of(size_t n, bool peer_sends) {
   return s;
 }
 
-bool wait_until(const std::function<bool()>& done, int64_t ms) {
-  const int64_t end = platform::monotonic_ms() + ms;
-  while (!done() && platform::monotonic_ms() < end) platform::sleep_ms(1);
-  return done();
-}
-
-// The button's rule: a quit request only while a transfer runs.
-void press_quit() {
-  if (tx_command == TX_KERMIT_SEND || rx_command == RX_KERMIT_RECEIVE) kermit_quit_request = 1;
-}
-
 class KermitTransferTest : public LinkTest {
  protected:
   void SetUp() override {
@@ -65,11 +53,11 @@ class KermitTransferTest : public LinkTest {
     platform::set_serial_timeout_scale(20);
     ini = folder.write("buc_setup.ini", route_com_port(5, line));
     std::string error;
-    ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
-    kermit_tmo_count = 20;
-    tmo_test_tx = tmo_test_rx = 0;
-    install_kermit_transfers();
-    ASSERT_TRUE(start_link_threads());
+    ASSERT_TRUE(open_serial_port(session, 5, 38400, 8, ini, error)) << error;
+    session.kermit_tmo_count = 20;
+    session.tmo_test_tx = session.tmo_test_rx = 0;
+    install_kermit_transfers(session);
+    ASSERT_TRUE(start_link_threads(session));
     descriptors = open_handle_count();
     ASSERT_GT(descriptors, 0u) << "the process's open handles cannot be counted";
     ui::set_change_observer([this](platform::DialogHandle, int id, ui::ChangeKind kind, std::string_view text) {
@@ -82,8 +70,12 @@ class KermitTransferTest : public LinkTest {
     ui::set_change_observer({});
     peer.reset();
     LinkTest::TearDown();
-    set_kermit_runners(nullptr, nullptr);
     cwd.reset();
+  }
+
+  // The button's rule: a quit request only while a transfer runs.
+  void press_quit() {
+    if (session.tx_command == TX_KERMIT_SEND || session.rx_command == RX_KERMIT_RECEIVE) session.kermit_quit_request = 1;
   }
 
   // Starts a transfer of script.data: sent as the chosen CAL_DATA.XML, or
@@ -92,17 +84,21 @@ class KermitTransferTest : public LinkTest {
   void start_transfer(bool send, PeerScript script, int32_t announced = -1) {
     if (announced < 0) announced = static_cast<int32_t>(script.data.size());
     if (send) {
-      set_transfer_file("CAL_DATA.XML", announced,
-                        folder.write("cal_data.xml", std::string(script.data.begin(), script.data.end())));
+      session.tx_file.set("CAL_DATA.XML", announced,
+                          folder.write("cal_data.xml", std::string(script.data.begin(), script.data.end())));
     } else {
-      std::memset(rx_file_name, 0, sizeof rx_file_name);
-      std::memcpy(rx_file_name, "CAL_A.XML", 10);
-      rx_file_size = announced;
+      std::memset(session.rx_file_name, 0, sizeof session.rx_file_name);
+      std::memcpy(session.rx_file_name, "CAL_A.XML", 10);
+      session.rx_file_size = announced;
     }
     peer.reset();
     peer = std::make_unique<KermitPeer>(line, std::move(script));
     start = platform::monotonic_ms();
-    (send ? tx_command : rx_command) = send ? TX_KERMIT_SEND : RX_KERMIT_RECEIVE;
+    if (send) {
+      session.post_tx_command(TX_KERMIT_SEND);
+    } else {
+      session.post_rx_command(RX_KERMIT_RECEIVE);
+    }
   }
 
   // Runs a transfer to its ending and checks what every ending leaves: the
@@ -115,9 +111,9 @@ class KermitTransferTest : public LinkTest {
     EXPECT_TRUE(next_post(m, TRANSFER_LIMIT_MS));
     ended_at = platform::monotonic_ms();
     EXPECT_EQ(m.lparam, send ? LINK_KERMIT_SENT : LINK_KERMIT_RECEIVED);
-    EXPECT_TRUE(wait_until([] { return tx_command == TX_IDLE; }, 500));
-    EXPECT_EQ(rx_command.load(), RX_IDLE);
-    EXPECT_EQ(kermit_quit_request.load(), 0);
+    EXPECT_TRUE(wait_until([this] { return session.tx_command == TX_IDLE; }, 500));
+    EXPECT_EQ(session.rx_command.load(), RX_IDLE);
+    EXPECT_EQ(session.kermit_quit_request.load(), 0);
     EXPECT_EQ(platform::window_text(dialog), "test");
     EXPECT_EQ(open_handle_count(), descriptors);
     peer->join();
@@ -157,7 +153,7 @@ TEST_F(KermitTransferTest, FilesMoveWholeBothWaysWithTheirProgressInTheCaption) 
   for (const Row& row : rows) {
     SCOPED_TRACE(row.first_caption);
     captions.clear();
-    kermit_quit_request = row.stale_quit ? 1 : 0;
+    session.kermit_quit_request = row.stale_quit ? 1 : 0;
     const PeerScript file = file_of(row.size, !row.send);
     EXPECT_EQ(transfer(row.send, file), row.send ? 0x100040u : 0x200040u);
     if (row.send) {
@@ -167,7 +163,7 @@ TEST_F(KermitTransferTest, FilesMoveWholeBothWaysWithTheirProgressInTheCaption) 
     } else {
       EXPECT_EQ(TempFolder::read("CAL_A.XML"), std::string(file.data.begin(), file.data.end()));
       EXPECT_LT(platform::file_size("CAL_A.XML.part"), 0);
-      EXPECT_STREQ(rx_file_name, "CAL_A.XML");
+      EXPECT_STREQ(session.rx_file_name, "CAL_A.XML");
     }
     ASSERT_GE(captions.size(), 2u);
     EXPECT_EQ(captions.front(), "test" + DASH + row.first_caption);
@@ -180,7 +176,7 @@ TEST_F(KermitTransferTest, ProgressIsShownAtMostFourTimesASecond) {
   file.delay_ms = 3;
   // Silence is not what this case is about: a loaded machine (Wine's server
   // shared by the other tests) may hold the line still for over a second.
-  kermit_tmo_count = 100;
+  session.kermit_tmo_count = 100;
   EXPECT_EQ(transfer(false, file), 0x200040u);
   std::lock_guard lock(seen_lock);
   ASSERT_GE(captions.size(), 4u);
@@ -217,7 +213,7 @@ TEST_F(KermitTransferTest, OnlyAWholeFileUnderItsAnnouncedNameIsASuccess) {
     script.refuse_type = row.refuse_type;
     script.refuse_text = row.refuse_text;
     EXPECT_EQ(transfer(row.send, script, row.announced), row.status);
-    if (!row.send) { EXPECT_STREQ(rx_file_name, row.rx_name_after); }
+    if (!row.send) { EXPECT_STREQ(session.rx_file_name, row.rx_name_after); }
     EXPECT_EQ(result(4), "*");
   }
 }
@@ -227,7 +223,7 @@ TEST_F(KermitTransferTest, TheSilenceLimitCountsConsecutiveSilentReads) {
     const bool send = row < 2;
     const int count = row % 2 ? 5 : 0;
     SCOPED_TRACE(row);
-    kermit_tmo_count = count;
+    session.kermit_tmo_count = count;
     PeerScript mute = file_of(100, !send);
     mute.mute_after = 0;
     EXPECT_EQ(transfer(send, mute), send ? 0x100200u : 0x200200u);
@@ -258,7 +254,7 @@ TEST_F(KermitTransferTest, TimeOutTestAndQuitEndMidwayAndDrainTheLine) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
-    tmo_test_tx = tmo_test_rx = row.tmo_test ? 1 : 0;
+    session.tmo_test_tx = session.tmo_test_rx = row.tmo_test ? 1 : 0;
     PeerScript script = file_of(5000, !row.send);
     script.resend_ms = 50;
     script.resend_max = row.resend_max;
@@ -282,7 +278,7 @@ TEST_F(KermitTransferTest, TimeOutTestAndQuitEndMidwayAndDrainTheLine) {
 }
 
 TEST_F(KermitTransferTest, AnEngineFailureKeepsTheCommandWordUntilTheTransferEnds) {
-  kermit_tmo_count = 10;
+  session.kermit_tmo_count = 10;
   for (int row = 0; row < 4; ++row) {
     const bool send = row % 2 == 0, quit = row >= 2;
     SCOPED_TRACE(row);
@@ -292,7 +288,7 @@ TEST_F(KermitTransferTest, AnEngineFailureKeepsTheCommandWordUntilTheTransferEnd
     const uint32_t status = transfer(send, script, -1, [&] {
       EXPECT_TRUE(wait_until([&] { return peer->error_sent.load(); }, 5000));
       platform::sleep_ms(250);  // the engine has failed on the error packet
-      word = send ? tx_command.load() : rx_command.load();
+      word = send ? session.tx_command.load() : session.rx_command.load();
       if (quit) press_quit();
     });
     // Ended by the silence that follows, it reports the engine's failure, not a time-out.
@@ -321,22 +317,22 @@ TEST_F(KermitTransferTest, ClosingThePortOrStoppingTheThreadsLetsTheTransferGoAt
     ASSERT_TRUE(wait_until([&] { return peer->packets >= 10; }, 5000));
     const int64_t begin = platform::monotonic_ms();
     if (close) {
-      close_serial_port();  // "Return to Menu"
-      EXPECT_FALSE(send_thread_busy() || receive_thread_busy());
+      close_serial_port(session);  // "Return to Menu"
+      EXPECT_FALSE(session.tx_busy.load() || session.rx_busy.load());
     } else {
-      stop_link_threads(port_dialog);
-      EXPECT_FALSE(send_thread_running() || receive_thread_running());
+      stop_link_threads(session);
+      EXPECT_FALSE(session.tx_running.load() || session.rx_running.load());
     }
     EXPECT_LT(platform::monotonic_ms() - begin, 1000);
     ui::PostedMessage m{};
     EXPECT_FALSE(next_post(m, 200)) << m.wparam;
     EXPECT_EQ(platform::window_text(dialog), "test");
-    EXPECT_EQ(kermit_quit_request.load(), 0);
+    EXPECT_EQ(session.kermit_quit_request.load(), 0);
     EXPECT_LT(platform::file_size("CAL_A.XML"), 0);
     // Stopping cancels the port's I/O for good as well.
     std::string error;
-    ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
-    if (!close) { ASSERT_TRUE(start_link_threads()); }
+    ASSERT_TRUE(open_serial_port(session, 5, 38400, 8, ini, error)) << error;
+    if (!close) { ASSERT_TRUE(start_link_threads(session)); }
     EXPECT_EQ(open_handle_count(), descriptors);  // the file closed, the port's own descriptors alone
   }
 }
@@ -344,27 +340,27 @@ TEST_F(KermitTransferTest, ClosingThePortOrStoppingTheThreadsLetsTheTransferGoAt
 TEST_F(KermitTransferTest, FailedSetUpsEndBeforeAnythingGoesOnTheLine) {
   PeerScript mute;
   mute.mute_after = 0;
-  set_transfer_file("", 0, "");  // nothing chosen
-  rx_command = 0;
+  session.tx_file.set("", 0, "");  // nothing chosen
+  session.rx_command = RX_IDLE;
   peer = std::make_unique<KermitPeer>(line, mute);
-  tx_command = TX_KERMIT_SEND;
+  session.post_tx_command(TX_KERMIT_SEND);
   ui::PostedMessage m{};
   ASSERT_TRUE(next_post(m, 2000));
   EXPECT_EQ(m.wparam, 0x100800u);
-  std::memset(rx_file_name, 'N', sizeof rx_file_name);  // fills the field: no terminator
-  rx_command = RX_KERMIT_RECEIVE;
+  std::memset(session.rx_file_name, 'N', sizeof session.rx_file_name);  // fills the field: no terminator
+  session.post_rx_command(RX_KERMIT_RECEIVE);
   ASSERT_TRUE(next_post(m, 2000));
   EXPECT_EQ(m.wparam, 0x200800u);
-  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  EXPECT_EQ(session.rx_command.load(), RX_IDLE);
   peer->join();
   EXPECT_EQ(peer->packets.load(), 0);
 }
 
 TEST_F(KermitTransferTest, TheWaitAfterAFinishedSendIsThatOfTheNextStepAndNoneAfterStepFour) {
-  for (int k = 0; k < 5; ++k) step_wait_ticks(k) = 25;  // 500 ms each
+  for (int k = 0; k < 5; ++k) session.step_wait_ticks(k) = 25;  // 500 ms each
   for (int step : {3, 4}) {
     SCOPED_TRACE(step);
-    frame_slot = step;
+    session.frame_slot = step;
     EXPECT_EQ(transfer(true, file_of(100, false)), 0x100040u);
     const int64_t waited = ended_at - result_at;
     if (step == 3) { EXPECT_GE(waited, 500); }

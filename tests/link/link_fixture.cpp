@@ -1,15 +1,10 @@
 #include "link/link_fixture.h"
 
-#include <cstring>
-
-#include "link/frame_codec.h"
 #include "link/link_state.h"
 #include "link/link_threads.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "platform/serial.h"
-#include "shell/config.h"
-#include "status/command_log.h"
 
 namespace tessaril::test {
 
@@ -28,7 +23,6 @@ const ControlSpec command_controls[] = {
 };
 const platform::DialogTemplate command_layout{103, "test", 0, 0, 100, 100, command_controls,
                                               sizeof command_controls / sizeof command_controls[0]};
-const platform::DialogTemplate port_layout{101, "test", 0, 0, 100, 100, nullptr, 0};
 
 std::vector<std::string> lines(platform::DialogHandle dialog, int id) {
   std::vector<std::string> out;
@@ -39,27 +33,35 @@ std::vector<std::string> lines(platform::DialogHandle dialog, int id) {
 
 }  // namespace
 
+status::LogSettings log_settings_in(const TempFolder& folder) {
+  status::LogSettings log;
+  log.folder = folder.path() + "/cmd_log/";
+  return log;
+}
+
+bool wait_until(const std::function<bool()>& done, int64_t ms) {
+  const int64_t end = platform::monotonic_ms() + ms;
+  while (!done() && platform::monotonic_ms() < end) platform::sleep_ms(1);
+  return done();
+}
+
 void LinkTest::SetUp() {
   ui::install_headless_backend();
   dialog = ui::create_test_dialog(command_layout);
-  port_dialog = ui::create_test_dialog(port_layout);
-  link::command_dialog.store(dialog);
-  status::LogSettings log;
-  log.folder = folder.path() + "/cmd_log/";
-  status::init_command_log(log);
-  link::reset_link_state();
+  view.attach(dialog);
+  session.subscribe(&view);
   // 38.4 s for an empty 255-byte read becomes 384 ms.
   platform::set_serial_timeout_scale(1);
 }
 
 void LinkTest::TearDown() {
-  if (link::send_thread_running() || link::receive_thread_running()) link::stop_link_threads(port_dialog);
-  link::close_serial_port();
+  // The threads go before the view and the dialog they report to.
+  if (session.tx_running.load() || session.rx_running.load()) link::stop_link_threads(session);
+  link::close_serial_port(session);
   platform::set_serial_device_override("");  // route_com_port sets it on Windows
   platform::set_serial_timeout_scale(100);
-  link::command_dialog.store(platform::NO_DIALOG);
+  view.detach(dialog);
   ui::destroy_test_dialog(dialog);
-  ui::destroy_test_dialog(port_dialog);
 }
 
 bool LinkTest::next_post(ui::PostedMessage& message, int timeout_ms) {
@@ -84,6 +86,10 @@ std::string LinkTest::wait_result(int step, int timeout_ms) {
   std::string text;
   while ((text = result(step)) == "*" && platform::monotonic_ms() < end) platform::sleep_ms(5);
   return text;
+}
+
+bool LinkTest::wait_idle(int timeout_ms) {
+  return wait_until([this] { return session.idle(); }, timeout_ms);
 }
 
 std::vector<std::string> LinkTest::hex_lines() { return lines(dialog, 225); }

@@ -29,16 +29,16 @@ class LinkThreadsTest : public LinkTest {
     if (line.limits().no_line) GTEST_SKIP() << line.limits().no_line;
     ini = folder.write("buc_setup.ini", route_com_port(5, line));
     std::string error;
-    ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
-    ASSERT_TRUE(start_link_threads());
+    ASSERT_TRUE(open_serial_port(session, 5, 38400, 8, ini, error)) << error;
+    ASSERT_TRUE(start_link_threads(session));
   }
 
   // Stores a frame in step `step` and hands it to the send thread; returns
   // what the send thread posted.
   ui::PostedMessage send(int step, const Bytes& raw) {
-    store_tx_frame(step, raw.data(), static_cast<int>(raw.size()));
-    frame_slot = step;
-    tx_command = TX_SEND_FRAME;
+    session.store_tx_frame(step, raw.data(), static_cast<int>(raw.size()));
+    session.frame_slot = step;
+    session.post_tx_command(TX_SEND_FRAME);
     ui::PostedMessage m{};
     EXPECT_TRUE(next_post(m, 2000));
     return m;
@@ -54,21 +54,23 @@ TEST_F(LinkThreadsTest, OneExchangeFromFrameToValidatedAnswer) {
   EXPECT_EQ(m.message, 1034u);
   EXPECT_EQ(m.wparam, 0x100001u);
   EXPECT_EQ(m.lparam, 1);
-  EXPECT_EQ(link_events_pending.load(), 1) << "posted, and this dialog has no handler to count it out";
+  EXPECT_EQ(session.pending_events(), 1) << "posted, and this dialog has no handler to count it out";
   EXPECT_EQ(line.device_read(9, 1000), (Bytes{0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0xA9, 0x78, 0xC0}));
   // The sequencer answers 0x100001 by awaiting the answer.
-  rx_command = RX_AWAIT_ANSWER;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   line.device_write(encode(make_frame(0x81, 0x08, 1, {0x00, 0x12})));
   ASSERT_TRUE(next_post(m, 2000));
   EXPECT_EQ(m.wparam, 0x81u);
   EXPECT_EQ(m.lparam, 3);
   EXPECT_EQ(result(1), "RSP=Success(0x01)");
-  EXPECT_EQ(rsp_ok.load(), 1);
-  EXPECT_EQ(rx_command.load(), RX_IDLE);
-  EXPECT_EQ(tx_command.load(), TX_IDLE);
-  EXPECT_EQ(link_events_pending.load(), 2);
-  for (int handled = 0; handled < 3; ++handled) link_event_handled();
-  EXPECT_EQ(link_events_pending.load(), 0) << "never below zero";
+  EXPECT_EQ(session.rsp_ok.load(), 1);
+  EXPECT_EQ(session.rx_command.load(), RX_IDLE);
+  EXPECT_EQ(session.tx_command.load(), TX_IDLE);
+  EXPECT_EQ(session.pending_events(), 2);
+  EXPECT_FALSE(session.idle()) << "two events wait for the dialog";
+  for (int handled = 0; handled < 3; ++handled) session.link_event_handled();
+  EXPECT_EQ(session.pending_events(), 0) << "never below zero";
+  EXPECT_TRUE(wait_idle(1000));
   auto hex = hex_lines();
   ASSERT_EQ(hex.size(), 2u);
   EXPECT_NE(hex[0].find("Snd: 01 00 00 01 00 00 A9 78 C0"), std::string::npos) << hex[0];
@@ -77,20 +79,20 @@ TEST_F(LinkThreadsTest, OneExchangeFromFrameToValidatedAnswer) {
 }
 
 TEST_F(LinkThreadsTest, NoAnswerAfterThreeEmptyReads) {
-  frame_slot = 2;
+  session.frame_slot = 2;
   const int64_t start = platform::monotonic_ms();
-  rx_command = RX_AWAIT_ANSWER;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   EXPECT_EQ(wait_result(2, 5000), "No_Ans");
   // Three reads of 384 ms (the scaled 38 400 ms) and two pauses.
   EXPECT_GE(platform::monotonic_ms() - start, 3 * 384);
-  EXPECT_EQ(frame_slot.load(), 1);
-  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  EXPECT_EQ(session.frame_slot.load(), 1);
+  EXPECT_EQ(session.rx_command.load(), RX_IDLE);
   ui::PostedMessage m{};
   EXPECT_FALSE(next_post(m, 100));
 }
 
 TEST_F(LinkThreadsTest, AnswerOnTheSecondReadIsTaken) {
-  rx_command = RX_AWAIT_ANSWER;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   platform::sleep_ms(500);  // the first read has given up by now
   line.device_write(encode(make_frame(0x85, 0x08, 1, {})));
   ui::PostedMessage m{};
@@ -102,15 +104,15 @@ TEST_F(LinkThreadsTest, AnswerOnTheSecondReadIsTaken) {
 TEST_F(LinkThreadsTest, ShortAnswerAndBadCrc) {
   Bytes short_answer = make_frame(0x83, 0x08, 1, {1, 2, 3, 4});
   short_answer.erase(short_answer.begin() + 11, short_answer.end());
-  rx_command = RX_AWAIT_ANSWER;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   line.device_write(short_answer);
   EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
   ui::PostedMessage m{};
   EXPECT_FALSE(next_post(m, 100));
-  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  EXPECT_EQ(session.rx_command.load(), RX_IDLE);
 
-  frame_slot = 3;
-  rx_command = RX_AWAIT_ANSWER;
+  session.frame_slot = 3;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   line.device_write(encode(with_bad_crc(make_frame(0x84, 0x08, 1, {9}))));
   EXPECT_EQ(wait_result(3, 3000), "CRC_NG");
   ASSERT_TRUE(next_post(m, 1000));
@@ -121,12 +123,12 @@ TEST_F(LinkThreadsTest, AnOversizeAnswerFailsAndItsTailSpoilsTheNextRead) {
   // 260 data bytes: 269 bytes on the wire, more than one 255-byte read.
   Bytes big = make_frame(0x86, 0x08, 1, Bytes(260, 'x'));
   ASSERT_GT(encode(big).size(), 255u);
-  rx_command = RX_AWAIT_ANSWER;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   line.device_write(encode(big));
   EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
   // The next answer read starts with the 14 bytes left over.
   platform::set_control_text(dialog, result_field_id(1), "*");
-  rx_command = RX_AWAIT_ANSWER;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   line.device_write(encode(make_frame(0x81, 0x08, 2, {})));
   EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
   auto hex = hex_lines();
@@ -150,10 +152,10 @@ TEST_F(LinkThreadsTest, BadInputEndsInAShownOutcome) {
   };
   for (const Case& c : cases) {
     platform::set_control_text(dialog, result_field_id(1), "*");
-    rx_command = RX_AWAIT_ANSWER;
+    session.post_rx_command(RX_AWAIT_ANSWER);
     line.device_write(c.wire);
     EXPECT_EQ(wait_result(1, 3000), c.outcome);
-    while (receive_thread_busy()) platform::sleep_ms(5);
+    EXPECT_TRUE(wait_idle(1000));
   }
 }
 
@@ -166,9 +168,9 @@ TEST_F(LinkThreadsTest, StepWaitOfFrameOneDelaysTheValidation) {
   // Edit 1701 = 1000 gives 50 ticks; 19 gives 0; a typed "-20" gives -1,
   // which counts as no wait (not a sleep of weeks).
   for (Case c : {Case{50, 1000, 5000}, Case{0, 0, 800}, Case{-1, 0, 800}}) {
-    step_wait_ticks(1) = c.ticks;
-    frame_slot = 1;
-    rx_command = RX_AWAIT_ANSWER;
+    session.step_wait_ticks(1) = c.ticks;
+    session.frame_slot = 1;
+    session.post_rx_command(RX_AWAIT_ANSWER);
     const int64_t start = platform::monotonic_ms();
     line.device_write(encode(make_frame(0x81, 0x08, 1, {})));
     ui::PostedMessage m{};
@@ -181,54 +183,50 @@ TEST_F(LinkThreadsTest, StepWaitOfFrameOneDelaysTheValidation) {
 
 TEST_F(LinkThreadsTest, AStopRequestDuringAReadEndsTheThreadWithoutAResult) {
   platform::set_serial_timeout_scale(100);  // a read that would wait 38.4 s
-  rx_command = RX_AWAIT_ANSWER;
-  platform::sleep_ms(100);
-  ASSERT_TRUE(receive_thread_busy());
+  session.post_rx_command(RX_AWAIT_ANSWER);
+  ASSERT_TRUE(wait_until([this] { return session.rx_busy.load(); }, 1000));
   const int64_t start = platform::monotonic_ms();
-  stop_link_threads(port_dialog);
+  stop_link_threads(session);
   EXPECT_LT(platform::monotonic_ms() - start, 1500);
-  EXPECT_FALSE(send_thread_running());
-  EXPECT_FALSE(receive_thread_running());
+  EXPECT_FALSE(session.tx_running.load());
+  EXPECT_FALSE(session.rx_running.load());
   EXPECT_EQ(result(1), "*");
-  auto posts = ui::take_posted_messages(port_dialog);
-  ASSERT_EQ(posts.size(), 1u);
-  EXPECT_EQ(posts[0].message, 1039u);
+  EXPECT_TRUE(ui::take_posted_messages(dialog).empty());
 }
 
 TEST_F(LinkThreadsTest, StartingTwiceStartsOnceAndAStoppedPairStartsAgain) {
-  EXPECT_FALSE(start_link_threads());
-  EXPECT_TRUE(send_thread_running());
-  EXPECT_TRUE(receive_thread_running());
-  stop_link_threads(port_dialog);
-  EXPECT_FALSE(send_thread_running());
+  EXPECT_FALSE(start_link_threads(session));
+  EXPECT_TRUE(session.tx_running.load());
+  EXPECT_TRUE(session.rx_running.load());
+  stop_link_threads(session);
+  EXPECT_FALSE(session.tx_running.load());
   // A new port: the stop cancelled the old one's I/O.
   std::string error;
-  ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
-  EXPECT_TRUE(start_link_threads());
+  ASSERT_TRUE(open_serial_port(session, 5, 38400, 8, ini, error)) << error;
+  EXPECT_TRUE(start_link_threads(session));
   ui::PostedMessage m = send(1, make_frame(0x02, 0, 5, {}));
   EXPECT_EQ(m.wparam, 0x100001u);
 }
 
 TEST_F(LinkThreadsTest, ClosingThePortUnderAReadIsSafeAndTheNextOpenGetsItsAnswer) {
   platform::set_serial_timeout_scale(100);
-  rx_command = RX_AWAIT_ANSWER;
-  platform::sleep_ms(100);
-  ASSERT_TRUE(receive_thread_busy());
-  const platform::SerialHandle old_port = com_handle.load();
+  session.post_rx_command(RX_AWAIT_ANSWER);
+  ASSERT_TRUE(wait_until([this] { return session.rx_busy.load(); }, 1000));
+  const platform::SerialHandle old_port = session.com_handle.load();
   const int64_t start = platform::monotonic_ms();
-  close_serial_port();
+  close_serial_port(session);
   EXPECT_LT(platform::monotonic_ms() - start, 1000);
-  EXPECT_EQ(com_handle.load(), platform::INVALID_SERIAL);
-  EXPECT_FALSE(receive_thread_busy());
-  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  EXPECT_EQ(session.com_handle.load(), platform::INVALID_SERIAL);
+  EXPECT_FALSE(session.rx_busy.load());
+  EXPECT_EQ(session.rx_command.load(), RX_IDLE);
   EXPECT_FALSE(platform::serial_is_open(old_port));
   platform::sleep_ms(100);
   EXPECT_EQ(result(1), "*");  // the abandoned read shows nothing
   // Next ENTER: the first answer goes to the new command.
   std::string error;
-  ASSERT_TRUE(open_serial_port(5, 38400, 8, ini, error)) << error;
-  EXPECT_NE(com_handle.load(), old_port);
-  rx_command = RX_AWAIT_ANSWER;
+  ASSERT_TRUE(open_serial_port(session, 5, 38400, 8, ini, error)) << error;
+  EXPECT_NE(session.com_handle.load(), old_port);
+  session.post_rx_command(RX_AWAIT_ANSWER);
   line.device_write(encode(make_frame(0x87, 0x08, 3, {})));
   ui::PostedMessage m{};
   ASSERT_TRUE(next_post(m, 3000));
@@ -240,18 +238,18 @@ TEST_F(LinkThreadsTest, ASendDuringAWriteNeverTearsTheFrameOnTheWire) {
   const Bytes a = make_frame(0x0A, 0, 1, Bytes(200, 'a'));
   const Bytes b = make_frame(0x0B, 0, 2, Bytes(30, 'b'));
   const Bytes wire_a = encode(a), wire_b = encode(b);
-  store_tx_frame(1, a.data(), static_cast<int>(a.size()));
+  session.store_tx_frame(1, a.data(), static_cast<int>(a.size()));
   std::atomic<bool> done{false};
   std::thread editor([&] {
     for (bool flip = false; !done.load(); flip = !flip) {
       const Bytes& f = flip ? a : b;
-      store_tx_frame(1, f.data(), static_cast<int>(f.size()));
+      session.store_tx_frame(1, f.data(), static_cast<int>(f.size()));
     }
   });
   int sends = 0;
   for (int i = 0; i < 15; ++i) {
-    frame_slot = 1;
-    tx_command = TX_SEND_FRAME;
+    session.frame_slot = 1;
+    session.post_tx_command(TX_SEND_FRAME);
     ui::PostedMessage m{};
     if (next_post(m, 2000)) ++sends;
   }
@@ -279,67 +277,64 @@ TEST_F(LinkThreadsTest, AVanishedDeviceGivesShortWritesAndNoAnswerWithoutBusyLoo
   ui::PostedMessage m = send(1, make_frame(0x01, 0, 1, {}));
   EXPECT_EQ(m.wparam, 0x100004u);
   EXPECT_TRUE(hex_lines().empty());  // a short write logs nothing
-  rx_command = RX_AWAIT_ANSWER;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   EXPECT_EQ(wait_result(1, 3000), "No_Ans");
   // Keep the threads working against the dead port for a second, as a
   // sequencer that resends Frame1 after every short write would.
   const int64_t cpu_before = process_cpu_ms();
   const int64_t end = platform::monotonic_ms() + 1000;
   while (platform::monotonic_ms() < end) {
-    frame_slot = 1;
-    tx_command = TX_SEND_FRAME;
-    rx_command = RX_AWAIT_ANSWER;
+    session.frame_slot = 1;
+    session.post_tx_command(TX_SEND_FRAME);
+    session.post_rx_command(RX_AWAIT_ANSWER);
     next_post(m, 200);
   }
   EXPECT_LT(process_cpu_ms() - cpu_before, 500);
-  EXPECT_TRUE(send_thread_running());
-  EXPECT_TRUE(receive_thread_running());
+  EXPECT_TRUE(session.tx_running.load());
+  EXPECT_TRUE(session.rx_running.load());
 }
 
 TEST_F(LinkThreadsTest, AStepBeyondTheBuffersEndsTheSequence) {
-  frame_slot = 9;
-  tx_command = TX_SEND_FRAME;
-  platform::sleep_ms(200);
-  EXPECT_EQ(tx_command.load(), TX_IDLE);
-  EXPECT_EQ(frame_slot.load(), 1);
+  session.frame_slot = 9;
+  session.post_tx_command(TX_SEND_FRAME);
+  EXPECT_TRUE(wait_idle(1000));
+  EXPECT_EQ(session.frame_slot.load(), 1);
   EXPECT_TRUE(line.device_read(1, 100).empty());
-  frame_slot = 5;
-  rx_command = RX_AWAIT_ANSWER;
-  platform::sleep_ms(200);
-  EXPECT_EQ(rx_command.load(), RX_IDLE);
-  EXPECT_EQ(frame_slot.load(), 1);
+  session.frame_slot = 5;
+  session.post_rx_command(RX_AWAIT_ANSWER);
+  EXPECT_TRUE(wait_idle(1000));
+  EXPECT_EQ(session.frame_slot.load(), 1);
 }
 
 TEST_F(LinkThreadsTest, KermitCommandsWithoutATransferEndAsAFailedSetUp) {
-  tx_command = TX_KERMIT_SEND;
+  session.post_tx_command(TX_KERMIT_SEND);
   ui::PostedMessage m{};
   ASSERT_TRUE(next_post(m, 1000));
   EXPECT_EQ(m.wparam, 0x100800u);
   EXPECT_EQ(m.lparam, 2);
-  platform::sleep_ms(100);
-  EXPECT_EQ(tx_command.load(), TX_IDLE);
-  rx_command = RX_KERMIT_RECEIVE;
+  EXPECT_TRUE(wait_until([this] { return session.tx_command.load() == TX_IDLE; }, 1000));
+  session.post_rx_command(RX_KERMIT_RECEIVE);
   ASSERT_TRUE(next_post(m, 1000));
   EXPECT_EQ(m.wparam, 0x200800u);
   EXPECT_EQ(m.lparam, 4);
-  EXPECT_EQ(rx_command.load(), RX_IDLE);
+  EXPECT_EQ(session.rx_command.load(), RX_IDLE);
 }
 
 TEST_F(LinkThreadsTest, ADialogThatHasEndedLosesTheNotificationsAndNothingElse) {
   ui::destroy_test_dialog(dialog);  // "Return to Menu" raced the threads
   const Bytes raw = make_frame(0x01, 0, 1, {});
-  store_tx_frame(1, raw.data(), static_cast<int>(raw.size()));
-  frame_slot = 1;
-  tx_command = TX_SEND_FRAME;
+  session.store_tx_frame(1, raw.data(), static_cast<int>(raw.size()));
+  session.frame_slot = 1;
+  session.post_tx_command(TX_SEND_FRAME);
   EXPECT_EQ(line.device_read(9, 2000), raw);
-  rx_command = RX_AWAIT_ANSWER;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   line.device_write(encode(make_frame(0x81, 0x08, 1, {})));
-  for (int i = 0; i < 200 && rx_command.load() != RX_IDLE; ++i) platform::sleep_ms(10);
-  EXPECT_EQ(rx_command.load(), RX_IDLE);
-  EXPECT_EQ(rsp_ok.load(), 1);
-  EXPECT_EQ(link_events_pending.load(), 0) << "an event no dialog took is not left counted";
-  EXPECT_TRUE(send_thread_running());
-  EXPECT_TRUE(receive_thread_running());
+  EXPECT_TRUE(wait_idle(2000)) << "an event no dialog took is not left counted";
+  EXPECT_EQ(session.rx_command.load(), RX_IDLE);
+  EXPECT_EQ(session.rsp_ok.load(), 1);
+  EXPECT_EQ(session.pending_events(), 0);
+  EXPECT_TRUE(session.tx_running.load());
+  EXPECT_TRUE(session.rx_running.load());
 }
 
 class LinkPortTest : public LinkTest {};
@@ -362,15 +357,15 @@ const std::string ABSENT_REASON = "No such file or directory";
 TEST_F(LinkPortTest, APortThatFailsToOpenIsShownAndLoggedAndFailsEveryExchange) {
   std::string ini = folder.write("buc_setup.ini", ABSENT_PORT.ports_section);
   std::string error;
-  EXPECT_FALSE(open_serial_port(ABSENT_PORT.number, 38400, 8, ini, error));
+  EXPECT_FALSE(open_serial_port(session, ABSENT_PORT.number, 38400, 8, ini, error));
   EXPECT_EQ(error, ABSENT_PORT.error + ABSENT_REASON);
-  EXPECT_EQ(com_handle.load(), platform::INVALID_SERIAL);
+  EXPECT_EQ(session.com_handle.load(), platform::INVALID_SERIAL);
   // COM0 (typed as 0 or 256) has no device of its own: it never opens COM1's.
   std::string com0_error;
-  EXPECT_FALSE(open_serial_port(0, 38400, 8, ini, com0_error));
+  EXPECT_FALSE(open_serial_port(session, 0, 38400, 8, ini, com0_error));
   EXPECT_EQ(com0_error.rfind("Cannot open COM0: no device for this port number", 0), 0u) << com0_error;
-  EXPECT_EQ(com_handle.load(), platform::INVALID_SERIAL);
-  report_port_error(error);
+  EXPECT_EQ(session.com_handle.load(), platform::INVALID_SERIAL);
+  report_port_error(session, error);
   auto hex = hex_lines();
   ASSERT_EQ(hex.size(), 1u);
   EXPECT_NE(hex[0].find(error), std::string::npos);
@@ -378,15 +373,15 @@ TEST_F(LinkPortTest, APortThatFailsToOpenIsShownAndLoggedAndFailsEveryExchange) 
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_NE(TempFolder::read(folder.path() + "/cmd_log/" + logs[0]).find(error), std::string::npos);
 
-  ASSERT_TRUE(start_link_threads());
+  ASSERT_TRUE(start_link_threads(session));
   const Bytes raw = make_frame(0x01, 0, 1, {});
-  store_tx_frame(1, raw.data(), static_cast<int>(raw.size()));
-  frame_slot = 1;
-  tx_command = TX_SEND_FRAME;
+  session.store_tx_frame(1, raw.data(), static_cast<int>(raw.size()));
+  session.frame_slot = 1;
+  session.post_tx_command(TX_SEND_FRAME);
   ui::PostedMessage m{};
   ASSERT_TRUE(next_post(m, 2000));
   EXPECT_EQ(m.wparam, 0x100004u);
-  rx_command = RX_AWAIT_ANSWER;
+  session.post_rx_command(RX_AWAIT_ANSWER);
   EXPECT_EQ(wait_result(1, 3000), "No_Ans");
 }
 

@@ -22,19 +22,21 @@ class LinkSimExchangeTest : public LinkTest {
   std::string run(uint8_t code, const Bytes& data, uintptr_t* answer = nullptr) {
     platform::set_control_text(dialog, result_field_id(1), "*");
     const Bytes raw = make_frame(code, 0, ++seq, data);
-    store_tx_frame(1, raw.data(), static_cast<int>(raw.size()));
-    frame_slot = 1;
-    tx_command = TX_SEND_FRAME;
+    session.store_tx_frame(1, raw.data(), static_cast<int>(raw.size()));
+    session.frame_slot = 1;
+    session.post_tx_command(TX_SEND_FRAME);
     ui::PostedMessage m{};
     EXPECT_TRUE(next_post(m, 2000));
     EXPECT_EQ(m.wparam, 0x100001u);
-    rx_command = RX_AWAIT_ANSWER;
+    session.link_event_handled();  // as the sequencer does once it has decided
+    session.post_rx_command(RX_AWAIT_ANSWER);
     std::string text = wait_result(1, 5000);
     // Only a validated answer is posted; "No_Ans" and "Ans_RCV_ERR" are not.
     const bool posted = text != "No_Ans" && text != "Ans_RCV_ERR";
     EXPECT_EQ(next_post(m, posted ? 1000 : 100), posted) << text;
     if (posted && answer) *answer = m.wparam;
-    while (receive_thread_busy()) platform::sleep_ms(5);
+    if (posted) session.link_event_handled();
+    EXPECT_TRUE(wait_idle(1000));
     return text;
   }
   uint16_t seq = 0;
@@ -53,8 +55,8 @@ TEST_F(LinkSimExchangeTest, WhatTheDialogShowsForEachAnswer) {
   ASSERT_TRUE(sim.started()) << sim.first_line();
   std::string ini = folder.write("buc_setup.ini", "[ports]\nCOM2=" + sim.device() + "\n");
   std::string error;
-  ASSERT_TRUE(open_serial_port(2, 38400, 8, ini, error)) << error;
-  ASSERT_TRUE(start_link_threads());
+  ASSERT_TRUE(open_serial_port(session, 2, 38400, 8, ini, error)) << error;
+  ASSERT_TRUE(start_link_threads(session));
 
   uintptr_t answer = 0;
   EXPECT_EQ(run(0x01, {}, &answer), "RSP=Success(0x01)");
@@ -65,13 +67,13 @@ TEST_F(LinkSimExchangeTest, WhatTheDialogShowsForEachAnswer) {
   EXPECT_EQ(run(0x05, {}), "Ans_RCV_ERR");  // starts with the tail of the long answer
   EXPECT_EQ(run(0x06, {}, &answer), "CRC_NG");
   EXPECT_EQ(answer, 0x86u);
-  EXPECT_EQ(rsp_ok.load(), 0);
+  EXPECT_EQ(session.rsp_ok.load(), 0);
   EXPECT_EQ(run(0x0D, {}), "RSP=unimplemented cmd(0x1E)");
   EXPECT_EQ(run(0x0E, {}, &answer), "RSP=Success(0x01)");
   EXPECT_EQ(answer, 0x8Eu);
-  EXPECT_STREQ(rx_file_name, "CAL_C.GZ");
-  EXPECT_EQ(rx_file_size.load(), 77);
-  EXPECT_EQ(rsp_ok.load(), 1);
+  EXPECT_STREQ(session.rx_file_name, "CAL_C.GZ");
+  EXPECT_EQ(session.rx_file_size.load(), 77);
+  EXPECT_EQ(session.rsp_ok.load(), 1);
   EXPECT_EQ(run(0x7F, {}, &answer), "RSP=Success(0x01)");
   EXPECT_EQ(answer, 0xFFu);
   // An answer sent twice back to back arrives in one read: it is cut to its

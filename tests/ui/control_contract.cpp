@@ -282,6 +282,39 @@ TEST_P(ControlContract, ACallForAnEndedDialogIsDropped) {
   EXPECT_FALSE(post_message(ended, 1034, 0, 0));
 }
 
+// Work handed to a dialog thread that stays busy past the caller's limit is
+// withdrawn: the caller hears false, and the work never runs later.
+std::atomic<bool> busy_started{false};
+
+intptr_t busy_proc(DialogHandle d, uint32_t msg, uintptr_t w, intptr_t) {
+  if (msg == WM_COMMAND && w == 8) {
+    busy_started = true;
+    platform::sleep_ms(300);
+  } else if (msg == WM_COMMAND && w == 9) {
+    end_dialog(d, 4);
+  }
+  return 1;
+}
+
+TEST_P(ControlContract, HandedOverWorkNotTakenInTimeIsWithdrawn) {
+  const ui::UiDriver& drv = driver();
+  busy_started = false;
+  std::atomic<bool> ran{false};
+  bool handed = true;
+  std::thread script([&] {
+    ASSERT_TRUE(drv.wait_for_dialog(5000));
+    const DialogHandle d = drv.top_dialog();
+    EXPECT_TRUE(post_message(d, WM_COMMAND, 8, 0));
+    while (!busy_started) platform::sleep_ms(1);
+    handed = drv.run_on_dialog_thread([&] { ran = true; }, 50);
+    EXPECT_TRUE(post_message(d, WM_COMMAND, 9, 0));  // served after the work, had it stayed queued
+  });
+  EXPECT_EQ(run_dialog(outer, NO_DIALOG, busy_proc, 0), 4);
+  script.join();
+  EXPECT_FALSE(handed);
+  EXPECT_FALSE(ran);
+}
+
 TEST_P(ControlContract, CommonDialogsTakeTheScriptsAnswers) {
   const ui::UiDriver& drv = driver();
   drv.push_open_file_answer(std::string("/tmp/a.xml"));

@@ -1,19 +1,14 @@
 #include "ui/headless/headless_backend.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <cstring>
-#include <deque>
-#include <future>
 #include <map>
-#include <memory>
 #include <mutex>
-#include <thread>
 #include <utility>
 
-#include "platform/clock.h"
 #include "platform/codepage.h"
+#include "ui/hub/change_observer.h"
+#include "ui/hub/dialog_thread_hub.h"
+#include "ui/hub/scripted_answers.h"
 
 namespace tessaril::ui {
 
@@ -47,25 +42,10 @@ struct Dialog {
   std::vector<PostedMessage> test_posts;  // only for dialogs without a pump
 };
 
-struct QueueItem {
-  DialogHandle dialog = platform::NO_DIALOG;  // NO_DIALOG: a task
-  PostedMessage message{};
-  std::function<void()> task;
-};
-
 struct Store {
   std::mutex mutex;
-  std::condition_variable wake;
   std::map<DialogHandle, Dialog> dialogs;
-  std::vector<DialogHandle> stack;  // dialogs with a running pump, innermost last
-  std::deque<QueueItem> queue;
   DialogHandle next_handle = 1;
-  int pumps = 0;
-  std::thread::id dialog_thread;
-  std::deque<std::optional<std::string>> open_file_answers;
-  std::vector<MessageBoxRecord> boxes;
-  std::mutex observer_mutex;
-  ChangeObserver observer;
 };
 
 Store& store() {
@@ -89,12 +69,6 @@ R with_control(DialogHandle dialog, int id, R absent, F f) {
   Control* c = find_control(it->second, id);
   if (!c) return absent;
   return f(*c);
-}
-
-void notify(DialogHandle dialog, int id, ChangeKind kind, std::string_view text) {
-  Store& s = store();
-  std::lock_guard lock(s.observer_mutex);
-  if (s.observer) s.observer(dialog, id, kind, text);
 }
 
 // Dialog units to pixels for an 8-point dialog font (4 x 8 units per character cell of 6 x 13 pixels).
@@ -135,46 +109,22 @@ DialogProc proc_of(DialogHandle dialog) {
 // ---- UiBackend entries -----------------------------------------------------
 
 intptr_t hl_run_dialog(const DialogTemplate& layout, DialogHandle owner, DialogProc proc, intptr_t init_param) {
-  Store& s = store();
-  DialogHandle h = create_dialog(layout, owner, proc);
-  {
-    std::lock_guard lock(s.mutex);
-    s.stack.push_back(h);
-    ++s.pumps;
-    s.dialog_thread = std::this_thread::get_id();
-  }
-  s.wake.notify_all();
+  const DialogHandle h = create_dialog(layout, owner, proc);
+  hub::pump_started(h, nullptr);  // the loop below waits on the hub itself
   if (proc) proc(h, platform::WM_INITDIALOG, 0, init_param);
-
-  std::unique_lock lock(s.mutex);
-  for (;;) {
-    auto it = s.dialogs.find(h);
-    if (it->second.ended) break;
-    if (s.queue.empty()) {
-      s.wake.wait(lock);
-      continue;
-    }
-    QueueItem item = std::move(s.queue.front());
-    s.queue.pop_front();
+  hub::Item item;
+  while (hub::next_item(h, item)) {
     if (item.task) {
-      lock.unlock();
       item.task();
-      lock.lock();
-      continue;
+    } else if (DialogProc target = proc_of(item.dialog)) {
+      target(item.dialog, item.message.message, item.message.wparam, item.message.lparam);
     }
-    auto target = s.dialogs.find(item.dialog);
-    if (target == s.dialogs.end() || target->second.ended || !target->second.proc) continue;
-    DialogProc target_proc = target->second.proc;
-    lock.unlock();
-    target_proc(item.dialog, item.message.message, item.message.wparam, item.message.lparam);
-    lock.lock();
   }
-  intptr_t result = s.dialogs[h].result;
+  hub::pump_ended(h);
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  const intptr_t result = s.dialogs[h].result;
   s.dialogs.erase(h);
-  s.stack.erase(std::remove(s.stack.begin(), s.stack.end(), h), s.stack.end());
-  --s.pumps;
-  lock.unlock();
-  s.wake.notify_all();
   return result;
 }
 
@@ -187,7 +137,7 @@ void hl_end_dialog(DialogHandle dialog, intptr_t result) {
     it->second.ended = true;
     it->second.result = result;
   }
-  s.wake.notify_all();
+  hub::pump_ended(dialog);
 }
 
 bool hl_post_message(DialogHandle dialog, uint32_t message, uintptr_t wparam, intptr_t lparam) {
@@ -200,29 +150,20 @@ bool hl_post_message(DialogHandle dialog, uint32_t message, uintptr_t wparam, in
       it->second.test_posts.push_back(PostedMessage{message, wparam, lparam});
       return true;
     }
-    s.queue.push_back(QueueItem{dialog, PostedMessage{message, wparam, lparam}, {}});
   }
-  s.wake.notify_all();
+  hub::queue_post(dialog, PostedMessage{message, wparam, lparam});
   return true;
 }
 
-void hl_set_text(DialogHandle dialog, int id, std::string_view text) {
-  bool found = with_control(dialog, id, false, [&](Control& c) {
+bool hl_set_text(DialogHandle dialog, int id, std::string_view text) {
+  return with_control(dialog, id, false, [&](Control& c) {
     c.text.assign(text.data(), text.size());
     return true;
   });
-  if (found) notify(dialog, id, ChangeKind::Text, text);
 }
 
-int hl_get_text(DialogHandle dialog, int id, char* buffer, int capacity) {
-  if (!buffer || capacity <= 0) return 0;
-  buffer[0] = '\0';
-  return with_control(dialog, id, 0, [&](Control& c) {
-    size_t n = std::min(c.text.size(), static_cast<size_t>(capacity - 1));
-    std::memcpy(buffer, c.text.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
-  });
+std::string hl_text(DialogHandle dialog, int id) {
+  return with_control(dialog, id, std::string(), [](Control& c) { return c.text; });
 }
 
 void hl_set_check(DialogHandle dialog, int id, bool checked) {
@@ -237,7 +178,7 @@ bool hl_is_checked(DialogHandle dialog, int id) {
 }
 
 int hl_list_add(DialogHandle dialog, int id, std::string_view line) {
-  int index = with_control(dialog, id, -1, [&](Control& c) -> int {
+  return with_control(dialog, id, -1, [&](Control& c) -> int {
     if (c.kind != ControlKind::ListBox) return -1;
     std::string text(line);
     if (c.style & platform::LBS_SORT) {
@@ -249,8 +190,6 @@ int hl_list_add(DialogHandle dialog, int id, std::string_view line) {
     c.lines.push_back(std::move(text));
     return static_cast<int>(c.lines.size()) - 1;
   });
-  if (index >= 0) notify(dialog, id, ChangeKind::ListAdd, line);
-  return index;
 }
 
 int hl_list_delete(DialogHandle dialog, int id, int index) {
@@ -319,32 +258,20 @@ void hl_move_window(DialogHandle dialog, const Rect& rect) {
 void hl_show_window(DialogHandle) {}
 
 int hl_message_box(DialogHandle owner, std::string_view text, std::string_view caption, uint32_t flags) {
-  Store& s = store();
-  std::lock_guard lock(s.mutex);
-  s.boxes.push_back(MessageBoxRecord{owner, std::string(text), std::string(caption), flags});
-  return (flags & 0xF) == platform::MB_YESNO ? platform::IDYES : platform::IDOK;
+  return scripted::message_box(owner, text, caption, flags);
 }
 
 bool hl_open_file(DialogHandle, std::string_view, std::string_view, std::string& path) {
-  Store& s = store();
-  std::lock_guard lock(s.mutex);
-  if (s.open_file_answers.empty()) return false;
-  std::optional<std::string> answer = std::move(s.open_file_answers.front());
-  s.open_file_answers.pop_front();
-  if (!answer) return false;
-  path = *answer;
-  return true;
+  return scripted::open_file(path);
 }
 
-void hl_set_window_text(DialogHandle dialog, std::string_view text) {
+bool hl_set_caption(DialogHandle dialog, std::string_view text) {
   Store& s = store();
-  {
-    std::lock_guard lock(s.mutex);
-    auto it = s.dialogs.find(dialog);
-    if (it == s.dialogs.end() || it->second.ended) return;
-    it->second.caption.assign(text.data(), text.size());
-  }
-  notify(dialog, 0, ChangeKind::Caption, text);
+  std::lock_guard lock(s.mutex);
+  auto it = s.dialogs.find(dialog);
+  if (it == s.dialogs.end() || it->second.ended) return false;
+  it->second.caption.assign(text.data(), text.size());
+  return true;
 }
 
 std::string hl_window_text(DialogHandle dialog) {
@@ -354,21 +281,17 @@ std::string hl_window_text(DialogHandle dialog) {
   return (it == s.dialogs.end() || it->second.ended) ? std::string() : it->second.caption;
 }
 
-// Control calls take the store's lock, never the dialog thread: a wait
-// needs to serve nothing.
-void hl_sleep_serving_calls(int64_t ms) { platform::sleep_ms(ms); }
-
 // Several entries share a signature: the names keep each in its place.
 const platform::UiBackend backend_table{
     .name = "headless",
     .run_dialog = hl_run_dialog,
     .end_dialog = hl_end_dialog,
     .post_message = hl_post_message,
-    .set_text = hl_set_text,
-    .get_text = hl_get_text,
+    .set_text = observed::set_text<hl_set_text>,
+    .get_text = hub::get_text<hl_text>,
     .set_check = hl_set_check,
     .is_checked = hl_is_checked,
-    .list_add = hl_list_add,
+    .list_add = observed::list_add<hl_list_add>,
     .list_delete = hl_list_delete,
     .list_count = hl_list_count,
     .list_set_selection = hl_list_set_selection,
@@ -384,9 +307,11 @@ const platform::UiBackend backend_table{
     .show_window = hl_show_window,
     .message_box = hl_message_box,
     .open_file = hl_open_file,
-    .set_window_text = hl_set_window_text,
+    .set_window_text = observed::set_window_text<hl_set_caption>,
     .window_text = hl_window_text,
-    .sleep_serving_calls = hl_sleep_serving_calls,
+        // Control calls take the store's lock, never the dialog thread: the
+    // hub's wait serves nothing here and sleeps.
+    .sleep_serving_calls = hub::sleep_serving_calls,
 };
 
 }  // namespace
@@ -396,57 +321,12 @@ const platform::UiBackend& headless_backend() { return backend_table; }
 void install_headless_backend() { platform::set_ui_backend(&backend_table); }
 
 bool run_on_dialog_thread(const std::function<void()>& fn, int timeout_ms) {
-  Store& s = store();
-  bool on_dialog_thread;
-  {
-    std::lock_guard lock(s.mutex);
-    on_dialog_thread = s.pumps > 0 && std::this_thread::get_id() == s.dialog_thread;
-  }
-  if (on_dialog_thread) {
-    fn();
-    return true;
-  }
-  if (!wait_for_dialog(timeout_ms)) return false;
-  auto done = std::make_shared<std::promise<void>>();
-  std::future<void> finished = done->get_future();
-  {
-    std::lock_guard lock(s.mutex);
-    if (s.pumps == 0) return false;
-    s.queue.push_back(QueueItem{platform::NO_DIALOG, {}, [fn, done] {
-                                  fn();
-                                  done->set_value();
-                                }});
-  }
-  s.wake.notify_all();
-  // The pump runs every task it takes; should the last pump end first, the
-  // task is never run and the wait gives up.
-  for (;;) {
-    if (finished.wait_for(std::chrono::milliseconds(50)) == std::future_status::ready) return true;
-    std::lock_guard lock(s.mutex);
-    if (s.pumps == 0) {
-      s.queue.erase(std::remove_if(s.queue.begin(), s.queue.end(),
-                                   [](const QueueItem& q) { return static_cast<bool>(q.task); }),
-                    s.queue.end());
-      return finished.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
-    }
-  }
+  return hub::run_on_dialog_thread(fn, timeout_ms);
 }
 
-DialogHandle top_dialog() {
-  Store& s = store();
-  std::lock_guard lock(s.mutex);
-  for (auto it = s.stack.rbegin(); it != s.stack.rend(); ++it) {
-    auto d = s.dialogs.find(*it);
-    if (d != s.dialogs.end() && !d->second.ended) return *it;
-  }
-  return platform::NO_DIALOG;
-}
+DialogHandle top_dialog() { return hub::top_pump(); }
 
-bool wait_for_dialog(int timeout_ms) {
-  Store& s = store();
-  std::unique_lock lock(s.mutex);
-  return s.wake.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return s.pumps > 0; });
-}
+bool wait_for_dialog(int timeout_ms) { return hub::wait_for_pump(timeout_ms); }
 
 void user_click(DialogHandle dialog, int id) {
   Store& s = store();
@@ -481,29 +361,13 @@ intptr_t send_message(DialogHandle dialog, uint32_t message, uintptr_t wparam, i
   return proc ? proc(dialog, message, wparam, lparam) : 0;
 }
 
-size_t queued_items() {
-  Store& s = store();
-  std::lock_guard lock(s.mutex);
-  return s.queue.size();
-}
+size_t queued_items() { return hub::queued_items(); }
 
-void push_open_file_answer(std::optional<std::string> path) {
-  Store& s = store();
-  std::lock_guard lock(s.mutex);
-  s.open_file_answers.push_back(std::move(path));
-}
+void push_open_file_answer(std::optional<std::string> path) { scripted::push_open_file_answer(std::move(path)); }
 
-std::vector<MessageBoxRecord> message_boxes() {
-  Store& s = store();
-  std::lock_guard lock(s.mutex);
-  return s.boxes;
-}
+std::vector<MessageBoxRecord> message_boxes() { return scripted::message_boxes(); }
 
-void set_change_observer(ChangeObserver observer) {
-  Store& s = store();
-  std::lock_guard lock(s.observer_mutex);
-  s.observer = std::move(observer);
-}
+void set_change_observer(ChangeObserver observer) { observed::set_change_observer(std::move(observer)); }
 
 DialogHandle create_test_dialog(const DialogTemplate& layout) { return create_dialog(layout, platform::NO_DIALOG, nullptr); }
 

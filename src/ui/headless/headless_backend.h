@@ -1,9 +1,9 @@
 // The headless UI back end: every dialog is an in-memory control store.
 //
 // How it works: run_dialog creates the dialog's controls from its layout
-// table, sends WM_INITDIALOG and then pumps one process-wide queue of posted
-// messages and injected tasks on the calling thread (the dialog thread) until
-// the dialog ends. A modal dialog started from a procedure runs its own pump
+// table, sends WM_INITDIALOG and then serves the hub's queue of posted
+// messages and handed-over work (ui/hub/dialog_thread_hub.h) on the calling
+// thread, the dialog thread, until the dialog ends. A modal dialog started from a procedure runs its own pump
 // on the same thread and serves the messages of every live dialog, as
 // Windows does. Control calls from any thread take the store's mutex, so a
 // worker writing a result field and the dialog thread reading an edit never

@@ -6,7 +6,6 @@
 #include <QProxyStyle>
 #include <QScreen>
 
-#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -15,8 +14,9 @@
 #include "ui/qt/qt_common_dialogs.h"
 #include "ui/qt/qt_dialog.h"
 #include "ui/qt/qt_traffic_list.h"
-#include "ui/script/change_observer.h"
-#include "ui/script/scripted_answers.h"
+#include "ui/hub/change_observer.h"
+#include "ui/hub/dialog_thread_hub.h"
+#include "ui/hub/scripted_answers.h"
 
 namespace tessaril::ui {
 
@@ -43,7 +43,7 @@ DialogWindow* window_of(DialogHandle dialog) {
 template <typename R, typename F>
 R on_control(DialogHandle dialog, int id, R absent, F impl) {
   R result = absent;
-  qt::run_control_call(dialog, [&] {
+  hub::run_control_call(dialog, [&] {
     DialogWindow* w = window_of(dialog);
     if (!w) return;
     if (DialogWindow::Control* c = w->control(id)) result = impl(*w, *c);
@@ -53,7 +53,7 @@ R on_control(DialogHandle dialog, int id, R absent, F impl) {
 
 template <typename F>
 void on_window(DialogHandle dialog, F impl) {
-  qt::run_control_call(dialog, [&] {
+  hub::run_control_call(dialog, [&] {
     if (DialogWindow* w = window_of(dialog)) impl(*w);
   });
 }
@@ -84,7 +84,6 @@ intptr_t qt_run_dialog(const platform::DialogTemplate& layout, DialogHandle owne
     window->set_loop(nullptr);
   }
   const intptr_t result = window->result();
-  qt::pump_ended(handle);
   qt::retire_dialog(handle);
   windows().erase(handle);
   delete window;
@@ -92,7 +91,7 @@ intptr_t qt_run_dialog(const platform::DialogTemplate& layout, DialogHandle owne
 }
 
 void qt_end_dialog(DialogHandle dialog, intptr_t result) {
-  qt::run_control_call(dialog, [&] {
+  hub::run_control_call(dialog, [&] {
     DialogWindow* w = window_of(dialog);
     if (!w) return;
     // Gone for posts and control calls from now on, as EndDialog makes it.
@@ -101,23 +100,15 @@ void qt_end_dialog(DialogHandle dialog, intptr_t result) {
   });
 }
 
-void qt_set_text(DialogHandle dialog, int id, std::string_view text) {
-  const bool found = on_control(dialog, id, false, [&](DialogWindow& w, DialogWindow::Control& c) {
+bool qt_set_text(DialogHandle dialog, int id, std::string_view text) {
+  return on_control(dialog, id, false, [&](DialogWindow& w, DialogWindow::Control& c) {
     w.set_text(c, text);
     return true;
   });
-  if (found) observed::notify(dialog, id, ChangeKind::Text, text);
 }
 
-int qt_get_text(DialogHandle dialog, int id, char* buffer, int capacity) {
-  if (!buffer || capacity <= 0) return 0;
-  buffer[0] = '\0';
-  const std::string text =
-      on_control(dialog, id, std::string(), [](DialogWindow& w, DialogWindow::Control& c) { return w.text(c); });
-  const size_t n = std::min(text.size(), static_cast<size_t>(capacity - 1));
-  std::memcpy(buffer, text.data(), n);
-  buffer[n] = '\0';
-  return static_cast<int>(n);
+std::string qt_text(DialogHandle dialog, int id) {
+  return on_control(dialog, id, std::string(), [](DialogWindow& w, DialogWindow::Control& c) { return w.text(c); });
 }
 
 void qt_set_check(DialogHandle dialog, int id, bool checked) {
@@ -132,12 +123,10 @@ bool qt_is_checked(DialogHandle dialog, int id) {
 }
 
 int qt_list_add(DialogHandle dialog, int id, std::string_view line) {
-  const int index = on_control(dialog, id, -1, [&](DialogWindow&, DialogWindow::Control& c) {
+  return on_control(dialog, id, -1, [&](DialogWindow&, DialogWindow::Control& c) {
     TrafficList* l = list_of(c);
     return l ? l->add(line) : -1;
   });
-  if (index >= 0) observed::notify(dialog, id, ChangeKind::ListAdd, line);
-  return index;
 }
 
 int qt_list_delete(DialogHandle dialog, int id, int index) {
@@ -228,14 +217,14 @@ void qt_show_window(DialogHandle dialog) {
 }
 
 // The caption: CP932 in the program, the toolkit's text on the window.
-void qt_set_window_text(DialogHandle dialog, std::string_view text) {
+bool qt_set_caption(DialogHandle dialog, std::string_view text) {
   bool found = false;
   const QString title = QString::fromStdString(platform::cp932_to_utf8(text));
   on_window(dialog, [&](DialogWindow& w) {
     w.setWindowTitle(title);
     found = true;
   });
-  if (found) observed::notify(dialog, 0, ChangeKind::Caption, text);
+  return found;
 }
 
 std::string qt_window_text(DialogHandle dialog) {
@@ -248,7 +237,7 @@ std::string qt_window_text(DialogHandle dialog) {
 QWidget* parent_for(DialogHandle owner) {
   if (!qt::on_gui_thread()) return nullptr;
   if (DialogWindow* w = window_of(owner)) return w;
-  return window_of(qt::top_pump());
+  return window_of(hub::top_pump());
 }
 
 int qt_message_box(DialogHandle owner, std::string_view text, std::string_view caption, uint32_t flags) {
@@ -264,11 +253,11 @@ const platform::UiBackend backend_table{
     .run_dialog = qt_run_dialog,
     .end_dialog = qt_end_dialog,
     .post_message = qt::post_message,
-    .set_text = qt_set_text,
-    .get_text = qt_get_text,
+    .set_text = observed::set_text<qt_set_text>,
+    .get_text = hub::get_text<qt_text>,
     .set_check = qt_set_check,
     .is_checked = qt_is_checked,
-    .list_add = qt_list_add,
+    .list_add = observed::list_add<qt_list_add>,
     .list_delete = qt_list_delete,
     .list_count = qt_list_count,
     .list_set_selection = qt_list_set_selection,
@@ -284,9 +273,9 @@ const platform::UiBackend backend_table{
     .show_window = qt_show_window,
     .message_box = qt_message_box,
     .open_file = qt_open_file,
-    .set_window_text = qt_set_window_text,
+    .set_window_text = observed::set_window_text<qt_set_caption>,
     .window_text = qt_window_text,
-    .sleep_serving_calls = qt::sleep_serving_calls,
+    .sleep_serving_calls = hub::sleep_serving_calls,
 };
 
 // ---- UiDriver entries ------------------------------------------------------
@@ -318,13 +307,13 @@ void drv_destroy_test_dialog(DialogHandle dialog) {
 
 const UiDriver driver_table{
     .name = "qt",
-    .run_on_dialog_thread = qt::run_on_dialog_thread,
-    .top_dialog = qt::top_pump,
-    .wait_for_dialog = qt::wait_for_pump,
+    .run_on_dialog_thread = hub::run_on_dialog_thread,
+    .top_dialog = hub::top_pump,
+    .wait_for_dialog = hub::wait_for_pump,
     .dialog_alive = qt::dialog_live,
     .user_click = drv_user_click,
     .send_message = drv_send_message,
-    .queued_items = qt::queued_items,
+    .queued_items = hub::queued_items,
     .push_open_file_answer = scripted::push_open_file_answer,
     .message_boxes = scripted::message_boxes,
     .set_change_observer = observed::set_change_observer,

@@ -8,7 +8,7 @@
 #include "platform/codepage.h"
 #include "platform/controls.h"
 #include "ui/qt/qt_calls.h"
-#include "ui/script/scripted_answers.h"
+#include "ui/hub/scripted_answers.h"
 
 namespace tessaril::ui::qt {
 

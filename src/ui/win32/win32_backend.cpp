@@ -1,14 +1,14 @@
 #include "ui/win32/win32_backend.h"
 
-#include <cstring>
 #include <mutex>
 
 #include "ui/win32/win32_calls.h"
 #include "ui/win32/win32_common_dialogs.h"
 #include "ui/win32/win32_controls.h"
 #include "ui/win32/win32_dialog.h"
-#include "ui/script/change_observer.h"
-#include "ui/script/scripted_answers.h"
+#include "ui/hub/change_observer.h"
+#include "ui/hub/dialog_thread_hub.h"
+#include "ui/hub/scripted_answers.h"
 
 namespace tessaril::ui {
 
@@ -31,19 +31,12 @@ Rect rect_of(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
 
 // ---- UiBackend entries -----------------------------------------------------
 
-void set_text(DialogHandle dialog, int id, std::string_view text) {
-  if (on_dialog(dialog, false, [&](w::DialogRecord& r) { return w::set_text(r, id, text); }))
-    observed::notify(dialog, id, ChangeKind::Text, text);
+bool set_text(DialogHandle dialog, int id, std::string_view text) {
+  return on_dialog(dialog, false, [&](w::DialogRecord& r) { return w::set_text(r, id, text); });
 }
 
-// GetWindowTextA's capacity: at most capacity - 1 bytes and a NUL.
-int get_text(DialogHandle dialog, int id, char* buffer, int capacity) {
-  if (!buffer || capacity <= 0) return 0;
-  const std::string text = on_dialog(dialog, std::string(), [&](w::DialogRecord& r) { return w::text(r, id); });
-  const size_t n = std::min(text.size(), static_cast<size_t>(capacity - 1));
-  std::memcpy(buffer, text.data(), n);
-  buffer[n] = '\0';
-  return static_cast<int>(n);
+std::string text(DialogHandle dialog, int id) {
+  return on_dialog(dialog, std::string(), [&](w::DialogRecord& r) { return w::text(r, id); });
 }
 
 void set_check(DialogHandle dialog, int id, bool checked) {
@@ -58,9 +51,7 @@ bool is_checked(DialogHandle dialog, int id) {
 }
 
 int list_add(DialogHandle dialog, int id, std::string_view line) {
-  const int index = on_dialog(dialog, -1, [&](w::DialogRecord& r) { return w::list_add(r, id, line); });
-  if (index >= 0) observed::notify(dialog, id, ChangeKind::ListAdd, line);
-  return index;
+  return on_dialog(dialog, -1, [&](w::DialogRecord& r) { return w::list_add(r, id, line); });
 }
 
 int list_delete(DialogHandle dialog, int id, int index) {
@@ -141,12 +132,11 @@ bool open_file(DialogHandle owner, std::string_view filter, std::string_view tit
   return w::open_file(w::live_window(owner), filter, title, path);
 }
 
-void set_window_text(DialogHandle dialog, std::string_view text) {
-  const bool found = on_dialog(dialog, false, [&](w::DialogRecord& r) {
+bool set_caption(DialogHandle dialog, std::string_view text) {
+  return on_dialog(dialog, false, [&](w::DialogRecord& r) {
     w::set_caption(r, text);
     return true;
   });
-  if (found) observed::notify(dialog, 0, ChangeKind::Caption, text);
 }
 
 std::string window_text(DialogHandle dialog) {
@@ -158,11 +148,11 @@ const platform::UiBackend backend_table{
     .run_dialog = w::run_dialog,
     .end_dialog = w::end_dialog,
     .post_message = w::post_message,
-    .set_text = set_text,
-    .get_text = get_text,
+    .set_text = observed::set_text<set_text>,
+    .get_text = hub::get_text<text>,
     .set_check = set_check,
     .is_checked = is_checked,
-    .list_add = list_add,
+    .list_add = observed::list_add<list_add>,
     .list_delete = list_delete,
     .list_count = list_count,
     .list_set_selection = list_set_selection,
@@ -178,7 +168,7 @@ const platform::UiBackend backend_table{
     .show_window = show_window,
     .message_box = message_box,
     .open_file = open_file,
-    .set_window_text = set_window_text,
+    .set_window_text = observed::set_window_text<set_caption>,
     .window_text = window_text,
     .sleep_serving_calls = w::sleep_serving_calls,
 };
@@ -187,9 +177,9 @@ const platform::UiBackend backend_table{
 
 const UiDriver driver_table{
     .name = "win32",
-    .run_on_dialog_thread = w::run_on_dialog_thread,
-    .top_dialog = w::top_pump,
-    .wait_for_dialog = w::wait_for_pump,
+    .run_on_dialog_thread = hub::run_on_dialog_thread,
+    .top_dialog = hub::top_pump,
+    .wait_for_dialog = hub::wait_for_pump,
     .dialog_alive = w::dialog_live,
     .user_click = w::user_click,
     .send_message = w::send_to_procedure,

@@ -1,14 +1,12 @@
 #include "ui/win32/win32_calls.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <utility>
 
 #include "platform/clock.h"
+#include "ui/hub/dialog_thread_hub.h"
 
 namespace tessaril::ui::win32 {
 
@@ -16,23 +14,14 @@ using platform::DialogHandle;
 
 namespace {
 
-struct Task {
-  uint64_t id;
-  std::function<void()> fn;
-};
-
-struct Hub {
+struct Registry {
   std::mutex mutex;
-  std::condition_variable pump_change;
   std::map<DialogHandle, std::unique_ptr<DialogRecord>> dialogs;
-  std::vector<DialogHandle> pumps;  // innermost last
   DialogHandle next_handle = 1;
-  std::deque<Task> tasks;
-  uint64_t next_task = 1;
 };
 
-Hub& hub() {
-  static Hub* h = new Hub;  // lives until exit: worker threads may outlive main's locals
+Registry& registry() {
+  static Registry* h = new Registry;  // lives until exit: worker threads may outlive main's locals
   return *h;
 }
 
@@ -44,38 +33,28 @@ struct ControlCall {
 };
 
 DialogRecord* find_locked(DialogHandle dialog) {
-  auto it = hub().dialogs.find(dialog);
-  return it == hub().dialogs.end() ? nullptr : it->second.get();
+  auto it = registry().dialogs.find(dialog);
+  return it == registry().dialogs.end() ? nullptr : it->second.get();
 }
 
 // A record stays in place until its own thread retires it, so the dialog
 // thread may use it after the lock is let go.
 DialogRecord* live_record(DialogHandle dialog) {
-  std::lock_guard lock(hub().mutex);
+  std::lock_guard lock(registry().mutex);
   DialogRecord* r = find_locked(dialog);
   return (r && !r->ended && r->window) ? r : nullptr;
 }
 
 bool owns_dialogs(DWORD thread) {
-  std::lock_guard lock(hub().mutex);
-  for (const auto& [handle, r] : hub().dialogs)
+  std::lock_guard lock(registry().mutex);
+  for (const auto& [handle, r] : registry().dialogs)
     if (r->thread == thread && !r->ended) return true;
   return false;
 }
 
-// The thread of the dialogs' pumps, 0 when none runs.
-DWORD pump_thread() {
-  std::lock_guard lock(hub().mutex);
-  if (hub().pumps.empty()) return 0;
-  DialogRecord* top = find_locked(hub().pumps.back());
-  return top ? top->thread : 0;
-}
-
-// Wakes the dialog thread for the task queue. The hub's lock is held.
-void wake_for_work_locked() {
-  Hub& h = hub();
-  if (h.pumps.empty()) return;
-  if (DialogRecord* top = find_locked(h.pumps.back())) PostMessageA(top->window, WM_HANDED_WORK, 0, 0);
+// Wakes the dialog thread for the dialog thread hub's queue.
+void wake_for_work(DialogHandle top) {
+  if (HWND window = live_window(top)) PostMessageA(window, WM_HANDED_WORK, 0, 0);
 }
 
 }  // namespace
@@ -98,7 +77,7 @@ DialogHandle register_dialog(const platform::DialogTemplate& layout, platform::D
     if (row.kind == platform::ControlKind::ListBox)
       record->list_box_units[row.id] = RECT{row.x, row.y, row.x + row.width, row.y + row.height};
   }
-  Hub& h = hub();
+  Registry& h = registry();
   std::lock_guard lock(h.mutex);
   const DialogHandle handle = h.next_handle++;
   h.dialogs.emplace(handle, std::move(record));
@@ -106,20 +85,20 @@ DialogHandle register_dialog(const platform::DialogTemplate& layout, platform::D
 }
 
 void attach_window(DialogHandle dialog, HWND window) {
-  Hub& h = hub();
+  bool modal = false;
   {
-    std::lock_guard lock(h.mutex);
+    std::lock_guard lock(registry().mutex);
     DialogRecord* r = find_locked(dialog);
     if (!r) return;
     r->window = window;
     r->thread = GetCurrentThreadId();
-    if (r->modal) h.pumps.push_back(dialog);
+    modal = r->modal;
   }
-  h.pump_change.notify_all();
+  if (modal) ui::hub::pump_started(dialog, wake_for_work);
 }
 
 bool mark_ended(DialogHandle dialog, HWND& window, DWORD& thread) {
-  Hub& h = hub();
+  Registry& h = registry();
   {
     std::lock_guard lock(h.mutex);
     DialogRecord* r = find_locked(dialog);
@@ -128,14 +107,13 @@ bool mark_ended(DialogHandle dialog, HWND& window, DWORD& thread) {
     r->posted.clear();
     window = r->window;
     thread = r->thread;
-    h.pumps.erase(std::remove(h.pumps.begin(), h.pumps.end(), dialog), h.pumps.end());
   }
-  h.pump_change.notify_all();
+  ui::hub::pump_ended(dialog);
   return true;
 }
 
 void retire_dialog(DialogHandle dialog) {
-  Hub& h = hub();
+  Registry& h = registry();
   std::unique_ptr<DialogRecord> gone;  // freed outside the lock
   {
     std::lock_guard lock(h.mutex);
@@ -144,31 +122,30 @@ void retire_dialog(DialogHandle dialog) {
       gone = std::move(it->second);
       h.dialogs.erase(it);
     }
-    h.pumps.erase(std::remove(h.pumps.begin(), h.pumps.end(), dialog), h.pumps.end());
   }
-  h.pump_change.notify_all();
+  ui::hub::pump_ended(dialog);
 }
 
 bool dialog_live(DialogHandle dialog) {
-  std::lock_guard lock(hub().mutex);
+  std::lock_guard lock(registry().mutex);
   DialogRecord* r = find_locked(dialog);
   return r && !r->ended;
 }
 
 HWND live_window(DialogHandle dialog) {
-  std::lock_guard lock(hub().mutex);
+  std::lock_guard lock(registry().mutex);
   DialogRecord* r = find_locked(dialog);
   return (r && !r->ended) ? r->window : nullptr;
 }
 
 platform::DialogProc live_proc(DialogHandle dialog) {
-  std::lock_guard lock(hub().mutex);
+  std::lock_guard lock(registry().mutex);
   DialogRecord* r = find_locked(dialog);
   return (r && !r->ended) ? r->proc : nullptr;
 }
 
 platform::DialogProc proc_for_message(DialogHandle dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  std::lock_guard lock(hub().mutex);
+  std::lock_guard lock(registry().mutex);
   DialogRecord* r = find_locked(dialog);
   if (!r) return nullptr;
   const PostedMessage m{message, wparam, lparam};
@@ -185,24 +162,13 @@ platform::DialogProc proc_for_message(DialogHandle dialog, UINT message, WPARAM 
   return r->ended ? nullptr : r->proc;
 }
 
-DialogHandle top_pump() {
-  std::lock_guard lock(hub().mutex);
-  return hub().pumps.empty() ? platform::NO_DIALOG : hub().pumps.back();
-}
-
-bool wait_for_pump(int timeout_ms) {
-  Hub& h = hub();
-  std::unique_lock lock(h.mutex);
-  return h.pump_change.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return !h.pumps.empty(); });
-}
-
 // ---- control calls ---------------------------------------------------------
 
 bool run_control_call(DialogHandle dialog, const std::function<void(DialogRecord&)>& fn) {
   HWND window = nullptr;
   DWORD thread = 0;
   {
-    std::lock_guard lock(hub().mutex);
+    std::lock_guard lock(registry().mutex);
     DialogRecord* r = find_locked(dialog);
     if (!r || r->ended || !r->window) return false;
     window = r->window;
@@ -252,7 +218,7 @@ void sleep_serving_calls(int64_t ms) {
 bool post_message(DialogHandle dialog, uint32_t message, uintptr_t wparam, intptr_t lparam) {
   // Posted under the lock: the window counts a post off under it too, and
   // posts of several threads must be counted in the order they are queued.
-  std::lock_guard lock(hub().mutex);
+  std::lock_guard lock(registry().mutex);
   DialogRecord* r = find_locked(dialog);
   if (!r || r->ended || !r->window) return false;
   if (!PostMessageA(r->window, message, wparam, lparam)) return false;
@@ -260,57 +226,15 @@ bool post_message(DialogHandle dialog, uint32_t message, uintptr_t wparam, intpt
   return true;
 }
 
-bool run_on_dialog_thread(const std::function<void()>& fn, int timeout_ms) {
-  Hub& h = hub();
-  if (pump_thread() == GetCurrentThreadId()) {
-    fn();  // on the dialog thread, inside a pump: at once
-    return true;
-  }
-  if (!wait_for_pump(timeout_ms)) return false;
-  auto done = std::make_shared<std::promise<void>>();
-  std::future<void> finished = done->get_future();
-  uint64_t id = 0;
-  {
-    std::lock_guard lock(h.mutex);
-    if (h.pumps.empty()) return false;
-    id = h.next_task++;
-    h.tasks.push_back(Task{id, [fn, done] {
-                             fn();
-                             done->set_value();
-                           }});
-    wake_for_work_locked();
-  }
-  // Should the dialog woken end before it took the message, the wake-up is
-  // posted again to the dialog then on top; with no dialog left the task is
-  // never run and the wait gives up.
-  for (;;) {
-    if (finished.wait_for(std::chrono::milliseconds(50)) == std::future_status::ready) return true;
-    std::lock_guard lock(h.mutex);
-    auto queued = std::find_if(h.tasks.begin(), h.tasks.end(), [&](const Task& t) { return t.id == id; });
-    if (h.pumps.empty()) {
-      if (queued != h.tasks.end()) h.tasks.erase(queued);
-      return finished.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
-    }
-    if (queued != h.tasks.end()) wake_for_work_locked();
-  }
-}
-
 void serve_handed_work() {
-  Hub& h = hub();
-  std::function<void()> fn;
-  {
-    std::lock_guard lock(h.mutex);
-    if (h.tasks.empty()) return;
-    fn = std::move(h.tasks.front().fn);
-    h.tasks.pop_front();
-  }
-  fn();
+  // Only handed-over work waits in the hub: posts are the window's own messages.
+  if (std::optional<ui::hub::Item> item = ui::hub::take_item(); item && item->task) item->task();
 }
 
 size_t queued_items() {
-  std::lock_guard lock(hub().mutex);
-  size_t n = hub().tasks.size();
-  for (const auto& [handle, r] : hub().dialogs) n += r->posted.size();
+  size_t n = ui::hub::queued_items();
+  std::lock_guard lock(registry().mutex);
+  for (const auto& [handle, r] : registry().dialogs) n += r->posted.size();
   return n;
 }
 
@@ -318,7 +242,7 @@ std::vector<PostedMessage> take_test_posts(DialogHandle dialog) {
   HWND window = nullptr;
   DWORD thread = 0;
   {
-    std::lock_guard lock(hub().mutex);
+    std::lock_guard lock(registry().mutex);
     DialogRecord* r = find_locked(dialog);
     if (!r) return {};
     window = r->window;
@@ -329,7 +253,7 @@ std::vector<PostedMessage> take_test_posts(DialogHandle dialog) {
     MSG msg;
     while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   }
-  std::lock_guard lock(hub().mutex);
+  std::lock_guard lock(registry().mutex);
   DialogRecord* r = find_locked(dialog);
   return r ? std::exchange(r->test_posts, {}) : std::vector<PostedMessage>{};
 }

@@ -19,8 +19,9 @@
 // procedure. Posted messages are real PostMessageA messages; the ones posted
 // through post_message are counted until the dialog's window receives them,
 // so that a script can tell when nothing is left to serve. Work handed to the
-// dialog thread (run_on_dialog_thread) waits in a queue; a private message
-// posted to the dialog on top wakes the dialog thread for it.
+// dialog thread waits in the dialog thread hub (ui/hub/dialog_thread_hub.h),
+// which also knows the modal loops; a private message posted to the dialog
+// on top wakes the dialog thread for it.
 #pragma once
 
 #include <cstdint>
@@ -100,9 +101,6 @@ platform::DialogProc live_proc(platform::DialogHandle dialog);
 // as served (and kept, for a test dialog).
 platform::DialogProc proc_for_message(platform::DialogHandle dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
-platform::DialogHandle top_pump();
-bool wait_for_pump(int timeout_ms);
-
 // ---- control calls ---------------------------------------------------------
 
 // Runs fn on the dialog thread with the dialog's record while the dialog
@@ -119,7 +117,6 @@ void sleep_serving_calls(int64_t ms);
 // ---- posted messages and handed-over work -----------------------------------
 
 bool post_message(platform::DialogHandle dialog, uint32_t message, uintptr_t wparam, intptr_t lparam);
-bool run_on_dialog_thread(const std::function<void()>& fn, int timeout_ms);
 // The window procedure's part: runs the oldest handed-over task, if any.
 void serve_handed_work();
 size_t queued_items();

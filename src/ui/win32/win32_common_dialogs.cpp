@@ -1,6 +1,6 @@
 #include "ui/win32/win32_common_dialogs.h"
 
-#include "ui/script/scripted_answers.h"
+#include "ui/hub/scripted_answers.h"
 
 namespace tessaril::ui::win32 {
 

@@ -1,4 +1,4 @@
-#include "ui/script/scripted_answers.h"
+#include "ui/hub/scripted_answers.h"
 
 #include <atomic>
 #include <deque>

@@ -1,10 +1,12 @@
-// The answers a desktop back end's common dialogs give while a script plays
-// them, instead of waiting for a person: a message box is recorded and
-// answered at once (Yes for a Yes/No box, OK otherwise), and an open-file
-// dialog takes the next answer the script pushed, or is cancelled when there
-// is none. One store per process, guarded for the worker threads that show
-// message boxes. The Qt and Win32 back ends both answer through it; the
-// headless back end keeps its answers in its own control store.
+// The answers the common dialogs give while a script plays them, instead of
+// waiting for a person.
+//
+// How it works: a message box is recorded and answered at once (Yes for a
+// Yes/No box, OK otherwise), and an open-file dialog takes the next answer
+// the script pushed, or is cancelled when there is none. One store per
+// process, guarded for the worker threads that show message boxes. Every
+// back end answers through it: the headless one always, Qt and Win32 while
+// answers are automatic.
 #pragma once
 
 #include <cstdint>

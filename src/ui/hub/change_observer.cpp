@@ -1,4 +1,4 @@
-#include "ui/script/change_observer.h"
+#include "ui/hub/change_observer.h"
 
 #include <mutex>
 #include <utility>
