@@ -201,6 +201,19 @@ int chain_box_of_answer(uint32_t code) {
   return e ? e->chain_box : 0;
 }
 
+bool uses_announced_file(uint32_t code) {
+  switch (link_event_kind(code)) {
+    case LinkEventKind::KermitReceiveEnded:
+      return true;
+    case LinkEventKind::Answer: {
+      const Continuation c = continuation_of(code);
+      return c == Continuation::KermitReceiveOrStatus || c == Continuation::RequestAnnouncedFile;
+    }
+    default:
+      return false;
+  }
+}
+
 int next_step_box(int32_t step) { return IDC_SEND_FRAME2 - 1 + step; }
 
 SequenceActions decide(const SequenceInput& in) {

@@ -45,6 +45,10 @@ int chain_box_of_answer(uint32_t code);
 // frame: "Send Frame2" at step 1, "Send Frame3" at step 2 (5700 + step).
 int next_step_box(int32_t step);
 
+// Whether `decide` looks at the announced file for this code. The receive
+// thread's buffer is read only after the message that follows its write.
+bool uses_announced_file(uint32_t code);
+
 struct SequenceFile {
   std::string name;  // at most 39 characters
   int32_t size = 0;
@@ -59,7 +63,7 @@ struct SequenceInput {
   bool next_step_ticked = false;   // the box next_step_box(step)
   int32_t cycles = 0;              // "Cycle" read as a decimal number
   SequenceFile transfer_file;      // `tx_file_name`, `tx_file_size`
-  SequenceFile announced_file;     // `rx_file_name`, `rx_file_size`
+  SequenceFile announced_file;     // `rx_file_name`, `rx_file_size`, where uses_announced_file(code)
 };
 
 enum class ActionKind : uint8_t {

@@ -71,7 +71,7 @@ SequenceInput gather(platform::DialogHandle dialog, uint32_t code) {
       return in;
   }
   in.transfer_file = transfer_file();
-  in.announced_file = announced_file();
+  if (uses_announced_file(code)) in.announced_file = announced_file();
   return in;
 }
 

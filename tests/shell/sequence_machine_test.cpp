@@ -176,6 +176,23 @@ TEST(ShellSequenceMachine, StrayCodesOnlyRepaint) {
   });
 }
 
+TEST(ShellSequenceMachine, TheAnnouncedFileIsReadOnlyWhereADecisionUsesIt) {
+  std::vector<uint32_t> codes = {status::ST_CMD_SEND_OK, ST_KERMIT_SEND_OK, ST_KERMIT_SEND_ERR, ST_KERMIT_RECV_OK,
+                                 ST_KERMIT_RECV_BREAK};
+  for (uint32_t c = 0x80; c <= 0xFF; ++c) codes.push_back(c);
+  for (uint32_t code : codes) {
+    bool differs = false;
+    for (bool kermit : {true, false}) {
+      SequenceInput in = on(code, 1);
+      in.kermit_step = kermit;
+      SequenceInput unread = in;
+      unread.announced_file = {};
+      differs = differs || decide(in) != decide(unread);
+    }
+    EXPECT_EQ(differs, uses_announced_file(code)) << std::hex << code;
+  }
+}
+
 TEST(ShellSequenceMachine, TheAnswerNamesTheChainBoxTheExecutorReads) {
   EXPECT_EQ(chain_box_of_answer(0x8E), IDC_CHAIN_GET_CAL);
   EXPECT_EQ(chain_box_of_answer(0xF9), IDC_CHAIN_GET_CAL_EX);
