@@ -76,8 +76,7 @@ std::string decimal(int32_t n) {
   return text;
 }
 
-// Builds the decisions of one event; every list that is not cut short closes
-// with the pause.
+// Collects the actions of one event in their order.
 struct Decision {
   const SequenceInput& in;
   SequenceActions out;
@@ -105,6 +104,7 @@ struct Decision {
     }
   }
 
+  // A chain switched off stops where it is; an unsuccessful answer ends it.
   void answer() {
     const Continuation c = continuation_of(in.code);
     const bool switched_off = c == Continuation::LatchRepeat ? in.cycles <= 0 : !in.chain_ticked;

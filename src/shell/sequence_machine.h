@@ -55,15 +55,15 @@ struct SequenceFile {
 };
 
 struct SequenceInput {
-  uint32_t code = 0;               // wParam of the 1034 message
-  int32_t step = 1;                // `frame_slot`
+  uint32_t code = 0;  // wParam of the 1034 message
+  int32_t step = 1;   // `frame_slot`
   bool rsp_ok = false;
-  bool chain_ticked = false;       // the box chain_box_of_answer(code)
-  bool kermit_step = false;        // "Kermit Trns."
-  bool next_step_ticked = false;   // the box next_step_box(step)
-  int32_t cycles = 0;              // "Cycle" read as a decimal number
-  SequenceFile transfer_file;      // `tx_file_name`, `tx_file_size`
-  SequenceFile announced_file;     // `rx_file_name`, `rx_file_size`, where uses_announced_file(code)
+  bool chain_ticked = false;      // the box chain_box_of_answer(code)
+  bool kermit_step = false;       // "Kermit Trns."
+  bool next_step_ticked = false;  // the box next_step_box(step)
+  int32_t cycles = 0;             // "Cycle" read as a decimal number
+  SequenceFile transfer_file;     // `tx_file_name`, `tx_file_size`
+  SequenceFile announced_file;    // `rx_file_name`, `rx_file_size`, where uses_announced_file(code)
 };
 
 enum class ActionKind : uint8_t {

@@ -84,9 +84,11 @@ TEST(ShellSequenceMachine, EachChainedCommandContinuesAsItsRowDeclares) {
   check({
       {cycles(on(0x89, 1), 3), {show(IDC_LATCH_CYCLE, "2"), build_latch_reset(1), send(), P800}},
       {on(0x8A, 2), {kermit_send(), P100}},
-      {off(on(0x8A, 1), KERMIT), {set_step(2), show(IDC_RESULT_KERMIT, "---"), build_status_frame(2, TX), send(), P100}},
+      {off(on(0x8A, 1), KERMIT),
+       {set_step(2), show(IDC_RESULT_KERMIT, "---"), build_status_frame(2, TX), send(), P100}},
       {on(0x8C, 2), {stop(), kermit_receive(), P100}},
-      {off(on(0x8C, 2), KERMIT), {set_step(3), show(IDC_RESULT_KERMIT, "---"), build_status_frame(3, RX), send(), P100}},
+      {off(on(0x8C, 2), KERMIT),
+       {set_step(3), show(IDC_RESULT_KERMIT, "---"), build_status_frame(3, RX), send(), P100}},
       {on(0x8E, 1),
        {set_step(2), show(IDC_RECV_FILE_NAME, RX), show(IDC_RECV_FILE_SIZE, "1234"), build_receive(2, RX, 1234), send(),
         P100}},
