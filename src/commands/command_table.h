@@ -142,11 +142,18 @@ constexpr const CommandEntry* find_command_by_code(uint8_t code) {
 // The answer to a command: its code with bit 7 set (0xF9 answers 0x79).
 constexpr uint8_t answer_code(uint8_t code) { return static_cast<uint8_t>(code | 0x80); }
 
-// The row of the command a device answer belongs to, nullptr for none.
-constexpr const CommandEntry* find_command_by_answer(uint32_t answer) {
+// What a successful answer continues with, and the chain box switching it;
+// None and 0 for an answer to no button's command. (Loops of their own, as
+// command_button_text below.)
+constexpr Continuation answer_continuation(uint32_t answer) {
   for (const CommandEntry& e : command_table)
-    if (answer_code(e.code) == answer) return &e;
-  return nullptr;
+    if (answer_code(e.code) == answer) return e.continuation;
+  return Continuation::None;
+}
+constexpr int answer_chain_box(uint32_t answer) {
+  for (const CommandEntry& e : command_table)
+    if (answer_code(e.code) == answer) return e.chain_box;
+  return 0;
 }
 
 // The button's text in the dialog layout; nullptr when id is no command button.

@@ -14,29 +14,26 @@ namespace tessaril::shell {
 
 namespace {
 
+using commands::answer_chain_box;
+using commands::answer_continuation;
 using commands::Continuation;
-using commands::find_command_by_answer;
 
 // The answers the receive thread tells apart lead to the continuation their
 // command's row declares.
-constexpr Continuation continuation_of(uint32_t answer) {
-  const commands::CommandEntry* e = find_command_by_answer(answer);
-  return e ? e->continuation : Continuation::None;
-}
-static_assert(continuation_of(link::ANSWER_RESET_STATUS_LATCH) == Continuation::LatchRepeat);
-static_assert(continuation_of(link::ANSWER_START_FILE_TRANSFER) == Continuation::KermitSendOrStatus);
-static_assert(continuation_of(link::ANSWER_KERMIT_STATUS) == Continuation::None);
-static_assert(continuation_of(link::ANSWER_RECEIVE_FILE) == Continuation::KermitReceiveOrStatus);
-static_assert(continuation_of(link::ANSWER_GET_CAL_FILE) == Continuation::RequestAnnouncedFile);
-static_assert(continuation_of(link::ANSWER_GET_CAL_FILE_EX) == Continuation::RequestAnnouncedFile);
-static_assert(continuation_of(link::ANSWER_SET_CAL_FILE) == Continuation::StartTransfer);
-static_assert(continuation_of(link::ANSWER_START_UPGRADE) == Continuation::StartTransfer);
-static_assert(find_command_by_answer(link::ANSWER_START_FILE_TRANSFER)->chain_box == IDC_CHAIN_KERMIT_SEND);
-static_assert(find_command_by_answer(link::ANSWER_RECEIVE_FILE)->chain_box == IDC_CHAIN_KERMIT_RECV);
-static_assert(find_command_by_answer(link::ANSWER_GET_CAL_FILE)->chain_box == IDC_CHAIN_GET_CAL);
-static_assert(find_command_by_answer(link::ANSWER_GET_CAL_FILE_EX)->chain_box == IDC_CHAIN_GET_CAL_EX);
-static_assert(find_command_by_answer(link::ANSWER_SET_CAL_FILE)->chain_box == IDC_CHAIN_SET_CAL);
-static_assert(find_command_by_answer(link::ANSWER_START_UPGRADE)->chain_box == IDC_CHAIN_UPGRADE);
+static_assert(answer_continuation(link::ANSWER_RESET_STATUS_LATCH) == Continuation::LatchRepeat);
+static_assert(answer_continuation(link::ANSWER_START_FILE_TRANSFER) == Continuation::KermitSendOrStatus);
+static_assert(answer_continuation(link::ANSWER_KERMIT_STATUS) == Continuation::None);
+static_assert(answer_continuation(link::ANSWER_RECEIVE_FILE) == Continuation::KermitReceiveOrStatus);
+static_assert(answer_continuation(link::ANSWER_GET_CAL_FILE) == Continuation::RequestAnnouncedFile);
+static_assert(answer_continuation(link::ANSWER_GET_CAL_FILE_EX) == Continuation::RequestAnnouncedFile);
+static_assert(answer_continuation(link::ANSWER_SET_CAL_FILE) == Continuation::StartTransfer);
+static_assert(answer_continuation(link::ANSWER_START_UPGRADE) == Continuation::StartTransfer);
+static_assert(answer_chain_box(link::ANSWER_START_FILE_TRANSFER) == IDC_CHAIN_KERMIT_SEND);
+static_assert(answer_chain_box(link::ANSWER_RECEIVE_FILE) == IDC_CHAIN_KERMIT_RECV);
+static_assert(answer_chain_box(link::ANSWER_GET_CAL_FILE) == IDC_CHAIN_GET_CAL);
+static_assert(answer_chain_box(link::ANSWER_GET_CAL_FILE_EX) == IDC_CHAIN_GET_CAL_EX);
+static_assert(answer_chain_box(link::ANSWER_SET_CAL_FILE) == IDC_CHAIN_SET_CAL);
+static_assert(answer_chain_box(link::ANSWER_START_UPGRADE) == IDC_CHAIN_UPGRADE);
 
 bool is_kermit_send_ending(uint32_t code) {
   switch (code) {
@@ -106,7 +103,7 @@ struct Decision {
 
   // A chain switched off stops where it is; an unsuccessful answer ends it.
   void answer() {
-    const Continuation c = continuation_of(in.code);
+    const Continuation c = answer_continuation(in.code);
     const bool switched_off = c == Continuation::LatchRepeat ? in.cycles <= 0 : !in.chain_ticked;
     if (c == Continuation::None) {
       add(act::end());
@@ -196,17 +193,14 @@ LinkEventKind link_event_kind(uint32_t code) {
   return LinkEventKind::Other;
 }
 
-int chain_box_of_answer(uint32_t code) {
-  const commands::CommandEntry* e = find_command_by_answer(code);
-  return e ? e->chain_box : 0;
-}
+int chain_box_of_answer(uint32_t code) { return answer_chain_box(code); }
 
 bool uses_announced_file(uint32_t code) {
   switch (link_event_kind(code)) {
     case LinkEventKind::KermitReceiveEnded:
       return true;
     case LinkEventKind::Answer: {
-      const Continuation c = continuation_of(code);
+      const Continuation c = answer_continuation(code);
       return c == Continuation::KermitReceiveOrStatus || c == Continuation::RequestAnnouncedFile;
     }
     default:
