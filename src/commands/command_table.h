@@ -3,8 +3,10 @@
 // How it works: every "Set" button of the command dialog builds one command
 // frame in the frame editor. A row says which button it is, the command code,
 // the command's name, the text the button carries in the dialog layout, the
-// header form, where the data text comes from and how the sequence controls
-// (follow-on frames, Kermit step, waits) are preset. The builders
+// header form, where the data text comes from, how the sequence controls
+// (follow-on frames, Kermit step, waits) are preset, and how the command's
+// chain continues once its answer is in (the sequencer looks the answer code
+// up; the answer is the command code with bit 7 set). The builders
 // (builders.h) read the row; the dialog layout takes the button texts from
 // here, so each text lives in one place. Rows are in the order of the
 // catalogue; look-ups by button id are constexpr.
@@ -57,6 +59,17 @@ enum class Preset : uint8_t {
                    // 5702 unticked, else all three unticked; 5704 kept
 };
 
+// What the sequencer does with a successful answer to the command. Every
+// continuation but LatchRepeat is switched on and off by the row's chain box.
+enum class Continuation : uint8_t {
+  None,                   // the sequence ends
+  LatchRepeat,            // the same frame again in the same step while "Cycle" counts down
+  KermitSendOrStatus,     // Kermit send of the transfer file, or the status frame at once
+  KermitReceiveOrStatus,  // Kermit receive, or the status frame at once
+  RequestAnnouncedFile,   // Receive File for the file the answer announced
+  StartTransfer,          // Start File Transfer of the transfer file
+};
+
 struct CommandEntry {
   int button_id;
   uint8_t code;
@@ -66,6 +79,7 @@ struct CommandEntry {
   DataSource source;
   Preset preset;
   int chain_box;            // check box of the chain, 0 for none
+  Continuation continuation;
   const char* wait1;        // Chain: text for edit 1701
   const char* wait2;        // Chain: text for edit 1702
   bool shown;               // false: created hidden in the dialog
@@ -73,39 +87,39 @@ struct CommandEntry {
 
 // clang-format off
 inline constexpr CommandEntry command_table[] = {
-  {4011, 0x01, "Get Fault Status (0x01)", "Get Fault Status (0x01)           Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4021, 0x02, "Get PA Power (0x02)", "Get PA Power (0x02)              Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4031, 0x03, "Get Product Id  (0x03)", "Get Product Id  (0x03)            Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4041, 0x04, "Get Heart Beat (0x04)", "Get Heart Beat (0x04)             Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4051, 0x05, "Get Local Oscillator (0x05)", "Get Local Oscillator (0x05)       Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4061, 0x06, "Get Band Selection (0x06)", "Get Band Selection (0x06)       Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4071, 0x07, "Set Band Selection (0x07)", "Set", HeaderForm::Standard, DataSource::Band, Preset::Reset, 0, nullptr, nullptr, true},
-  {4081, 0x08, "Set Local Oscillator (0x08)", "Set", HeaderForm::Standard, DataSource::LoFrequency, Preset::Reset, 0, nullptr, nullptr, true},
-  {4091, 0x09, "Reset Status Latch (0x09)", "Reset Status Latch (0x09)   Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4101, 0x0A, "Start File Transfer (0x0A)", "Set", HeaderForm::Standard, DataSource::StartFileTransfer, Preset::TransferStart, 5101, nullptr, nullptr, true},
-  {4111, 0x0B, "Kermit File Transfer Status(0x0B)", "Set", HeaderForm::Standard, DataSource::KermitStatus, Preset::ResetKeepWaits, 0, nullptr, nullptr, true},
-  {4121, 0x0C, "Recieve File (0x0C)", "Set", HeaderForm::Standard, DataSource::ReceiveFile, Preset::Chain, 5121, "100", " ", true},
-  {4131, 0x0D, "Get Software Version (0x0D)", "Get Software Version (0x0D)       Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4141, 0x0E, "Get Calibration File (0x0E)", "Set", HeaderForm::Standard, DataSource::None, Preset::PlainThenChain, 5141, "100", "100", true},
-  {4151, 0x0F, "Set Calibration File (0x0F)", "Set", HeaderForm::Standard, DataSource::SetCalibrationFile, Preset::Chain, 5151, "100", "4000", true},
-  {4161, 0x10, "Start Upgrade Command (0x10)", "Set", HeaderForm::Standard, DataSource::StartUpgrade, Preset::Chain, 5161, "100", "6000", true},
-  {4171, 0x11, "BUC Reset Command (0x11)", "BUC Reset Command (0x11)  Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4181, 0x12, "Get Latched Fault Status (0x12)", "Get Latched Fault Status (0x12)    Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4182, 0x13, "Get Power Amp Status (0x13)", "Get Power Amp Status (0x13)    Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, true},
-  {4191, 0x14, "Set Power Amp Status (0x14)", " Set", HeaderForm::Standard, DataSource::PowerAmp, Preset::Reset, 0, nullptr, nullptr, true},
-  {4192, 0x60, "Set Polarization(0x60)", " Set", HeaderForm::Standard, DataSource::Polarization, Preset::Reset, 0, nullptr, nullptr, false},
-  {4183, 0x61, "Get Polarization(0x61)", "Get Polarization(0x61)       Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, nullptr, nullptr, false},
-  {4242, 0x74, "Reset Latched Bias Status (0x74)", "Reset Latched Bias Status (0x74)         Set", HeaderForm::Extended, DataSource::None, Preset::Plain, 0, nullptr, nullptr, false},
-  {4252, 0x75, "Get Latched Bias Status (0x75)", "Get Latched Bias Status (0x75)       Set", HeaderForm::Extended, DataSource::None, Preset::Plain, 0, nullptr, nullptr, false},
-  {4301, 0x76, "Set Overtemp limit (0x76)", "Set", HeaderForm::Extended, DataSource::OvertempLimit, Preset::Reset, 0, nullptr, nullptr, false},
-  {4291, 0x77, "Set FAN Control Mode (0x77)", "Set", HeaderForm::Extended, DataSource::FanMode, Preset::Reset, 0, nullptr, nullptr, false},
-  {4281, 0x78, "Set FAN Control Temperature (0x78)", "Set", HeaderForm::Extended, DataSource::FanTemperature, Preset::ResetKeepWaits, 0, nullptr, nullptr, false},
-  {4271, 0x79, "Get Calibration File Ex (0x79)", "Set", HeaderForm::Extended, DataSource::CalibrationFileNumber, Preset::Chain, 5271, "100", "100", false},
-  {4251, 0x7B, "Get Software Version Ex (0x7B)", "Get Software Version Ex (0x7B)       Set", HeaderForm::Extended, DataSource::None, Preset::Plain, 0, nullptr, nullptr, false},
-  {4241, 0x7C, "Get Factory Status (0x7C)", "Get Factory Status (0x7C)            Set", HeaderForm::Extended, DataSource::None, Preset::Plain, 0, nullptr, nullptr, false},
-  {4231, 0x7D, "Write Product Id (0x7D)", "Set", HeaderForm::Extended, DataSource::ProductId, Preset::Reset, 0, nullptr, nullptr, false},
-  {4221, 0x7E, "Restart System (0x7E)", "Set", HeaderForm::Extended, DataSource::RestartMode, Preset::Reset, 0, nullptr, nullptr, false},
-  {4211, 0x7F, "NOP (0x7F)", "NOP (0x7F)     Set", HeaderForm::Extended, DataSource::None, Preset::Plain, 0, nullptr, nullptr, false},
+  {4011, 0x01, "Get Fault Status (0x01)", "Get Fault Status (0x01)           Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, true},
+  {4021, 0x02, "Get PA Power (0x02)", "Get PA Power (0x02)              Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, true},
+  {4031, 0x03, "Get Product Id  (0x03)", "Get Product Id  (0x03)            Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, true},
+  {4041, 0x04, "Get Heart Beat (0x04)", "Get Heart Beat (0x04)             Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, true},
+  {4051, 0x05, "Get Local Oscillator (0x05)", "Get Local Oscillator (0x05)       Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, true},
+  {4061, 0x06, "Get Band Selection (0x06)", "Get Band Selection (0x06)       Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, true},
+  {4071, 0x07, "Set Band Selection (0x07)", "Set", HeaderForm::Standard, DataSource::Band, Preset::Reset, 0, Continuation::None, nullptr, nullptr, true},
+  {4081, 0x08, "Set Local Oscillator (0x08)", "Set", HeaderForm::Standard, DataSource::LoFrequency, Preset::Reset, 0, Continuation::None, nullptr, nullptr, true},
+  {4091, 0x09, "Reset Status Latch (0x09)", "Reset Status Latch (0x09)   Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::LatchRepeat, nullptr, nullptr, true},
+  {4101, 0x0A, "Start File Transfer (0x0A)", "Set", HeaderForm::Standard, DataSource::StartFileTransfer, Preset::TransferStart, 5101, Continuation::KermitSendOrStatus, nullptr, nullptr, true},
+  {4111, 0x0B, "Kermit File Transfer Status(0x0B)", "Set", HeaderForm::Standard, DataSource::KermitStatus, Preset::ResetKeepWaits, 0, Continuation::None, nullptr, nullptr, true},
+  {4121, 0x0C, "Recieve File (0x0C)", "Set", HeaderForm::Standard, DataSource::ReceiveFile, Preset::Chain, 5121, Continuation::KermitReceiveOrStatus, "100", " ", true},
+  {4131, 0x0D, "Get Software Version (0x0D)", "Get Software Version (0x0D)       Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, true},
+  {4141, 0x0E, "Get Calibration File (0x0E)", "Set", HeaderForm::Standard, DataSource::None, Preset::PlainThenChain, 5141, Continuation::RequestAnnouncedFile, "100", "100", true},
+  {4151, 0x0F, "Set Calibration File (0x0F)", "Set", HeaderForm::Standard, DataSource::SetCalibrationFile, Preset::Chain, 5151, Continuation::StartTransfer, "100", "4000", true},
+  {4161, 0x10, "Start Upgrade Command (0x10)", "Set", HeaderForm::Standard, DataSource::StartUpgrade, Preset::Chain, 5161, Continuation::StartTransfer, "100", "6000", true},
+  {4171, 0x11, "BUC Reset Command (0x11)", "BUC Reset Command (0x11)  Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, true},
+  {4181, 0x12, "Get Latched Fault Status (0x12)", "Get Latched Fault Status (0x12)    Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, true},
+  {4182, 0x13, "Get Power Amp Status (0x13)", "Get Power Amp Status (0x13)    Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, true},
+  {4191, 0x14, "Set Power Amp Status (0x14)", " Set", HeaderForm::Standard, DataSource::PowerAmp, Preset::Reset, 0, Continuation::None, nullptr, nullptr, true},
+  {4192, 0x60, "Set Polarization(0x60)", " Set", HeaderForm::Standard, DataSource::Polarization, Preset::Reset, 0, Continuation::None, nullptr, nullptr, false},
+  {4183, 0x61, "Get Polarization(0x61)", "Get Polarization(0x61)       Set", HeaderForm::Standard, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, false},
+  {4242, 0x74, "Reset Latched Bias Status (0x74)", "Reset Latched Bias Status (0x74)         Set", HeaderForm::Extended, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, false},
+  {4252, 0x75, "Get Latched Bias Status (0x75)", "Get Latched Bias Status (0x75)       Set", HeaderForm::Extended, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, false},
+  {4301, 0x76, "Set Overtemp limit (0x76)", "Set", HeaderForm::Extended, DataSource::OvertempLimit, Preset::Reset, 0, Continuation::None, nullptr, nullptr, false},
+  {4291, 0x77, "Set FAN Control Mode (0x77)", "Set", HeaderForm::Extended, DataSource::FanMode, Preset::Reset, 0, Continuation::None, nullptr, nullptr, false},
+  {4281, 0x78, "Set FAN Control Temperature (0x78)", "Set", HeaderForm::Extended, DataSource::FanTemperature, Preset::ResetKeepWaits, 0, Continuation::None, nullptr, nullptr, false},
+  {4271, 0x79, "Get Calibration File Ex (0x79)", "Set", HeaderForm::Extended, DataSource::CalibrationFileNumber, Preset::Chain, 5271, Continuation::RequestAnnouncedFile, "100", "100", false},
+  {4251, 0x7B, "Get Software Version Ex (0x7B)", "Get Software Version Ex (0x7B)       Set", HeaderForm::Extended, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, false},
+  {4241, 0x7C, "Get Factory Status (0x7C)", "Get Factory Status (0x7C)            Set", HeaderForm::Extended, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, false},
+  {4231, 0x7D, "Write Product Id (0x7D)", "Set", HeaderForm::Extended, DataSource::ProductId, Preset::Reset, 0, Continuation::None, nullptr, nullptr, false},
+  {4221, 0x7E, "Restart System (0x7E)", "Set", HeaderForm::Extended, DataSource::RestartMode, Preset::Reset, 0, Continuation::None, nullptr, nullptr, false},
+  {4211, 0x7F, "NOP (0x7F)", "NOP (0x7F)     Set", HeaderForm::Extended, DataSource::None, Preset::Plain, 0, Continuation::None, nullptr, nullptr, false},
 };
 // clang-format on
 
@@ -125,6 +139,23 @@ constexpr const CommandEntry* find_command_by_code(uint8_t code) {
   return nullptr;
 }
 
+// The answer to a command: its code with bit 7 set (0xF9 answers 0x79).
+constexpr uint8_t answer_code(uint8_t code) { return static_cast<uint8_t>(code | 0x80); }
+
+// What a successful answer continues with, and the chain box switching it;
+// None and 0 for an answer to no button's command. (Loops of their own, as
+// command_button_text below.)
+constexpr Continuation answer_continuation(uint32_t answer) {
+  for (const CommandEntry& e : command_table)
+    if (answer_code(e.code) == answer) return e.continuation;
+  return Continuation::None;
+}
+constexpr int answer_chain_box(uint32_t answer) {
+  for (const CommandEntry& e : command_table)
+    if (answer_code(e.code) == answer) return e.chain_box;
+  return 0;
+}
+
 // The button's text in the dialog layout; nullptr when id is no command button.
 // (A loop of its own: GCC's UBSan cannot test a pointer for null in a constant expression.)
 constexpr const char* command_button_text(int button_id) {
@@ -133,8 +164,16 @@ constexpr const char* command_button_text(int button_id) {
   return nullptr;
 }
 
+// The commands the sequence builders send.
+inline constexpr uint8_t CODE_RESET_STATUS_LATCH = 0x09;
+inline constexpr uint8_t CODE_START_FILE_TRANSFER = 0x0A;
+inline constexpr uint8_t CODE_KERMIT_STATUS = 0x0B;
+inline constexpr uint8_t CODE_RECEIVE_FILE = 0x0C;
+
 // The table keeps its own promises: header forms follow the codes, ids and
-// codes are unique, chain presets name their chain box and waits.
+// codes are unique, chain presets name their chain box and waits, a chain box
+// switches a continuation and a continuation is switched by a chain box
+// (the latch repeat is switched by "Cycle" instead).
 constexpr bool command_table_consistent() {
   for (size_t i = 0; i < COMMAND_COUNT; ++i) {
     const CommandEntry& e = command_table[i];
@@ -143,6 +182,9 @@ constexpr bool command_table_consistent() {
     const bool chain = e.preset == Preset::Chain || e.preset == Preset::PlainThenChain;
     if (chain && (e.chain_box == 0 || e.wait1 == nullptr || e.wait2 == nullptr)) return false;
     if (e.preset == Preset::TransferStart && e.chain_box == 0) return false;
+    const bool boxed = e.continuation != Continuation::None && e.continuation != Continuation::LatchRepeat;
+    if ((e.chain_box != 0) != boxed) return false;
+    if (e.continuation == Continuation::LatchRepeat && e.code != CODE_RESET_STATUS_LATCH) return false;
     for (size_t j = i + 1; j < COMMAND_COUNT; ++j)
       if (command_table[j].button_id == e.button_id || command_table[j].code == e.code) return false;
   }
@@ -150,11 +192,6 @@ constexpr bool command_table_consistent() {
 }
 static_assert(COMMAND_COUNT == 33);
 
-// The commands the sequence builders send.
-inline constexpr uint8_t CODE_RESET_STATUS_LATCH = 0x09;
-inline constexpr uint8_t CODE_START_FILE_TRANSFER = 0x0A;
-inline constexpr uint8_t CODE_KERMIT_STATUS = 0x0B;
-inline constexpr uint8_t CODE_RECEIVE_FILE = 0x0C;
 static_assert(find_command_by_code(CODE_RESET_STATUS_LATCH)->button_id == 4091);
 static_assert(find_command_by_code(CODE_START_FILE_TRANSFER)->button_id == 4101);
 static_assert(find_command_by_code(CODE_KERMIT_STATUS)->button_id == 4111);
