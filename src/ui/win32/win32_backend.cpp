@@ -170,7 +170,7 @@ const platform::UiBackend backend_table{
     .open_file = open_file,
     .set_window_text = observed::set_window_text<set_caption>,
     .window_text = window_text,
-    .sleep_serving_calls = w::sleep_serving_calls,
+    .sleep_serving_calls = hub::sleep_serving_calls,
 };
 
 // ---- UiDriver entries ------------------------------------------------------

@@ -5,7 +5,6 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/clock.h"
 #include "ui/hub/dialog_thread_hub.h"
 
 namespace tessaril::ui::win32 {
@@ -25,13 +24,6 @@ Registry& registry() {
   return *h;
 }
 
-// A worker's control call, on the worker's stack while it waits.
-struct ControlCall {
-  DialogHandle dialog;
-  const std::function<void(DialogRecord&)>* fn;
-  bool ran = false;
-};
-
 DialogRecord* find_locked(DialogHandle dialog) {
   auto it = registry().dialogs.find(dialog);
   return it == registry().dialogs.end() ? nullptr : it->second.get();
@@ -45,16 +37,18 @@ DialogRecord* live_record(DialogHandle dialog) {
   return (r && !r->ended && r->window) ? r : nullptr;
 }
 
-bool owns_dialogs(DWORD thread) {
-  std::lock_guard lock(registry().mutex);
-  for (const auto& [handle, r] : registry().dialogs)
-    if (r->thread == thread && !r->ended) return true;
-  return false;
-}
-
-// Wakes the dialog thread for the dialog thread hub's queue.
+// Wakes the dialog thread for the hub's queue of handed-over work.
 void wake_for_work(DialogHandle top) {
   if (HWND window = live_window(top)) PostMessageA(window, WM_HANDED_WORK, 0, 0);
+}
+
+// Wakes the dialog's thread for the control calls waiting in the hub. One
+// wake-up at a time: the calls queued meanwhile are served with the first.
+void wake_for_calls(DialogHandle dialog) {
+  std::lock_guard lock(registry().mutex);
+  DialogRecord* r = find_locked(dialog);
+  if (!r || r->ended || !r->window || r->call_wake_posted) return;
+  r->call_wake_posted = PostMessageA(r->window, WM_CONTROL_CALL, 0, 0) != 0;
 }
 
 }  // namespace
@@ -94,6 +88,7 @@ void attach_window(DialogHandle dialog, HWND window) {
     r->thread = GetCurrentThreadId();
     modal = r->modal;
   }
+  ui::hub::accept_calls(dialog, wake_for_calls);
   if (modal) ui::hub::pump_started(dialog, wake_for_work);
 }
 
@@ -108,6 +103,7 @@ bool mark_ended(DialogHandle dialog, HWND& window, DWORD& thread) {
     window = r->window;
     thread = r->thread;
   }
+  ui::hub::refuse_calls(dialog);
   ui::hub::pump_ended(dialog);
   return true;
 }
@@ -123,6 +119,7 @@ void retire_dialog(DialogHandle dialog) {
       h.dialogs.erase(it);
     }
   }
+  ui::hub::refuse_calls(dialog);
   ui::hub::pump_ended(dialog);
 }
 
@@ -165,52 +162,19 @@ platform::DialogProc proc_for_message(DialogHandle dialog, UINT message, WPARAM 
 // ---- control calls ---------------------------------------------------------
 
 bool run_control_call(DialogHandle dialog, const std::function<void(DialogRecord&)>& fn) {
-  HWND window = nullptr;
-  DWORD thread = 0;
+  return ui::hub::run_control_call(dialog, [&] {
+    if (DialogRecord* r = live_record(dialog)) fn(*r);
+  });
+}
+
+void serve_control_calls(DialogHandle dialog) {
   {
+    // Cleared before the queue is read: a call queued from here on posts a
+    // wake-up of its own.
     std::lock_guard lock(registry().mutex);
-    DialogRecord* r = find_locked(dialog);
-    if (!r || r->ended || !r->window) return false;
-    window = r->window;
-    thread = r->thread;
+    if (DialogRecord* r = find_locked(dialog)) r->call_wake_posted = false;
   }
-  if (thread == GetCurrentThreadId()) {
-    serve_sent_messages();  // what workers asked for first comes first
-    DialogRecord* r = live_record(dialog);
-    if (!r) return false;
-    fn(*r);
-    return true;
-  }
-  ControlCall call{dialog, &fn};
-  SendMessageA(window, WM_CONTROL_CALL, 0, reinterpret_cast<LPARAM>(&call));
-  return call.ran;
-}
-
-void serve_control_call(LPARAM lparam) {
-  auto* call = reinterpret_cast<ControlCall*>(lparam);
-  if (DialogRecord* r = live_record(call->dialog)) {
-    (*call->fn)(*r);
-    call->ran = true;
-  }
-}
-
-void serve_sent_messages() {
-  MSG msg;
-  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
-void sleep_serving_calls(int64_t ms) {
-  if (!owns_dialogs(GetCurrentThreadId())) {
-    platform::sleep_ms(ms);
-    return;
-  }
-  const int64_t deadline = platform::monotonic_ms() + std::max<int64_t>(ms, 0);
-  for (;;) {
-    serve_sent_messages();
-    const int64_t left = deadline - platform::monotonic_ms();
-    if (left <= 0) return;
-    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left), QS_SENDMESSAGE, 0);
-  }
+  ui::hub::serve_control_calls();
 }
 
 // ---- posted messages and handed-over work -----------------------------------

@@ -4,14 +4,15 @@
 //
 // How it works: a dialog's windows belong to the thread that created them,
 // the dialog thread. A control call made on that thread runs at once. From
-// any other thread it is one SendMessageA of a private message to the
-// dialog's window, carrying the call: the caller waits, as Windows makes a
-// worker wait in SetWindowTextA, until the dialog thread takes the message,
-// which it does in any message loop (the modal loop of a dialog, of a
-// message box, of the open-file dialog), in sleep_serving_calls, and at the
-// start of every control call it makes itself (so a dialog thread that polls
-// a control does not hold a worker that writes one). A call that reaches a
-// dialog that has ended is dropped and its caller released.
+// any other thread it waits in the dialog thread hub
+// (ui/hub/dialog_thread_hub.h), as Windows makes a worker wait in
+// SetWindowTextA, and a private message posted to the dialog's window wakes
+// the dialog thread for it in any message loop (the modal loop of a dialog,
+// of a message box, of the open-file dialog). The hub serves the calls in
+// sleep_serving_calls too, and at the start of every control call the
+// dialog thread makes itself (so a dialog thread that polls a control does
+// not hold a worker that writes one). A call for a dialog that has ended is
+// dropped and its caller released.
 //
 // Handles are numbers that are never reused, mapped to the windows here.
 // end_dialog retires the number at once: posts to it fail, calls on it do
@@ -38,7 +39,7 @@
 namespace tessaril::ui::win32 {
 
 // Private messages of the back end, above the system's own (1034 to 1040).
-constexpr UINT WM_CONTROL_CALL = WM_APP + 1;     // lParam: the call; a worker waits
+constexpr UINT WM_CONTROL_CALL = WM_APP + 1;     // control calls wait in the hub
 constexpr UINT WM_HANDED_WORK = WM_APP + 2;      // one queued task to run
 constexpr UINT WM_END_FROM_WORKER = WM_APP + 3;  // lParam: the result for EndDialog
 
@@ -70,9 +71,10 @@ struct DialogRecord {
   bool ended = false;
   std::map<int, platform::ControlKind> kinds;  // from the layout, fixed
   std::map<int, RECT> list_box_units;          // the list boxes' rectangles in dialog units
-  // Under the hub's lock:
+  // Under the registry's lock:
   std::deque<PostedMessage> posted;  // posted, not received yet
   std::vector<PostedMessage> test_posts;
+  bool call_wake_posted = false;  // a WM_CONTROL_CALL is on its way
   // Dialog thread only:
   std::map<int, TextShadow> texts;  // by control id; 0 is the dialog's caption
   std::map<int, ListLines> lists;
@@ -106,13 +108,8 @@ platform::DialogProc proc_for_message(platform::DialogHandle dialog, UINT messag
 // Runs fn on the dialog thread with the dialog's record while the dialog
 // lives. False (fn not run) when it has ended or ends before the call is served.
 bool run_control_call(platform::DialogHandle dialog, const std::function<void(DialogRecord&)>& fn);
-// The window procedure's part: runs the call of a WM_CONTROL_CALL.
-void serve_control_call(LPARAM call);
-// Lets the calls that other threads are waiting for run now.
-void serve_sent_messages();
-// The UiBackend entry: on a thread that owns dialogs, sleeps serving the
-// calls of other threads; elsewhere a plain sleep.
-void sleep_serving_calls(int64_t ms);
+// The window procedure's part: serves the calls of a WM_CONTROL_CALL.
+void serve_control_calls(platform::DialogHandle dialog);
 
 // ---- posted messages and handed-over work -----------------------------------
 

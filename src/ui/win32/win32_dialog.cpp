@@ -39,7 +39,7 @@ INT_PTR CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPAR
   if (handle == p::NO_DIALOG) return FALSE;  // before WM_INITDIALOG (WM_SETFONT)
   switch (message) {
     case WM_CONTROL_CALL:
-      serve_control_call(lparam);
+      serve_control_calls(handle);
       return TRUE;
     case WM_HANDED_WORK:
       serve_handed_work();
@@ -111,7 +111,7 @@ void end_dialog(DialogHandle dialog, intptr_t result) {
   if (thread == GetCurrentThreadId())
     EndDialog(window, static_cast<INT_PTR>(result));
   else
-    SendMessageA(window, WM_END_FROM_WORKER, 0, static_cast<LPARAM>(result));
+    PostMessageA(window, WM_END_FROM_WORKER, 0, static_cast<LPARAM>(result));
 }
 
 DialogHandle create_test_dialog(const p::DialogTemplate& layout) {
