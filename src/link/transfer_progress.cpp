@@ -2,7 +2,6 @@
 
 #include "link/session.h"
 #include "platform/clock.h"
-#include "platform/codepage.h"
 
 namespace tessaril::link {
 
@@ -19,19 +18,16 @@ std::string grouped(int64_t n) {
   return n < 0 ? "-" + out : out;
 }
 
-// The dash CP932 has (0x81 0x5C) is U+2015 in Windows' table; the em dash
-// U+2014 has no form there and came out as '?' (glibc takes either).
-const std::string& dash() {
-  static const std::string text = platform::utf8_to_cp932(" \u2015 ");
-  return text;
-}
+// " ― " in CP932: the dash is 0x81 0x5C, which is U+2015 in Windows' table
+// (the em dash U+2014 has no form there and came out as '?').
+constexpr const char* DASH = " \x81\x5C ";
 
 }  // namespace
 
 std::string progress_caption(std::string_view original, bool sending, std::string_view name, int64_t bytes,
                              int64_t size) {
   std::string text(original);
-  text += dash();
+  text += DASH;
   text += sending ? "sending " : "receiving ";
   text += name;
   text += ' ' + grouped(bytes) + " / " + grouped(size) + " bytes";

@@ -6,10 +6,10 @@
 #include <iterator>
 #include <string_view>
 
-#include "commands/builders.h"
-#include "commands/file_select.h"
-#include "commands/frame_editor.h"
-#include "commands/product_id.h"
+#include "shell/builders.h"
+#include "shell/file_select.h"
+#include "shell/frame_editor.h"
+#include "shell/product_id.h"
 #include "link/serial_port.h"
 #include "link/session.h"
 #include "platform/controls.h"
@@ -147,17 +147,17 @@ intptr_t on_command_dialog_init(platform::DialogHandle dialog) {
   closing.store(false);
   dialog_view().attach(dialog);
   center_window(dialog);
-  commands::seq_no.store(1);
+  shell::seq_no.store(1);
   dialog_session().frame_slot.store(1);
   apply(dialog, initial_values, std::size(initial_values));
   // The product identity keeps what an earlier Write Product Id left.
-  text(dialog, IDC_BPN, id_text(commands::product_id.bpn_text));
-  text(dialog, IDC_MID, id_text(commands::product_id.mid_text));
-  text(dialog, IDC_BSN, id_text(commands::product_id.bsn_text));
-  text(dialog, IDC_FID, id_text(commands::product_id.fid_text));
+  text(dialog, IDC_BPN, id_text(shell::product_id.bpn_text));
+  text(dialog, IDC_MID, id_text(shell::product_id.mid_text));
+  text(dialog, IDC_BSN, id_text(shell::product_id.bsn_text));
+  text(dialog, IDC_FID, id_text(shell::product_id.fid_text));
   // The frame editor: an empty frame of header "00"s, no data, CRC 00 00, END C0.
   for (int id = IDC_HEADER_FIRST; id <= IDC_HEADER_LAST; ++id) text(dialog, id, "00");
-  commands::clear_frame_text();
+  shell::clear_frame_text();
   for (int id = IDC_DATA_FIRST; id <= IDC_DATA_LAST; ++id) text(dialog, id, "*");
   apply(dialog, initial_editor_values, std::size(initial_editor_values));
   platform::set_style(dialog, IDC_RETURN_TO_MENU, RETURN_TO_MENU_STYLE);
@@ -170,16 +170,16 @@ intptr_t on_command(platform::DialogHandle dialog, int id) {
   link::Session& s = dialog_session();
   switch (id) {
     case IDC_SEND:
-      commands::on_send(dialog, s);
+      shell::on_send(dialog, s);
       return 1;
     case IDC_CRC_RECALC:
-      commands::on_crc_recalc(dialog);
+      shell::on_crc_recalc(dialog);
       return 1;
     case IDC_RESET_STATE:
-      commands::on_reset_state(dialog, s);
+      shell::on_reset_state(dialog, s);
       return 1;
     case IDC_KERMIT_QUIT:
-      commands::on_kermit_quit(dialog, s);
+      shell::on_kermit_quit(dialog, s);
       return 1;
     case IDC_RETURN_TO_MENU:
       return_to_menu(dialog);
@@ -187,11 +187,11 @@ intptr_t on_command(platform::DialogHandle dialog, int id) {
     case IDC_SELECT_TRANSFER_FILE:
     case IDC_SELECT_CAL_FILE:
     case IDC_SELECT_UPGRADE_FILE:
-      return commands::on_file_select(dialog, s, id) ? 1 : 0;
+      return shell::on_file_select(dialog, s, id) ? 1 : 0;
     default:
       // The builder buttons; any other id (Esc's 2, the list boxes, gaps in
       // the builder range) does nothing.
-      return commands::build_command_for_button(dialog, s, id) ? 1 : 0;
+      return shell::build_command_for_button(dialog, s, id) ? 1 : 0;
   }
 }
 

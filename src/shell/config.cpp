@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "commands/product_id.h"
+#include "shell/product_id.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "status/status_codes.h"
@@ -60,7 +60,7 @@ uint32_t read_config() {
 }
 
 void seed_product_id() {
-  commands::ProductId& p = commands::product_id;
+  shell::ProductId& p = shell::product_id;
   static_assert(sizeof p.bpn_text == sizeof app_config.bpn_text && sizeof p.mid_text == sizeof app_config.mid_text &&
                 sizeof p.bsn_text == sizeof app_config.bsn_text && sizeof p.fid_text == sizeof app_config.fid_text);
   std::memcpy(p.bpn_text, app_config.bpn_text, sizeof p.bpn_text);

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "commands/entry_text.h"
-#include "commands/sequence_builders.h"
+#include "shell/sequence_builders.h"
 #include "link/link_state.h"
 #include "link/session.h"
 #include "link/transfer_file.h"
@@ -107,16 +107,16 @@ void apply(platform::DialogHandle dialog, link::Session& s, const Action& a) {
       platform::set_control_text(dialog, a.field, a.text.c_str());
       break;
     case ActionKind::BuildLatchReset:
-      commands::build_latch_reset_frame(dialog, s, a.step);
+      shell::build_latch_reset_frame(dialog, s, a.step);
       break;
     case ActionKind::BuildStatusFrame:
-      commands::build_status_frame(dialog, s, a.step, a.text.c_str());
+      shell::build_status_frame(dialog, s, a.step, a.text.c_str());
       break;
     case ActionKind::BuildTransferStart:
-      commands::build_transfer_start_frame(dialog, s, a.step, a.text.c_str(), a.size);
+      shell::build_transfer_start_frame(dialog, s, a.step, a.text.c_str(), a.size);
       break;
     case ActionKind::BuildReceive:
-      commands::build_receive_frame(dialog, s, a.step, a.text.c_str(), a.size);
+      shell::build_receive_frame(dialog, s, a.step, a.text.c_str(), a.size);
       break;
     case ActionKind::StartKermitSend:
       s.post_tx_command(link::TX_KERMIT_SEND);

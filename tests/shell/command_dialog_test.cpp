@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "commands/product_id.h"
-#include "commands/builders.h"
-#include "commands/frame_editor.h"
+#include "shell/product_id.h"
+#include "shell/builders.h"
+#include "shell/frame_editor.h"
 #include "link/link_state.h"
 #include "link/link_threads.h"
 #include "link/serial_port.h"
@@ -73,21 +73,21 @@ class ShellCommandDialog : public ::testing::Test {
 
 TEST_F(ShellCommandDialog, OpeningShowsTheStartValues) {
   // What an earlier period left behind.
-  commands::seq_no.store(500);
+  shell::seq_no.store(500);
   S().frame_slot.store(3);
-  std::strcpy(commands::frame_text[1].entry[40], "41");
+  std::strcpy(shell::frame_text[1].entry[40], "41");
   platform::set_control_text(dialog, IDC_DATA_FIRST + 3, "41");
 
   EXPECT_EQ(proc(platform::WM_INITDIALOG), 1);
 
   EXPECT_EQ(shell::dialog_view().dialog(), dialog);
-  EXPECT_EQ(commands::seq_no.load(), 1);
+  EXPECT_EQ(shell::seq_no.load(), 1);
   EXPECT_EQ(S().frame_slot.load(), 1);
   for (int id : {IDC_RESULT_FRAME1, IDC_RESULT_FRAME2, IDC_RESULT_FRAME3, IDC_RESULT_KERMIT}) EXPECT_EQ(text(id), "*");
   for (int id : {IDC_WAIT_FRAME1, IDC_WAIT_KERMIT, IDC_KERMIT_TMO}) EXPECT_EQ(text(id), "100");
   for (int id = IDC_HEADER_FIRST; id <= IDC_HEADER_LAST; ++id) EXPECT_EQ(text(id), "00");
   for (int id = IDC_DATA_FIRST; id <= IDC_DATA_LAST; ++id) EXPECT_EQ(text(id), "*") << id;
-  for (const auto& slot : commands::frame_text)
+  for (const auto& slot : shell::frame_text)
     for (const auto& entry : slot.entry) ASSERT_EQ(entry[0], '*');
   EXPECT_EQ(text(IDC_CRC_HIGH), "00");
   EXPECT_EQ(text(IDC_CRC_LOW), "00");
@@ -114,16 +114,16 @@ TEST_F(ShellCommandDialog, OpeningShowsTheStartValues) {
   for (int id : ticked) EXPECT_TRUE(checked(id)) << id;
   for (int id : unticked) EXPECT_FALSE(checked(id)) << id;
 
-  EXPECT_EQ(text(IDC_BPN), commands::product_id.bpn_text);
-  EXPECT_EQ(text(IDC_MID), commands::product_id.mid_text);
-  EXPECT_EQ(text(IDC_BSN), commands::product_id.bsn_text);
-  EXPECT_EQ(text(IDC_FID), commands::product_id.fid_text);
+  EXPECT_EQ(text(IDC_BPN), shell::product_id.bpn_text);
+  EXPECT_EQ(text(IDC_MID), shell::product_id.mid_text);
+  EXPECT_EQ(text(IDC_BSN), shell::product_id.bsn_text);
+  EXPECT_EQ(text(IDC_FID), shell::product_id.fid_text);
   EXPECT_EQ(platform::get_style(dialog, IDC_RETURN_TO_MENU), 0x50000F00u);
   EXPECT_FALSE(command_dialog_closing());
 }
 
 TEST_F(ShellCommandDialog, OpeningAgainStartsAfreshButKeepsTheProductIdentity) {
-  std::strcpy(commands::product_id.bpn_text, "BPN-1234567");
+  std::strcpy(shell::product_id.bpn_text, "BPN-1234567");
   proc(platform::WM_INITDIALOG);
   click(IDC_LOWBAND);
   click(IDC_TRNS_TMO_ERR);

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "commands/builders.h"
+#include "shell/builders.h"
 #include "link/transfer_file.h"
 #include "link/link_state.h"
 #include "platform/controls.h"
@@ -130,7 +130,7 @@ TEST_F(ShellSequencer, AnswersToSingleFramesAndToTheStatusFrameEndTheSequence) {
 
 TEST_F(ShellSequencer, LatchResetRepeatsWhileTheCycleCountLasts) {
   platform::set_control_text(dialog, IDC_LATCH_CYCLE, "3");
-  commands::seq_no.store(7);
+  shell::seq_no.store(7);
   const char* counts[] = {"2", "1", "0"};
   for (int round = 0; round < 3; ++round) {
     at_step(1, 1);

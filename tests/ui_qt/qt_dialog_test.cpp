@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/file_select.h"
+#include "shell/file_select.h"
 #include "platform/codepage.h"
 #include "shell/center_window.h"
 #include "shell/control_ids.h"
@@ -161,8 +161,8 @@ TEST_F(QtDialog, AMessageBoxShowsItsCp932TextsAsWritten) {
 
 TEST_F(QtDialog, TheOpenFileDialogStartsInTheWorkingFolderWithItsKindsFilterAndTitle) {
   ui::set_qt_automatic_answers(false);
-  using commands::CalibrationVariant;
-  using commands::FileKind;
+  using shell::CalibrationVariant;
+  using shell::FileKind;
   QString title, folder;
   QStringList filters;
   bool read_only = false, case_sensitive = true;
@@ -177,8 +177,8 @@ TEST_F(QtDialog, TheOpenFileDialogStartsInTheWorkingFolderWithItsKindsFilterAndT
     dialog->reject();
   });
   std::string path;
-  EXPECT_FALSE(open_file(NO_DIALOG, commands::open_file_filter(FileKind::CalibrationData, CalibrationVariant::Xml),
-                         commands::open_file_title(FileKind::CalibrationData, CalibrationVariant::Xml), path));
+  EXPECT_FALSE(open_file(NO_DIALOG, shell::open_file_filter(FileKind::CalibrationData, CalibrationVariant::Xml),
+                         shell::open_file_title(FileKind::CalibrationData, CalibrationVariant::Xml), path));
   EXPECT_EQ(title, QString::fromUtf8("キャリブレーションデータファイル選択"));
   EXPECT_EQ(folder, QDir::currentPath());
   EXPECT_EQ(filters, QStringList{QString::fromUtf8("キャリブレーションデータ(*.XML) (*.XML)")});

@@ -16,7 +16,7 @@
 #include "link/session.h"
 #include "platform/controls.h"
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 // Sequence builders: each stores the frame in step slot (1..4) of the
 // transmit buffers and returns its encoded length; a slot outside 1..4
@@ -30,4 +30,4 @@ int build_status_frame(platform::DialogHandle dialog, link::Session& s, int slot
 // Receive File (0x0C) "name,size"; the caller shows them.
 int build_receive_frame(platform::DialogHandle dialog, link::Session& s, int slot, const char* file_name, int32_t file_size);
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

@@ -25,14 +25,14 @@
 #include "link/session.h"
 #include "platform/controls.h"
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 // One data entry holds up to 9 characters and a terminator.
 constexpr int ENTRY_TEXT_SIZE = 10;
 constexpr int FRAME_TEXT_SLOTS = 3;
 
 struct FrameText {
-  char entry[DATA_CAPACITY][ENTRY_TEXT_SIZE];
+  char entry[commands::DATA_CAPACITY][ENTRY_TEXT_SIZE];
 };
 
 constexpr FrameText empty_frame_text() {
@@ -48,7 +48,7 @@ inline FrameText frame_text[FRAME_TEXT_SLOTS] = {empty_frame_text(), empty_frame
 FrameText& slot_frame_text(int slot);
 
 // The number of data entries a slot holds.
-constexpr int data_capacity(int /*slot*/) { return DATA_CAPACITY; }
+constexpr int data_capacity(int /*slot*/) { return commands::DATA_CAPACITY; }
 
 // Marks every data entry of slots 1..3 empty; the visible edits keep their text.
 void clear_frame_text();
@@ -63,4 +63,4 @@ void on_crc_recalc(platform::DialogHandle dialog);                     // 230 "C
 void on_reset_state(platform::DialogHandle dialog, link::Session& s);  // 231 "Reset State"
 void on_kermit_quit(platform::DialogHandle dialog, link::Session& s);  // 232 "KerTrns Quit"
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

@@ -1,15 +1,15 @@
-#include "commands/frame_editor.h"
+#include "shell/frame_editor.h"
 
 #include <algorithm>
 
-#include "commands/control_ids.h"
-#include "commands/control_text.h"
+#include "shell/control_ids.h"
+#include "shell/control_text.h"
 #include "commands/entry_text.h"
-#include "commands/frame_presenter.h"
+#include "shell/frame_presenter.h"
 #include "link/session.h"
 #include "platform/clock.h"
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 namespace {
 
@@ -58,14 +58,14 @@ void on_send(DialogHandle dialog, link::Session& s) {
   s.tmo_test_rx.store(tmo_test);
 
   // A negative wait counts as 0.
-  auto wait_ms = [&](int id) { return std::max<int32_t>(0, decimal_value(read_control_text(dialog, id, SEND_FIELD_CHARS))); };
+  auto wait_ms = [&](int id) { return std::max<int32_t>(0, commands::decimal_value(read_control_text(dialog, id, SEND_FIELD_CHARS))); };
   s.step_wait_ticks(1).store(wait_ms(IDC_WAIT_FRAME1) / link::TICK_MS);
   s.step_wait_ticks(2).store(5);
   s.step_wait_ticks(3).store(wait_ms(IDC_WAIT_KERMIT) / link::TICK_MS);
   s.step_wait_ticks(4).store(5);
   s.kermit_tmo_count.store(wait_ms(IDC_KERMIT_TMO) / 200);
   s.split_header().store(
-      static_cast<int32_t>(size_field_value(read_control_text(dialog, IDC_HEADER_DATA_WAIT, SEND_FIELD_CHARS))));
+      static_cast<int32_t>(commands::size_field_value(read_control_text(dialog, IDC_HEADER_DATA_WAIT, SEND_FIELD_CHARS))));
 
   // The command word goes last: it hands everything above to the send thread.
   s.frame_slot.store(1);
@@ -98,4 +98,4 @@ void on_kermit_quit(DialogHandle dialog, link::Session& s) {
   platform::invalidate(dialog);
 }
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

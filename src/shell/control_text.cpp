@@ -1,8 +1,8 @@
-#include "commands/control_text.h"
+#include "shell/control_text.h"
 
 #include <algorithm>
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 std::string read_control_text(platform::DialogHandle dialog, int id, int max_chars) {
   if (max_chars <= 0) return {};
@@ -12,4 +12,4 @@ std::string read_control_text(platform::DialogHandle dialog, int id, int max_cha
   return buffer;
 }
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

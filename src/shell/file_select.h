@@ -23,7 +23,7 @@
 #include "link/transfer_file.h"
 #include "platform/controls.h"
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 enum class FileKind { UndefinedData, CalibrationData, ProgramUpdate };
 enum class CalibrationVariant { None, Xml, Gz };
@@ -50,4 +50,4 @@ void on_select_upgrade_file(platform::DialogHandle dialog, link::Session& s);   
 // Dispatches 4102, 4152, 4162; false for any other id.
 bool on_file_select(platform::DialogHandle dialog, link::Session& s, int button_id);
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

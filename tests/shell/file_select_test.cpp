@@ -8,7 +8,7 @@
 #include <string>
 
 #include "command_dialog_fixture.h"
-#include "commands/file_select.h"
+#include "shell/file_select.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "support/temp_folder.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "commands/builders.h"
-#include "commands/frame_editor.h"
-#include "commands/frame_presenter.h"
-#include "commands/product_id.h"
+#include "shell/builders.h"
+#include "shell/frame_editor.h"
+#include "shell/frame_presenter.h"
+#include "shell/product_id.h"
 #include "link/link_state.h"
 #include "link/session.h"
 #include "link/transfer_file.h"
@@ -25,6 +25,9 @@
 #include "ui/headless/headless_backend.h"
 
 namespace tessaril::commands::test {
+
+// The dialog side of the commands (builders, editor, file selection) is the shell's.
+using namespace ::tessaril::shell;
 
 using link::TX_FILE_NAME_CAPACITY;
 using link::TransferFile;

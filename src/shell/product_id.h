@@ -9,7 +9,7 @@
 // touches them.
 #pragma once
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 struct ProductId {
   char bpn_text[15] = {};
@@ -20,4 +20,4 @@ struct ProductId {
 
 inline ProductId product_id;
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

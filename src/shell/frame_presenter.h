@@ -26,7 +26,7 @@
 #include "commands/frame_value.h"
 #include "platform/controls.h"
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 // Sizes read from the size fields are capped here before use.
 constexpr int SIZE_FIELD_MAX = static_cast<int>(link::FRAME_MAX);
@@ -35,7 +35,7 @@ constexpr int SIZE_FIELD_MAX = static_cast<int>(link::FRAME_MAX);
 // engineer's END code, so their builders leave the entry alone.
 enum class EndCodeEntry : uint8_t { Write, Keep };
 
-void show_frame(platform::DialogHandle dialog, int slot, const Frame& frame, EndCodeEntry end);
+void show_frame(platform::DialogHandle dialog, int slot, const commands::Frame& frame, EndCodeEntry end);
 
 // The check value as the two CRC entries.
 void show_crc(platform::DialogHandle dialog, uint16_t crc);
@@ -60,4 +60,4 @@ int read_editor_frame(platform::DialogHandle dialog, int slot, uint8_t* frame, i
 int header_size_field(platform::DialogHandle dialog, int max_chars);
 int data_size_field(platform::DialogHandle dialog, int max_chars);
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

@@ -28,10 +28,10 @@
 
 #include "commands/command_frames.h"
 #include "commands/command_table.h"
-#include "commands/sequence_builders.h"
+#include "shell/sequence_builders.h"
 #include "platform/controls.h"
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 // The frame sequence number; the command dialog sets it to 1 when it opens.
 inline std::atomic<uint16_t> seq_no{1};
@@ -52,9 +52,9 @@ std::string upcase_name(std::string_view text);
 bool build_command_for_button(platform::DialogHandle dialog, link::Session& s, int button_id);
 
 // The data text (without its NUL) a button builder reads from the inputs.
-std::string command_data_text(platform::DialogHandle dialog, link::Session& s, const CommandEntry& entry);
+std::string command_data_text(platform::DialogHandle dialog, link::Session& s, const commands::CommandEntry& entry);
 
 // The preset of a catalogue row applied to the sequence controls.
-void apply_preset(platform::DialogHandle dialog, const CommandEntry& entry);
+void apply_preset(platform::DialogHandle dialog, const commands::CommandEntry& entry);
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

@@ -1,13 +1,13 @@
-#include "commands/file_select.h"
+#include "shell/file_select.h"
 
 #include <string_view>
 
-#include "commands/builders.h"
-#include "commands/control_ids.h"
+#include "shell/builders.h"
+#include "shell/control_ids.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 namespace {
 
@@ -139,4 +139,4 @@ bool on_file_select(DialogHandle dialog, link::Session& s, int button_id) {
   }
 }
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

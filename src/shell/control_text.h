@@ -6,9 +6,9 @@
 
 #include "platform/controls.h"
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 // At most max_chars bytes of the control's text (empty for max_chars <= 0).
 std::string read_control_text(platform::DialogHandle dialog, int id, int max_chars);
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

@@ -1,15 +1,15 @@
-#include "commands/frame_presenter.h"
+#include "shell/frame_presenter.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "commands/control_ids.h"
-#include "commands/control_text.h"
+#include "shell/control_ids.h"
+#include "shell/control_text.h"
 #include "commands/entry_text.h"
-#include "commands/frame_editor.h"
+#include "shell/frame_editor.h"
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 namespace {
 
@@ -24,7 +24,7 @@ constexpr int CRC_FIELD_CHARS = 7;
 constexpr int HEADER_POSITIONS = IDC_DATA_LAST - IDC_HEADER_FIRST + 1;
 
 int capped_size(DialogHandle dialog, int id, int max_chars) {
-  const uint32_t v = size_field_value(read_control_text(dialog, id, max_chars));
+  const uint32_t v = commands::size_field_value(read_control_text(dialog, id, max_chars));
   return static_cast<int>(std::min<uint32_t>(v, SIZE_FIELD_MAX));
 }
 
@@ -35,7 +35,7 @@ void set_entry(char (&entry)[ENTRY_TEXT_SIZE], const char* text) {
 }
 
 void set_byte_text(DialogHandle dialog, int id, uint8_t byte) {
-  platform::set_control_text(dialog, id, entry_text(byte).text);
+  platform::set_control_text(dialog, id, commands::entry_text(byte).text);
 }
 
 void set_decimal(DialogHandle dialog, int id, size_t value) {
@@ -47,7 +47,7 @@ void set_decimal(DialogHandle dialog, int id, size_t value) {
 // and read 0x00.
 uint8_t header_byte(DialogHandle dialog, int k, int max_chars) {
   if (k < 0 || k >= HEADER_POSITIONS) return 0x00;
-  return entry_byte(read_control_text(dialog, IDC_HEADER_FIRST + k, max_chars), max_chars);
+  return commands::entry_byte(read_control_text(dialog, IDC_HEADER_FIRST + k, max_chars), max_chars);
 }
 
 // Data position i of slot with data size d, as the editor reads it.
@@ -55,19 +55,19 @@ uint8_t data_byte(DialogHandle dialog, int slot, int i, int d, int max_chars) {
   const uint8_t filler = (i == d - 1) ? 0x00 : 0x30;
   if (i < 0 || i >= data_capacity(slot)) return filler;
   char(&entry)[ENTRY_TEXT_SIZE] = slot_frame_text(slot).entry[i];
-  if (slot <= 1 && i < VISIBLE_DATA_ENTRIES) {
+  if (slot <= 1 && i < commands::VISIBLE_DATA_ENTRIES) {
     // The visible entry is the truth for slot 1; refresh the table from it.
     char text[ENTRY_TEXT_SIZE] = {};
     platform::get_control_text(dialog, IDC_DATA_FIRST + i, text, ENTRY_TEXT_SIZE);
     set_entry(entry, text);
   }
   if (entry[0] == '*') return filler;
-  return entry_byte(std::string_view(entry, strnlen(entry, ENTRY_TEXT_SIZE)), max_chars);
+  return commands::entry_byte(std::string_view(entry, strnlen(entry, ENTRY_TEXT_SIZE)), max_chars);
 }
 
 }  // namespace
 
-void show_frame(DialogHandle dialog, int slot, const Frame& frame, EndCodeEntry end) {
+void show_frame(DialogHandle dialog, int slot, const commands::Frame& frame, EndCodeEntry end) {
   for (size_t k = 0; k < frame.header.size(); ++k) set_byte_text(dialog, IDC_HEADER_FIRST + static_cast<int>(k), frame.header[k]);
   set_decimal(dialog, IDC_HEADER_SIZE, frame.header.size());
   set_decimal(dialog, IDC_DATA_SIZE, frame.data.size());
@@ -76,9 +76,9 @@ void show_frame(DialogHandle dialog, int slot, const Frame& frame, EndCodeEntry 
   FrameText& t = slot_frame_text(slot);
   const int shown = static_cast<int>(std::min(frame.data.size(), static_cast<size_t>(data_capacity(slot))));
   for (int i = 0; i < data_capacity(slot); ++i)
-    set_entry(t.entry[i], i < shown ? entry_text(frame.data[static_cast<size_t>(i)]).text : "*");
+    set_entry(t.entry[i], i < shown ? commands::entry_text(frame.data[static_cast<size_t>(i)]).text : "*");
   if (slot <= 1)
-    for (int i = 0; i < VISIBLE_DATA_ENTRIES; ++i) platform::set_control_text(dialog, IDC_DATA_FIRST + i, t.entry[i]);
+    for (int i = 0; i < commands::VISIBLE_DATA_ENTRIES; ++i) platform::set_control_text(dialog, IDC_DATA_FIRST + i, t.entry[i]);
   show_crc(dialog, frame.crc);
 }
 
@@ -98,7 +98,7 @@ uint16_t editor_crc(DialogHandle dialog, int slot) {
 }
 
 uint8_t editor_end_code(DialogHandle dialog) {
-  return entry_byte(read_control_text(dialog, IDC_END_CODE, FRAME_ENTRY_CHARS));
+  return commands::entry_byte(read_control_text(dialog, IDC_END_CODE, FRAME_ENTRY_CHARS));
 }
 
 int header_size_field(DialogHandle dialog, int max_chars) { return capped_size(dialog, IDC_HEADER_SIZE, max_chars); }
@@ -119,11 +119,11 @@ int read_editor_frame(DialogHandle dialog, int slot, uint8_t* frame, int header_
   for (int k = 0; k < h && length < static_cast<int>(link::FRAME_MAX); ++k) put(header_byte(dialog, k, FRAME_ENTRY_CHARS));
   for (int i = 0; i < d && length < static_cast<int>(link::FRAME_MAX); ++i) put(data_byte(dialog, slot, i, d, FRAME_ENTRY_CHARS));
   if (with_crc) {
-    put(entry_byte(read_control_text(dialog, IDC_CRC_HIGH, FRAME_ENTRY_CHARS)));
-    put(entry_byte(read_control_text(dialog, IDC_CRC_LOW, FRAME_ENTRY_CHARS)));
+    put(commands::entry_byte(read_control_text(dialog, IDC_CRC_HIGH, FRAME_ENTRY_CHARS)));
+    put(commands::entry_byte(read_control_text(dialog, IDC_CRC_LOW, FRAME_ENTRY_CHARS)));
   }
   if (with_end) put(editor_end_code(dialog));
   return length;
 }
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell

@@ -1,19 +1,19 @@
-#include "commands/builders.h"
+#include "shell/builders.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "commands/control_ids.h"
-#include "commands/control_text.h"
+#include "shell/control_ids.h"
+#include "shell/control_text.h"
 #include "commands/entry_text.h"
-#include "commands/frame_editor.h"
-#include "commands/frame_presenter.h"
-#include "commands/product_id.h"
+#include "shell/frame_editor.h"
+#include "shell/frame_presenter.h"
+#include "shell/product_id.h"
 #include "link/frame_codec.h"
 #include "link/link_state.h"
 
-namespace tessaril::commands {
+namespace tessaril::shell {
 
 namespace {
 
@@ -52,7 +52,7 @@ void untick_sequence_boxes(DialogHandle dialog) {
   platform::set_check(dialog, IDC_TRNS_TMO_ERR, false);
 }
 
-void preset_chain(DialogHandle dialog, const CommandEntry& e) {
+void preset_chain(DialogHandle dialog, const commands::CommandEntry& e) {
   set_waits(dialog, e.wait1, e.wait2);
   const bool chained = platform::is_checked(dialog, e.chain_box);
   platform::set_check(dialog, IDC_SEND_FRAME2, chained);
@@ -60,7 +60,7 @@ void preset_chain(DialogHandle dialog, const CommandEntry& e) {
   platform::set_check(dialog, IDC_KERMIT_TRNS, chained);
 }
 
-void preset_transfer_start(DialogHandle dialog, const CommandEntry& e) {
+void preset_transfer_start(DialogHandle dialog, const commands::CommandEntry& e) {
   set_waits(dialog, "6000", WAIT_BLANK);
   const bool chained = platform::is_checked(dialog, e.chain_box);
   platform::set_check(dialog, IDC_SEND_FRAME2, chained);
@@ -99,19 +99,19 @@ void expect_received_file(link::Session& s, const std::string& name, const std::
   const size_t n = std::min(name.size(), sizeof s.rx_file_name - 1);
   std::memcpy(s.rx_file_name, name.data(), n);
   s.rx_file_name[n] = '\0';
-  s.rx_file_size.store(decimal_value(size));
+  s.rx_file_size.store(commands::decimal_value(size));
 }
 
 // A caller's name, read no further than any data field can reach.
 std::string bounded_name(const char* name) {
-  return name ? std::string(name, strnlen(name, static_cast<size_t>(DATA_CAPACITY))) : std::string();
+  return name ? std::string(name, strnlen(name, static_cast<size_t>(commands::DATA_CAPACITY))) : std::string();
 }
 
 // The frame shown in the editor with slot's table, and its bytes stored in
 // step slot. Returns the encoded length.
-int show_and_store(DialogHandle dialog, link::Session& s, int slot, const Frame& frame) {
+int show_and_store(DialogHandle dialog, link::Session& s, int slot, const commands::Frame& frame) {
   show_frame(dialog, slot, frame, EndCodeEntry::Keep);
-  const std::vector<uint8_t> raw = frame_bytes(frame);
+  const std::vector<uint8_t> raw = commands::frame_bytes(frame);
   uint8_t enc[link::FRAME_ENC_MAX];
   const int enc_len = static_cast<int>(link::rfc1055_encode(raw.data(), raw.size(), enc));
   s.store_tx_frame(slot, raw.data(), static_cast<int>(raw.size()), enc, enc_len);
@@ -145,96 +145,96 @@ std::string upcase_name(std::string_view text) {
   return out;
 }
 
-void apply_preset(DialogHandle dialog, const CommandEntry& e) {
+void apply_preset(DialogHandle dialog, const commands::CommandEntry& e) {
   switch (e.preset) {
-    case Preset::Plain:
+    case commands::Preset::Plain:
       preset_plain(dialog);
       break;
-    case Preset::Reset:
+    case commands::Preset::Reset:
       untick_sequence_boxes(dialog);
       set_waits(dialog, WAIT_BLANK, WAIT_BLANK);
       break;
-    case Preset::ResetKeepWaits:
+    case commands::Preset::ResetKeepWaits:
       untick_sequence_boxes(dialog);
       break;
-    case Preset::Chain:
+    case commands::Preset::Chain:
       preset_chain(dialog, e);
       break;
-    case Preset::PlainThenChain:
+    case commands::Preset::PlainThenChain:
       preset_plain(dialog);
       preset_chain(dialog, e);
       break;
-    case Preset::TransferStart:
+    case commands::Preset::TransferStart:
       preset_transfer_start(dialog, e);
       break;
   }
 }
 
-std::string command_data_text(DialogHandle dialog, link::Session& s, const CommandEntry& e) {
+std::string command_data_text(DialogHandle dialog, link::Session& s, const commands::CommandEntry& e) {
   switch (e.source) {
-    case DataSource::None:
+    case commands::DataSource::None:
       return {};
-    case DataSource::Band:
+    case commands::DataSource::Band:
       return radio_text(dialog, {{IDC_HIGHBAND, "highband"}, {IDC_LOWBAND, "lowband"}});
-    case DataSource::LoFrequency:
+    case commands::DataSource::LoFrequency:
       return read_control_text(dialog, IDC_LO_FREQUENCY, LO_FREQUENCY_CHARS) + "GHz";
-    case DataSource::StartFileTransfer:
+    case commands::DataSource::StartFileTransfer:
       return read_control_text(dialog, IDC_TRANSFER_FILE_NAME, SHORT_FILE_FIELD_CHARS) + "," +
              read_control_text(dialog, IDC_TRANSFER_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
-    case DataSource::KermitStatus: {
+    case commands::DataSource::KermitStatus: {
       // Upper-cased only while no sequence runs: a status frame built by a
       // sequence names the file exactly as the transfer reported it.
       std::string name = read_control_text(dialog, IDC_STATUS_FILE_NAME, SHORT_FILE_FIELD_CHARS);
       return s.frame_slot.load() <= 1 ? upcase_name(name) : name;
     }
-    case DataSource::ReceiveFile: {
+    case commands::DataSource::ReceiveFile: {
       const std::string name = upcase_name(read_control_text(dialog, IDC_RECV_FILE_NAME, SHORT_FILE_FIELD_CHARS));
       const std::string size = read_control_text(dialog, IDC_RECV_FILE_SIZE, SHORT_FILE_FIELD_CHARS);
       expect_received_file(s, name, size);
       return name + "," + size;
     }
-    case DataSource::SetCalibrationFile:
+    case commands::DataSource::SetCalibrationFile:
       return read_control_text(dialog, IDC_CAL_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
              read_control_text(dialog, IDC_CAL_FILE_SIZE, LONG_FILE_FIELD_CHARS);
-    case DataSource::StartUpgrade:
+    case commands::DataSource::StartUpgrade:
       return read_control_text(dialog, IDC_UPGRADE_FILE_NAME, LONG_FILE_FIELD_CHARS) + "," +
              read_control_text(dialog, IDC_UPGRADE_FILE_SIZE, LONG_FILE_FIELD_CHARS);
-    case DataSource::PowerAmp:
+    case commands::DataSource::PowerAmp:
       return radio_text(dialog, {{IDC_PA_ENABLED, "enabled"}, {IDC_PA_DISABLED, "disabled"}});
-    case DataSource::Polarization:
+    case commands::DataSource::Polarization:
       return radio_text(dialog, {{IDC_RHAND, "rhand"}, {IDC_LHAND, "lhand"}});
-    case DataSource::OvertempLimit:
+    case commands::DataSource::OvertempLimit:
       return "TEMP=" + read_control_text(dialog, IDC_OVERTEMP, TEMPERATURE_CHARS);
-    case DataSource::FanMode:
+    case commands::DataSource::FanMode:
       return radio_text(dialog, {{IDC_FAN_NORMAL, "normal"}, {IDC_FAN_ON, "on"}, {IDC_FAN_OFF, "off"}});
-    case DataSource::FanTemperature:
+    case commands::DataSource::FanTemperature:
       return "TEMP=" + read_control_text(dialog, IDC_FAN_TEMP, TEMPERATURE_CHARS) + ",HTEMP=" +
              read_control_text(dialog, IDC_FAN_HIGH_TEMP, TEMPERATURE_CHARS);
-    case DataSource::CalibrationFileNumber:
+    case commands::DataSource::CalibrationFileNumber:
       return radio_text(dialog, {{IDC_CAL_EX_FILE_1, "1"}, {IDC_CAL_EX_FILE_2, "2"}});
-    case DataSource::ProductId:
+    case commands::DataSource::ProductId:
       return product_id_text(dialog);
-    case DataSource::RestartMode:
+    case commands::DataSource::RestartMode:
       return radio_text(dialog, {{IDC_RESTART_NEW, "new"}, {IDC_RESTART_OLD, "old"}});
   }
   return {};
 }
 
 bool build_command_for_button(DialogHandle dialog, link::Session& s, int button_id) {
-  const CommandEntry* e = find_command(button_id);
+  const commands::CommandEntry* e = commands::find_command(button_id);
   if (!e) return false;
   clear_frame_text();
   // A command without data starts from the plain preset whatever its own.
-  if (e->source == DataSource::None) preset_plain(dialog);
+  if (e->source == commands::DataSource::None) preset_plain(dialog);
   apply_preset(dialog, *e);
   const std::string text = command_data_text(dialog, s, *e);
-  show_frame(dialog, 1, command_frame(*e, text, take_seq_no()), EndCodeEntry::Write);
+  show_frame(dialog, 1, commands::command_frame(*e, text, take_seq_no()), EndCodeEntry::Write);
   return true;
 }
 
 int build_latch_reset_frame(DialogHandle dialog, link::Session& s, int slot) {
   if (!step_slot_ok(slot)) return 0;
-  return show_and_store(dialog, s, slot, latch_reset_frame(take_seq_no(), editor_end_code(dialog)));
+  return show_and_store(dialog, s, slot, commands::latch_reset_frame(take_seq_no(), editor_end_code(dialog)));
 }
 
 int build_transfer_start_frame(DialogHandle dialog, link::Session& s, int slot, const char* file_name, int32_t file_size) {
@@ -242,19 +242,19 @@ int build_transfer_start_frame(DialogHandle dialog, link::Session& s, int slot, 
   const std::string name = bounded_name(file_name);
   platform::set_control_text(dialog, IDC_TRANSFER_FILE_NAME, name);
   set_decimal(dialog, IDC_TRANSFER_FILE_SIZE, file_size);
-  return show_and_store(dialog, s, slot, transfer_start_frame(take_seq_no(), name, file_size, editor_end_code(dialog)));
+  return show_and_store(dialog, s, slot, commands::transfer_start_frame(take_seq_no(), name, file_size, editor_end_code(dialog)));
 }
 
 int build_status_frame(DialogHandle dialog, link::Session& s, int slot, const char* file_name) {
   if (!step_slot_ok(slot)) return 0;
   const std::string name = bounded_name(file_name);
   platform::set_control_text(dialog, IDC_STATUS_FILE_NAME, name);
-  return show_and_store(dialog, s, slot, status_frame(take_seq_no(), name, editor_end_code(dialog)));
+  return show_and_store(dialog, s, slot, commands::status_frame(take_seq_no(), name, editor_end_code(dialog)));
 }
 
 int build_receive_frame(DialogHandle dialog, link::Session& s, int slot, const char* file_name, int32_t file_size) {
   if (!step_slot_ok(slot)) return 0;
-  return show_and_store(dialog, s, slot, receive_frame(take_seq_no(), bounded_name(file_name), file_size, editor_end_code(dialog)));
+  return show_and_store(dialog, s, slot, commands::receive_frame(take_seq_no(), bounded_name(file_name), file_size, editor_end_code(dialog)));
 }
 
-}  // namespace tessaril::commands
+}  // namespace tessaril::shell
