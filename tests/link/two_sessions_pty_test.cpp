@@ -17,6 +17,7 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -192,16 +193,13 @@ std::vector<std::string> entries(const std::string& folder) {
   return names;
 }
 
-// The command log's lines without their time stamps, and the traffic's texts, sorted.
+// The command log's lines without their "hh:mm:ss.mmm " stamps, sorted.
 std::vector<std::string> log_texts(const link::Session& s) {
   std::vector<std::string> lines;
-  std::string text = TempFolder::read(s.log.path());
-  for (size_t at = 0, next; at < text.size(); at = next + 1) {
-    next = text.find('\n', at);
-    if (next == std::string::npos) next = text.size();
-    std::string line = text.substr(at, next - at);
+  std::istringstream in(TempFolder::read(s.log.path()));
+  for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > 13) lines.push_back(line.substr(13));  // "hh:mm:ss.mmm "
+    if (line.size() > 13) lines.push_back(line.substr(13));
   }
   std::sort(lines.begin(), lines.end());
   return lines;
