@@ -60,9 +60,8 @@ bool input_read_failed(const KermitState* k) { return k && k->files && k->files-
 int openfile(KermitState* k, const char* name, int mode) {
   if (!k || !k->files) return -1;
   KermitFiles& f = *k->files;
-  std::ifstream& input_file = f.input_file;
-  std::ofstream& output_file = f.output_file;
   if (mode == 1) {
+    std::ifstream& input_file = f.input_file;
     if (input_file.is_open()) input_file.close();
     input_file.clear();
     f.input_failed = false;
@@ -80,6 +79,7 @@ int openfile(KermitState* k, const char* name, int mode) {
     return 0;
   }
   if (mode == 2) {
+    std::ofstream& output_file = f.output_file;
     // A stream left open by a failed transfer is closed as a discard first.
     close_output(f, 'D', k->keep_partial);
     if (!safe_received_name(name)) return -1;
@@ -110,8 +110,8 @@ int32_t query_file(KermitState* k, const char* name, char* date, int size, int /
 
 int readfile(KermitState* k) {
   if (!k->zinptr || !k->in_buf || !input_file_open(k)) return -1;
-  std::ifstream& input_file = k->files->input_file;
   if (k->zincnt < 1) {
+    std::ifstream& input_file = k->files->input_file;
     int32_t got = 0;
     if (k->file_binary) {
       input_file.read(k->in_buf, k->in_buf_size);
@@ -149,9 +149,8 @@ int writefile(KermitState* k, const char* bytes, int count) {
 
 int closefile(KermitState* k, int disposition, int mode) {
   if (!k || !k->files) return mode >= 1 && mode <= 3 ? 0 : -1;
-  std::ifstream& input_file = k->files->input_file;
-  std::ofstream& output_file = k->files->output_file;
   if (mode == 1) {
+    std::ifstream& input_file = k->files->input_file;
     if (!input_file.is_open()) return 0;
     input_file.close();
     bool closed = !input_file.fail();
@@ -160,6 +159,7 @@ int closefile(KermitState* k, int disposition, int mode) {
   }
   if (mode == 2 || mode == 3) {
     // Bytes still in the output buffer belong to the partial file too.
+    std::ofstream& output_file = k->files->output_file;
     if (output_file.is_open() && k->out_buf && k->out_buf_count > 0) {
       output_file.write(k->out_buf, k->out_buf_count);
       k->out_buf_count = 0;

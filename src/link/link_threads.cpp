@@ -26,7 +26,7 @@ bool start_one(Session& s, std::thread& thread, std::atomic<bool>& running, void
   return true;
 }
 
-void finish(Session& s, std::thread& thread, std::atomic<bool>& running) {
+void finish(const Session& s, std::thread& thread, std::atomic<bool>& running) {
   if (running.load()) s.dialog_wait(STOP_WAIT_EACH_MS, [&] { return !running.load(); });
   if (!thread.joinable()) return;
   if (!running.load()) {

@@ -65,7 +65,7 @@ bool Session::thread_wait(int64_t ms, const std::function<bool()>& should_end) {
   }
 }
 
-bool Session::dialog_wait(int64_t ms, const std::function<bool()>& done) {
+bool Session::dialog_wait(int64_t ms, const std::function<bool()>& done) const {
   if (ms < 0) ms = 0;
   const int64_t end = platform::monotonic_ms() + ms;
   for (;;) {

@@ -147,7 +147,7 @@ struct Session {
   bool thread_wait(int64_t ms, const std::function<bool()>& should_end);
   // The dialog thread's wait for the link threads: up to ms, serving control
   // calls meanwhile; true when done() came true.
-  bool dialog_wait(int64_t ms, const std::function<bool()>& done);
+  bool dialog_wait(int64_t ms, const std::function<bool()>& done) const;
 
   // --- telling the observers ----------------------------------------------
   void report_traffic(TrafficDirection direction, TrafficForm form, const uint8_t* bytes, size_t count);

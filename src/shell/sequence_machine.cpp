@@ -105,11 +105,9 @@ struct Decision {
   void answer() {
     const Continuation c = answer_continuation(in.code);
     const bool switched_off = c == Continuation::LatchRepeat ? in.cycles <= 0 : !in.chain_ticked;
-    if (c == Continuation::None) {
-      add(act::end());
-    } else if (switched_off) {
+    if (c != Continuation::None && switched_off) {
       add(act::stop());
-    } else if (!in.rsp_ok) {
+    } else if (c == Continuation::None || !in.rsp_ok) {
       add(act::end());
     } else {
       continue_chain(c);

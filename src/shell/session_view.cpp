@@ -37,17 +37,17 @@ bool CommandDialogView::on_link_event(uint32_t status, link::LinkEventKind kind)
 }
 
 void CommandDialogView::on_transfer_progress(const link::TransferProgressEvent& p) {
-  const platform::DialogHandle dialog = dialog_.load();
-  if (dialog == platform::NO_DIALOG) return;
+  const platform::DialogHandle shown = dialog_.load();
+  if (shown == platform::NO_DIALOG) return;
   switch (p.phase) {
     case link::ProgressPhase::Begin:
-      caption_ = platform::window_text(dialog);
+      caption_ = platform::window_text(shown);
       [[fallthrough]];
     case link::ProgressPhase::Update:
-      platform::set_window_text(dialog, link::progress_caption(caption_, p.sending, p.name, p.bytes, p.size));
+      platform::set_window_text(shown, link::progress_caption(caption_, p.sending, p.name, p.bytes, p.size));
       break;
     case link::ProgressPhase::End:
-      platform::set_window_text(dialog, caption_);
+      platform::set_window_text(shown, caption_);
       break;
   }
 }
