@@ -35,16 +35,6 @@ constexpr int STEP_SLOTS = 5;
 constexpr int RESULT_FIELD_BASE = 2301;  // result field of step s: 2301 + 100 * s
 constexpr int result_field_id(int step) { return RESULT_FIELD_BASE + 100 * step; }
 
-// Messages of the system's own.
-constexpr uint32_t WM_LINK_EVENT = 1034;
-constexpr uint32_t WM_END_PORT_DIALOG = 1039;
-constexpr uint32_t WM_END_COMMAND_DIALOG = 1040;
-// lParam of WM_LINK_EVENT: who sent it and when.
-constexpr intptr_t LINK_FRAME_WRITTEN = 1;      // wParam: 0x100001 or 0x100004
-constexpr intptr_t LINK_KERMIT_SENT = 2;        // wParam: a Kermit send ending
-constexpr intptr_t LINK_ANSWER_VALIDATED = 3;   // wParam: byte 0 of the answer
-constexpr intptr_t LINK_KERMIT_RECEIVED = 4;    // wParam: a Kermit receive ending
-
 // seq_params, 21 words of a session shared by the editor and the threads:
 //   [step]        encoded length of tx_frame_enc[step]   (step 1-4)
 //   [5 + step]    raw length of tx_frame_raw[step]

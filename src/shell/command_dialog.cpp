@@ -6,18 +6,19 @@
 #include <iterator>
 #include <string_view>
 
-#include "shell/builders.h"
-#include "shell/file_select.h"
-#include "shell/frame_editor.h"
-#include "shell/product_id.h"
 #include "link/serial_port.h"
 #include "link/session.h"
 #include "platform/controls.h"
-#include "shell/control_ids.h"
+#include "shell/builders.h"
 #include "shell/center_window.h"
+#include "shell/control_ids.h"
+#include "shell/dialog_handles.h"
 #include "shell/dialog_session.h"
+#include "shell/file_select.h"
+#include "shell/frame_editor.h"
 #include "shell/layout_tables.h"
 #include "shell/port_dialog.h"
+#include "shell/product_id.h"
 
 namespace tessaril::shell {
 
@@ -58,7 +59,7 @@ void return_to_menu(platform::DialogHandle dialog) {
   s.post_tx_command(link::TX_IDLE);
   s.post_rx_command(link::RX_IDLE);
   s.frame_slot.store(1);
-  platform::post_message(dialog, link::WM_END_COMMAND_DIALOG, 0, 0);
+  platform::post_message(dialog, WM_END_COMMAND_DIALOG, 0, 0);
 }
 
 // The values a new command dialog starts with: a text for an edit or a
@@ -204,7 +205,7 @@ intptr_t command_dialog_proc(platform::DialogHandle dialog, uint32_t message, ui
       return 1;
     case platform::WM_COMMAND:
       return on_command(dialog, static_cast<int>(wparam & 0xFFFF));
-    case link::WM_LINK_EVENT: {
+    case WM_LINK_EVENT: {
       // lParam, the sender's tag, is not needed: the codes do not overlap.
       const intptr_t result = on_link_event(dialog, static_cast<uint32_t>(wparam));
       dialog_session().link_event_handled();
@@ -214,7 +215,7 @@ intptr_t command_dialog_proc(platform::DialogHandle dialog, uint32_t message, ui
       show_fatal_notice(dialog);
       end_command_dialog(dialog);
       return 0;
-    case link::WM_END_COMMAND_DIALOG:
+    case WM_END_COMMAND_DIALOG:
       end_command_dialog(dialog);
       return 1;
     default:

@@ -91,7 +91,7 @@ void open_port(platform::DialogHandle dialog) {
 void on_port_dialog_close(platform::DialogHandle) {
   if (command_dialog_up.load()) return;
   link::stop_link_threads(dialog_session());
-  platform::post_message(port_dialog.load(), link::WM_END_PORT_DIALOG, 0, 0);
+  platform::post_message(port_dialog.load(), WM_END_PORT_DIALOG, 0, 0);
   platform::sleep_ms(CLOSE_PAUSE_MS);
 }
 
@@ -126,7 +126,7 @@ intptr_t port_dialog_proc(platform::DialogHandle dialog, uint32_t message, uintp
       platform::end_dialog(dialog, 0);
       port_dialog.store(platform::NO_DIALOG);
       return 0;
-    case link::WM_END_PORT_DIALOG:
+    case WM_END_PORT_DIALOG:
       platform::sleep_ms(CLOSE_PAUSE_MS);
       platform::end_dialog(dialog, 0);
       port_dialog.store(platform::NO_DIALOG);

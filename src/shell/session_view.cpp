@@ -1,6 +1,7 @@
 #include "shell/session_view.h"
 
 #include "link/transfer_progress.h"
+#include "shell/dialog_handles.h"
 #include "status/command_log.h"
 
 namespace tessaril::shell {
@@ -33,7 +34,7 @@ void CommandDialogView::on_step_result(int step, const char* text) {
 }
 
 bool CommandDialogView::on_link_event(uint32_t status, link::LinkEventKind kind) {
-  return platform::post_message(dialog_.load(), link::WM_LINK_EVENT, status, static_cast<intptr_t>(kind));
+  return platform::post_message(dialog_.load(), WM_LINK_EVENT, status, static_cast<intptr_t>(kind));
 }
 
 void CommandDialogView::on_transfer_progress(const link::TransferProgressEvent& p) {

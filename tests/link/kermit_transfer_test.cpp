@@ -110,7 +110,7 @@ class KermitTransferTest : public LinkTest {
     ui::PostedMessage m{};
     EXPECT_TRUE(next_post(m, TRANSFER_LIMIT_MS));
     ended_at = platform::monotonic_ms();
-    EXPECT_EQ(m.lparam, send ? LINK_KERMIT_SENT : LINK_KERMIT_RECEIVED);
+    EXPECT_EQ(m.lparam, static_cast<intptr_t>(send ? LinkEventKind::KermitSent : LinkEventKind::KermitReceived));
     EXPECT_TRUE(wait_until([this] { return session.tx_command == TX_IDLE; }, 500));
     EXPECT_EQ(session.rx_command.load(), RX_IDLE);
     EXPECT_EQ(session.kermit_quit_request.load(), 0);

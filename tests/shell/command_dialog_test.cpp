@@ -199,7 +199,7 @@ TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
   EXPECT_EQ(S().com_handle.load(), platform::INVALID_SERIAL);
   const std::vector<ui::PostedMessage> posts = ui::take_posted_messages(dialog);
   ASSERT_EQ(posts.size(), 1u);
-  EXPECT_EQ(posts[0].message, link::WM_END_COMMAND_DIALOG);
+  EXPECT_EQ(posts[0].message, WM_END_COMMAND_DIALOG);
 
   // A click queued behind it finds the port closed and does nothing.
   EXPECT_EQ(on_command(dialog, IDC_SEND), 0);
@@ -211,7 +211,7 @@ TEST_F(ShellCommandDialog, ReturnToMenuClosesThePortThenEndsTheDialog) {
   S().report_link_event(status::ST_CMD_SEND_OK, link::LinkEventKind::FrameWritten);
   S().report_link_event(status::ST_CMD_SEND_OK, link::LinkEventKind::FrameWritten);
   ASSERT_EQ(S().pending_events(), 2);
-  EXPECT_EQ(proc(link::WM_END_COMMAND_DIALOG), 1);
+  EXPECT_EQ(proc(WM_END_COMMAND_DIALOG), 1);
   EXPECT_FALSE(ui::dialog_alive(dialog));
   EXPECT_EQ(S().pending_events(), 0) << "nothing left to count a script's wait busy";
   EXPECT_EQ(shell::dialog_view().dialog(), platform::NO_DIALOG);
@@ -223,14 +223,14 @@ TEST_F(ShellCommandDialog, ReturnToMenuFromAPortThatNeverOpenedLeavesNothingPend
   // A short write was just answered with a resend of Frame 1.
   set_sequencer_sleep(no_pause);
   S().frame_slot.store(2);
-  proc(link::WM_LINK_EVENT, status::ST_CMD_SEND_SIZE_ERR);
+  proc(WM_LINK_EVENT, status::ST_CMD_SEND_SIZE_ERR);
   ASSERT_EQ(S().tx_command.load(), link::TX_SEND_FRAME);
 
   EXPECT_EQ(click(IDC_RETURN_TO_MENU), 1);
   EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
   EXPECT_EQ(S().rx_command.load(), link::RX_IDLE);
   // The next short-write report finds the dialog closing and sends nothing.
-  proc(link::WM_LINK_EVENT, status::ST_CMD_SEND_SIZE_ERR);
+  proc(WM_LINK_EVENT, status::ST_CMD_SEND_SIZE_ERR);
   EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
 }
 
@@ -256,7 +256,7 @@ TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(posts[0].wparam, status::ST_CMD_SEND_OK);
   EXPECT_EQ(S().pending_events(), 1);
-  proc(link::WM_LINK_EVENT, posts[0].wparam);
+  proc(WM_LINK_EVENT, posts[0].wparam);
   EXPECT_EQ(S().rx_command.load(), link::RX_AWAIT_ANSWER);
   EXPECT_EQ(S().pending_events(), 0) << "the dialog counts an event out once it has handled it";
 
@@ -268,7 +268,7 @@ TEST_F(ShellCommandDialog, ReturnToMenuInTheMiddleOfASequenceStopsTheThreadsWork
   EXPECT_EQ(S().rx_command.load(), link::RX_IDLE);
   EXPECT_FALSE(S().rx_busy.load());
   EXPECT_FALSE(S().tx_busy.load());
-  proc(link::WM_END_COMMAND_DIALOG);
+  proc(WM_END_COMMAND_DIALOG);
   link::stop_link_threads(S());
   platform::set_serial_timeout_scale(100);
 }

@@ -68,7 +68,7 @@ class ShellSequencer : public ::testing::Test {
     S().rsp_ok.store(rsp_ok);
   }
 
-  intptr_t event(uint32_t code) { return command_dialog_proc(dialog, link::WM_LINK_EVENT, code, 3); }
+  intptr_t event(uint32_t code) { return command_dialog_proc(dialog, WM_LINK_EVENT, code, 3); }
 
   void tick(int id, bool on) { platform::set_check(dialog, id, on); }
   std::string text(int id) { return platform::control_text(dialog, id); }
