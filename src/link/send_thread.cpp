@@ -1,5 +1,6 @@
 // The send thread: sleeps until `tx_command` is written, then writes the
 // frame of step `frame_slot`, or runs a Kermit send.
+#include "link/answer_scan.h"
 #include "link/frame_write.h"
 #include "link/link_threads.h"
 #include "link/session.h"
@@ -39,6 +40,7 @@ void send_frame(Session& s) {
   if (written != copy.enc_len) {
     status = status::ST_CMD_SEND_SIZE_ERR;
   } else {
+    s.written_frame.store(written_frame_mark(copy.raw, copy.raw_len));
     s.report_traffic(TrafficDirection::Sent, TrafficForm::Hex, copy.enc, static_cast<size_t>(copy.enc_len));
     s.thread_wait(LOG_PAUSE_MS, stop);
     s.report_traffic(TrafficDirection::Sent, TrafficForm::DataField, copy.raw, static_cast<size_t>(copy.raw_len));

@@ -36,6 +36,9 @@ bool open_serial_port(Session& s, int port_number, int bit_rate, int bit_len, co
   bool ok = platform::serial_configure(port, bit_rate, bit_len & 0xFF, reason);
   if (!ok) error_text = "Cannot set up " + device + ": " + reason;
   platform::serial_set_timeouts(port, command_port_timeouts());
+  // What the device sent before (the rest of a transfer broken off by
+  // "Return to Menu") is not the answer to our first frame.
+  platform::serial_flush_input(port);
   s.epoch.fetch_add(1);
   s.com_handle.store(port);
   s.report_port_state(PortState::Opened, device);

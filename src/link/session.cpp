@@ -172,6 +172,7 @@ void Session::reset() {
   frame_slot.store(1);
   rsp_ok.store(0);
   rx_file_size.store(0);
+  written_frame.store(0);
   std::lock_guard<std::mutex> lock(tx_frame_lock);
   for (auto& word : seq_params) word.store(0);
   std::memset(tx_frame_raw, 0, sizeof tx_frame_raw);

@@ -92,6 +92,9 @@ struct Session {
   uint8_t tx_frame_raw[STEP_SLOTS][FRAME_MAX] = {};
   uint8_t tx_frame_enc[STEP_SLOTS][FRAME_ENC_MAX] = {};
   uint8_t rx_frame_raw[STEP_SLOTS][FRAME_MAX] = {};
+  // The code and sequence number of the frame written last
+  // (answer_scan.h's written_frame_mark): what the answer must match.
+  std::atomic<uint32_t> written_frame{0};
 
   // The file announced by an answer 0x8E or 0xF9 (written by the receive
   // thread, read by the dialog after the link event that follows it).

@@ -8,6 +8,12 @@
 // of a closed port can never read or write another file that happens to get
 // the old descriptor number (a log file, the next port).
 //
+// A read takes from the driver whatever the line holds, in one call, and
+// keeps what the caller did not ask for for the next read: reading a packet
+// byte by byte costs one driver call per burst, not per byte. A caller that
+// read past what belongs to it (the bytes behind an answer's END code) puts
+// them back with serial_unread.
+//
 // Reads follow the Windows COMMTIMEOUTS rules the system is written against:
 // a read of n bytes returns when n bytes came, when the line has been quiet
 // for `interval_ms` after the first byte, or when `total_multiplier_ms` * n +
@@ -81,6 +87,15 @@ bool serial_set_timeouts(SerialHandle handle, const SerialTimeouts& timeouts);
 // whose other end closed). A failed read returns at once: callers that loop
 // must pause themselves.
 [[nodiscard]] int serial_read(SerialHandle handle, uint8_t* buffer, int count);
+
+// Puts count bytes back in front of what the next read returns. False for
+// a closed port.
+bool serial_unread(SerialHandle handle, const uint8_t* bytes, int count);
+
+// Discards every received byte not yet read: the driver's and those put
+// back. A port is flushed when it opens, so that what a device sent before
+// (the rest of a transfer broken off) is not read as the first answer.
+void serial_flush_input(SerialHandle handle);
 
 // Writes count bytes. Returns the number of bytes the driver accepted (fewer
 // than count when the port was cancelled, the write time-out passed or the

@@ -6,8 +6,11 @@
 // entry from the table, cancels it and waits until no call holds it, and only
 // then releases the port. So the system's descriptor or handle of a closed
 // port can be reused only after the last call that knew it has left.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,6 +28,11 @@ struct Port {
   std::atomic<bool> cancelled{false};
   std::mutex timeouts_lock;
   SerialTimeouts timeouts;
+  // Bytes read from the driver that no caller has taken yet: a read takes
+  // what the line holds, which may be more than it asked for, and callers
+  // may put bytes back.
+  std::mutex input_lock;
+  std::deque<uint8_t> pending;
   ~Port() {
     if (os) os::close_port(os);
   }
@@ -70,6 +78,23 @@ int64_t total_deadline(int multiplier, int constant, int count) {
 SerialTimeouts timeouts_of(Port& port) {
   std::lock_guard<std::mutex> lock(port.timeouts_lock);
   return port.timeouts;
+}
+
+// What a read asks of the driver at least: a packet's worth and more, so
+// that a caller reading byte by byte costs one driver call per burst.
+constexpr int READ_CHUNK = 512;
+
+int take_pending(Port& port, uint8_t* buffer, int count) {
+  std::lock_guard<std::mutex> lock(port.input_lock);
+  const int n = std::min(count, static_cast<int>(port.pending.size()));
+  std::copy_n(port.pending.begin(), n, buffer);
+  port.pending.erase(port.pending.begin(), port.pending.begin() + n);
+  return n;
+}
+
+void keep_pending(Port& port, const uint8_t* bytes, int count) {
+  std::lock_guard<std::mutex> lock(port.input_lock);
+  port.pending.insert(port.pending.end(), bytes, bytes + count);
 }
 
 void cancel(Port& port) {
@@ -124,9 +149,48 @@ int serial_read(SerialHandle handle, uint8_t* buffer, int count) {
   PortUse use(handle);
   if (!use.port || use.port->cancelled.load()) return -1;
   if (count <= 0 || !buffer) return 0;
-  const SerialTimeouts t = timeouts_of(*use.port);
+  Port& port = *use.port;
+  const SerialTimeouts t = timeouts_of(port);
   const int64_t deadline = total_deadline(t.total_multiplier_ms, t.total_constant_ms, count);
-  return os::read_port(*use.port->os, buffer, count, t.interval_ms, deadline, use.port->cancelled);
+  int got = take_pending(port, buffer, count);
+  int64_t last_byte = got > 0 ? monotonic_ms() : -1;
+  uint8_t chunk[READ_CHUNK];
+  while (got < count) {
+    // After the first byte the read also ends when the line has been quiet
+    // for the interval.
+    int64_t until = deadline;
+    if (got > 0 && t.interval_ms > 0) {
+      const int64_t quiet = last_byte + t.interval_ms;
+      if (until < 0 || quiet < until) until = quiet;
+    }
+    if (until >= 0 && monotonic_ms() >= until) break;
+    const int n = os::read_available(*port.os, chunk, READ_CHUNK, until, port.cancelled);
+    if (n < 0) return got > 0 ? got : -1;
+    if (n == 0) continue;  // `until` passed: the check above ends the read
+    const int taken = std::min(n, count - got);
+    std::memcpy(buffer + got, chunk, static_cast<size_t>(taken));
+    got += taken;
+    if (n > taken) keep_pending(port, chunk + taken, n - taken);
+    last_byte = monotonic_ms();
+  }
+  return got;
+}
+
+bool serial_unread(SerialHandle handle, const uint8_t* bytes, int count) {
+  PortUse use(handle);
+  if (!use.port) return false;
+  if (count <= 0 || !bytes) return true;
+  std::lock_guard<std::mutex> lock(use.port->input_lock);
+  use.port->pending.insert(use.port->pending.begin(), bytes, bytes + count);
+  return true;
+}
+
+void serial_flush_input(SerialHandle handle) {
+  PortUse use(handle);
+  if (!use.port) return;
+  std::lock_guard<std::mutex> lock(use.port->input_lock);
+  use.port->pending.clear();
+  os::flush_input(*use.port->os);
 }
 
 int serial_write(SerialHandle handle, const uint8_t* bytes, int count) {

@@ -32,13 +32,15 @@ bool configure_port(OsPort& port, int baud_rate, int byte_size, std::string& err
 // The baud rate the driver reports, 0 when unknown.
 int port_baud_rate(const OsPort& port);
 
-// Reads up to count bytes: returns when count bytes came, when the line was
-// quiet for interval_ms after the first byte (0: no interval limit), at the
-// monotonic deadline (-1: none) with what came, or when `cancelled` is set.
-// Returns the bytes read, or -1 when nothing was read and the port was
-// cancelled or has failed.
-int read_port(OsPort& port, uint8_t* buffer, int count, int interval_ms, int64_t deadline,
-              const std::atomic<bool>& cancelled);
+// Waits until at least one byte is there, until the monotonic deadline (-1:
+// none) or until `cancelled` is set, then reads what the driver holds, up to
+// max bytes, without waiting for more. Returns the bytes read, 0 when the
+// deadline passed first, -1 when the port was cancelled or has failed. The
+// time-out rules of serial_read are built on it in serial_handles.cpp.
+int read_available(OsPort& port, uint8_t* buffer, int max, int64_t deadline, const std::atomic<bool>& cancelled);
+
+// Discards the received bytes the driver holds.
+void flush_input(OsPort& port);
 
 // Writes count bytes until done, the deadline (-1: none), a failure or the
 // cancel mark. Returns the bytes written, -1 when none could be.

@@ -1,6 +1,6 @@
 // The program under a careless engineer and a confused device: Send pressed
 // again while a sequence runs, "Return to Menu" in the middle of one, a device
-// that answers twice (so every later answer arrives one step late), and
+// whose answer comes late, and
 // nonsense typed into the editor. The program must neither crash nor hang.
 #include <gtest/gtest.h>
 
@@ -18,37 +18,28 @@ namespace {
 constexpr int late_answer_ms = 7500;
 constexpr int after_no_ans_ms = 2500;
 
-TEST(EndToEndWorkflow, AnAnswerArrivingAfterTheHostGaveUpIsTakenForTheNextOne) {
+TEST(EndToEndWorkflow, AnAnswerArrivingAfterTheHostGaveUpIsNotTakenForTheNextOne) {
   if (!program_has_fast_timeouts()) GTEST_SKIP() << "the program has no --fast-timeouts: three reads of 38.4 s";
   E2eBench bench;
   bench.folder().write("cal_data.xml", std::string(64, 'c'));
   // The answer to Set Calibration File comes after "No_Ans" and waits in the
-  // driver; the next Send (Get Fault Status) reads it as its own answer, so
-  // the sequencer sees 0x8F in step 1 and the device's 0x81 in step 2.
+  // driver; the next Send (Get Fault Status) passes it over as a stray and
+  // takes its own answer, so no chain is started on the stale 0x8F.
   ASSERT_TRUE(bench.start_device("0x0F fault=late:" + std::to_string(late_answer_ms) + " times=1\n"));
   const ProgramRun run = bench.run(
       "click 201\n"
       "choose " + bench.folder().file("cal_data.xml") + "\nclick 4152\n"
       "click 4151\nclick 5703\nclick 227\nwait 60000\nget 2401\n"
       "sleep " + std::to_string(after_no_ans_ms) + "\n"
-      "click 4011\nclick 227\nwait 60000\nget 2401\nget 2501\n"
-      "# the line is in step again\n"
-      "click 4011\nclick 227\nwait 60000\nget 2401\nget 2501\n",
+      "click 4011\nclick 227\nwait 60000\nget 2401\n",
       {"--fast-timeouts"}, 120000);
   const std::vector<Bytes> frames = bench.stop_device();
   EXPECT_FALSE(run.timed_out);
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_EQ(run.count("idle"), 3) << run.out;
-  EXPECT_EQ(run.values(2401), (std::vector<std::string>{"No_Ans", "RSP=Success(0x01)", "RSP=Success(0x01)"}));
+  EXPECT_EQ(run.values(2401), (std::vector<std::string>{"No_Ans", "RSP=Success(0x01)"}));
   std::vector<int> codes;
   for (const Bytes& f : frames) codes.push_back(unwire(f)[0]);
-  // 0x0F; 0x01 answered by the late 0x8F, so Start File Transfer follows and
-  // takes the 0x81; then a clean Get Fault Status, or the 0x8A arriving for it.
-  ASSERT_GE(codes.size(), 4u) << run.out;
-  EXPECT_EQ(codes[0], 0x0F);
-  EXPECT_EQ(codes[1], 0x01);
-  EXPECT_EQ(codes[2], 0x0A);
-  EXPECT_LE(codes.size(), 6u);
+  EXPECT_EQ(codes, (std::vector<int>{0x0F, 0x01}));
 }
 
 TEST(EndToEndWorkflow, SendDuringASequenceAndReturnToMenuInTheMiddleOfOne) {

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "link/answer_check.h"
+#include "link/answer_scan.h"
 #include "link/link_fixture.h"
 #include "link/link_state.h"
 #include "link/link_threads.h"
@@ -119,42 +120,83 @@ TEST_F(LinkThreadsTest, ShortAnswerAndBadCrc) {
   EXPECT_EQ(m.wparam, 0x84u);
 }
 
-TEST_F(LinkThreadsTest, AnOversizeAnswerFailsAndItsTailSpoilsTheNextRead) {
+TEST_F(LinkThreadsTest, AnOversizeAnswerFailsAndItsTailDoesNotSpoilTheNextRead) {
   // 260 data bytes: 269 bytes on the wire, more than one 255-byte read.
   Bytes big = make_frame(0x86, 0x08, 1, Bytes(260, 'x'));
   ASSERT_GT(encode(big).size(), 255u);
   session.post_rx_command(RX_AWAIT_ANSWER);
   line.device_write(encode(big));
   EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
-  // The next answer read starts with the 14 bytes left over.
   platform::set_control_text(dialog, result_field_id(1), "*");
   session.post_rx_command(RX_AWAIT_ANSWER);
   line.device_write(encode(make_frame(0x81, 0x08, 2, {})));
-  EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
+  EXPECT_EQ(wait_result(1, 3000), "RSP=Success(0x01)");
   auto hex = hex_lines();
-  ASSERT_EQ(hex.size(), 2u);
-  EXPECT_NE(hex[1].find("Rcv: 78 78"), std::string::npos) << hex[1];
+  // The tail is logged apart, with its note, before the next answer.
+  ASSERT_GE(hex.size(), 4u);
+  EXPECT_NE(hex[hex.size() - 3].find("Rcv: 78 78"), std::string::npos) << hex[hex.size() - 3];
+  EXPECT_NE(hex.back().find("Rcv: 81 08"), std::string::npos) << hex.back();
 }
 
 TEST_F(LinkThreadsTest, BadInputEndsInAShownOutcome) {
-  struct Case {
-    Bytes wire;
-    const char* outcome;
-  };
-  Bytes noisy = {0x55, 0xAA, 0x00};
-  Bytes answer = encode(make_frame(0x81, 0x08, 1, {}));
-  noisy.insert(noisy.end(), answer.begin(), answer.end());
-  const Case cases[] = {
-      {Bytes(255, 0xC0), "Ans_RCV_ERR"},
-      {Bytes(255, 0xDB), "Ans_RCV_ERR"},
-      {noisy, "Ans_RCV_ERR"},  // noise before an answer makes one bad read
-      {Bytes(5, 0x11), "Ans_RCV_ERR"},
-  };
-  for (const Case& c : cases) {
+  const Bytes cases[] = {Bytes(255, 0xC0), Bytes(255, 0xDB), Bytes(5, 0x11)};
+  for (const Bytes& wire : cases) {
     platform::set_control_text(dialog, result_field_id(1), "*");
     session.post_rx_command(RX_AWAIT_ANSWER);
-    line.device_write(c.wire);
-    EXPECT_EQ(wait_result(1, 3000), c.outcome);
+    line.device_write(wire);
+    EXPECT_EQ(wait_result(1, 3000), "Ans_RCV_ERR");
+    EXPECT_TRUE(wait_idle(1000));
+  }
+}
+
+// What the line holds before and after the answer to the frame written (code
+// 0x02, sequence number 7): stale bytes and strays are passed over with a
+// note, the answer is taken, and what follows it stays for the next reader.
+TEST_F(LinkThreadsTest, TheAnswerToTheFrameWrittenIsFoundAmongOtherBytes) {
+  const Bytes ours = encode(make_frame(0x82, 0x08, 7, {'o', 'k', 0}));
+  const Bytes kermit_nak = {0x01, '#', ' ', 'N', '3', '\r'};
+  struct Case {
+    const char* what;
+    Bytes before;
+    int notes;  // lines passed over
+  };
+  const Case cases[] = {
+      {"line noise", {0x00, 0xFF, 0x55, 0xAA}, 1},
+      {"a Kermit packet left from a transfer", kermit_nak, 1},
+      {"another command's answer, sent twice", encode(make_frame(0x81, 0x08, 6, {})), 1},
+      {"this command's answer to an earlier frame", encode(make_frame(0x82, 0x08, 5, {})), 1},
+      {"our own frame on a looped-back line", encode(make_frame(0x02, 0x00, 7, {})), 1},
+      {"noise, then a stray", [&] {
+         Bytes b = {0x13, 0x37};
+         const Bytes stray = encode(make_frame(0x8E, 0x08, 6, {}));
+         b.insert(b.end(), stray.begin(), stray.end());
+         return b;
+       }(), 2},
+  };
+  const Bytes written = make_frame(0x02, 0x00, 7, {});
+  const Bytes behind = {0x01, '+', ' ', 'S', '~'};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::set_control_text(dialog, result_field_id(1), "*");
+    const size_t lines_before = hex_lines().size();
+    session.written_frame = written_frame_mark(written.data(), static_cast<int>(written.size()));
+    session.post_rx_command(RX_AWAIT_ANSWER);
+    Bytes wire = c.before;
+    wire.insert(wire.end(), ours.begin(), ours.end());
+    wire.insert(wire.end(), behind.begin(), behind.end());
+    line.device_write(wire);
+    EXPECT_EQ(wait_result(1, 3000), "RSP=Success(0x01)");
+    ui::PostedMessage m{};
+    ASSERT_TRUE(next_post(m, 1000));
+    EXPECT_EQ(m.wparam, 0x82u);
+    session.link_event_handled();
+    const auto hex = hex_lines();
+    // The passed-over bytes (a line and its note each), then the answer.
+    EXPECT_EQ(hex.size() - lines_before, static_cast<size_t>(2 * c.notes + 1));
+    // The bytes behind the answer's END code are the next reader's.
+    uint8_t next[16] = {};
+    EXPECT_EQ(platform::serial_read(session.com_handle.load(), next, sizeof next), static_cast<int>(behind.size()));
+    EXPECT_EQ(Bytes(next, next + behind.size()), behind);
     EXPECT_TRUE(wait_idle(1000));
   }
 }

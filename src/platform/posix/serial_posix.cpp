@@ -115,32 +115,24 @@ bool configure_port(OsPort& port, int baud_rate, int byte_size, std::string& err
 
 int port_baud_rate(const OsPort& port) { return get_baud_rate(port.fd); }
 
-int read_port(OsPort& port, uint8_t* buffer, int count, int interval_ms, int64_t deadline,
-              const std::atomic<bool>& cancelled) {
-  int got = 0;
-  while (got < count) {
+int read_available(OsPort& port, uint8_t* buffer, int max, int64_t deadline, const std::atomic<bool>& cancelled) {
+  for (;;) {
     int64_t wait_ms = -1;
     if (deadline >= 0) {
       wait_ms = deadline - monotonic_ms();
-      if (wait_ms <= 0) break;
+      if (wait_ms <= 0) return 0;
     }
-    // After the first byte the read also ends on a quiet line.
-    if (got > 0 && interval_ms > 0 && (wait_ms < 0 || wait_ms > interval_ms)) wait_ms = interval_ms;
-    Wait w = wait_for(port, POLLIN, wait_ms, cancelled);
-    if (w == Wait::Timeout) {
-      if (got > 0 && interval_ms > 0) break;
-      continue;  // the total deadline is checked at the top
-    }
-    if (w == Wait::Cancelled || w == Wait::Failed) return got > 0 ? got : -1;
-    ssize_t n = ::read(port.fd, buffer + got, static_cast<size_t>(count - got));
-    if (n > 0) {
-      got += static_cast<int>(n);
-    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-      return got > 0 ? got : -1;  // end of file or I/O error: the device has gone
-    }
+    const Wait w = wait_for(port, POLLIN, wait_ms, cancelled);
+    if (w == Wait::Timeout) continue;  // the deadline is checked at the top
+    if (w == Wait::Cancelled || w == Wait::Failed) return -1;
+    const ssize_t n = ::read(port.fd, buffer, static_cast<size_t>(max));
+    if (n > 0) return static_cast<int>(n);
+    // End of file or an I/O error: the device has gone.
+    if (n == 0 || (errno != EAGAIN && errno != EINTR)) return -1;
   }
-  return got;
 }
+
+void flush_input(OsPort& port) { ::tcflush(port.fd, TCIFLUSH); }
 
 int write_port(OsPort& port, const uint8_t* bytes, int count, int64_t deadline, const std::atomic<bool>& cancelled) {
   int done = 0;

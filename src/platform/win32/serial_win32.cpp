@@ -211,29 +211,36 @@ int port_baud_rate(const OsPort& port) {
   return GetCommState(port.handle, &dcb) ? static_cast<int>(dcb.BaudRate) : 0;
 }
 
-int read_port(OsPort& port, uint8_t* buffer, int count, int interval_ms, int64_t deadline,
-              const std::atomic<bool>& cancelled) {
-  int got = 0;
-  while (got < count) {
+int read_available(OsPort& port, uint8_t* buffer, int max, int64_t deadline, const std::atomic<bool>& cancelled) {
+  for (;;) {
     int64_t wait_ms = -1;
     if (deadline >= 0) {
       wait_ms = deadline - monotonic_ms();
-      if (wait_ms <= 0) break;
+      if (wait_ms <= 0) return 0;
     }
-    // After the first byte the read also ends on a quiet line.
-    const bool quiet_ends = got > 0 && interval_ms > 0 && (wait_ms < 0 || wait_ms > interval_ms);
-    if (quiet_ends) wait_ms = interval_ms;
+    // What the driver holds comes in one transfer; on an empty line one
+    // byte is awaited and whatever came behind it is taken at once. Every
+    // call into the driver is a round trip to the server under Wine: a
+    // packet costs a few of them, not a few per byte.
     const DWORD queued = queued_bytes(port);
-    const DWORD want = queued > 0 ? std::min<DWORD>(queued, static_cast<DWORD>(count - got)) : 1;
-    const Transfer t = transfer(port, false, buffer + got, want, wait_ms, cancelled);
-    got += static_cast<int>(t.bytes);
-    if (t.outcome == Io::Cancelled || t.outcome == Io::Failed) return got > 0 ? got : -1;
+    const DWORD want = queued > 0 ? std::min<DWORD>(queued, static_cast<DWORD>(max)) : 1;
+    const Transfer t = transfer(port, false, buffer, want, wait_ms, cancelled);
+    if (t.bytes > 0) {
+      int got = static_cast<int>(t.bytes);
+      const DWORD behind = got < max && queued == 0 ? queued_bytes(port) : 0;
+      if (behind > 0) {
+        const DWORD more = std::min<DWORD>(behind, static_cast<DWORD>(max - got));
+        got += static_cast<int>(transfer(port, false, buffer + got, more, wait_ms, cancelled).bytes);
+      }
+      return got;
+    }
+    if (t.outcome == Io::Cancelled || t.outcome == Io::Failed) return -1;
     // A read the driver ends without data, with no time-outs set: the device has gone.
-    if (t.outcome == Io::Done && t.bytes == 0) return got > 0 ? got : -1;
-    if (t.outcome == Io::Timeout && t.bytes == 0 && quiet_ends) break;
+    if (t.outcome == Io::Done) return -1;
   }
-  return got;
 }
+
+void flush_input(OsPort& port) { PurgeComm(port.handle, PURGE_RXCLEAR); }
 
 int write_port(OsPort& port, const uint8_t* bytes, int count, int64_t deadline, const std::atomic<bool>& cancelled) {
   int done = 0;
