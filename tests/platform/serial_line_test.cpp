@@ -145,6 +145,31 @@ TEST(PlatformSerial, ReadEndsOnAQuietLineAfterTheFirstByteOrWhenFull) {
   EXPECT_EQ(buffer[0], 6);
 }
 
+// Bytes put back come first, ahead of the line's; a flush drops both, and
+// what came before it, but not what comes after.
+TEST(PlatformSerial, BytesPutBackAreReadFirstAndAFlushDropsWhatCameBefore) {
+  LINE_PAIR(pair);
+  OpenPort port(pair.port_path());
+  serial_set_timeouts(port.handle, windows_timeouts(10, 50, 50));
+  pair.device_write({4, 5});
+  uint8_t buffer[16] = {};
+  ASSERT_EQ(serial_read(port.handle, buffer, 1), 1);
+  const uint8_t back[] = {1, 2, 3};
+  EXPECT_TRUE(serial_unread(port.handle, back, 3));
+  ASSERT_EQ(serial_read(port.handle, buffer, 16), 4);
+  EXPECT_EQ(buffer[0], 1);
+  EXPECT_EQ(buffer[3], 5);
+
+  pair.device_write({6, 7});
+  sleep_ms(100);
+  EXPECT_TRUE(serial_unread(port.handle, back, 3));
+  serial_flush_input(port.handle);
+  EXPECT_EQ(serial_read(port.handle, buffer, 16), 0);
+  pair.device_write({8});
+  ASSERT_EQ(serial_read(port.handle, buffer, 16), 1);
+  EXPECT_EQ(buffer[0], 8);
+}
+
 TEST(PlatformSerial, BytesThatComeWithinTheIntervalMakeOneRead) {
   LINE_PAIR(pair);
   OpenPort port(pair.port_path());
