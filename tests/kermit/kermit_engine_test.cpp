@@ -2,6 +2,7 @@
 // hand and every packet the engine answers with is looked at.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -133,12 +134,19 @@ TEST_F(KermitEngineTest, RepeatedHeaderIsAnsweredAgainWithoutReopening) {
 // A peer with short packets sees only part of our answer to its send-init;
 // what it did not see is not in force, whatever its own send-init offered.
 TEST_F(KermitEngineTest, CutSendInitAnswerPutsOnlyWhatWentOutInForce) {
-  // MAXL 10: neither check 3 nor '~'; MAXL 11: check 3, still no '~'.
-  for (auto [init, answer, chk] : {std::tuple{"*! @-#Y3~,?", "~! @-#Y", 1}, {"+! @-#Y3~,?", "~! @-#Y3", 3}}) {
+  // MAXL 10: neither check 3 nor '~'; MAXL 11: check 3, still no '~'. The
+  // fields go by their place, so the attribute capability (the tenth) needs
+  // MAXL 13; at 12 attribute packets are off on both sides.
+  for (auto [init, answer, chk, attributes] :
+       {std::tuple{"*! @-#Y3~,?", "~! @-#Y", 1, false}, {"+! @-#Y3~,?", "~! @-#Y3", 3, false},
+        {",! @-#Y3~,?", "~! @-#Y3~", 3, false}, {"-! @-#Y3~,?", "~! @-#Y3~,", 3, true}}) {
     auto e = make_engine(2, "R.TXT");
     ASSERT_EQ(deliver(*e, build_packet('S', 0, init)), KR_OK);
     EXPECT_EQ(last(2).data, answer);
-    EXPECT_EQ(receive_file(*e, "x~~y", chk), "x~~y") << init;
+    EXPECT_EQ((e->k.capability_bits & 8) != 0, attributes) << init;
+    // With the repeat prefix in force (the ninth field went out) "~~y" is 94 'y'.
+    const std::string got = std::strlen(answer) > 8 ? "x" + std::string(94, 'y') : "x~~y";
+    EXPECT_EQ(receive_file(*e, "x~~y", chk), got) << init;
   }
 }
 
