@@ -167,9 +167,9 @@ int mem_write(KermitState*, const char* bytes, int count) {
 
 int mem_close(KermitState*, int, int) { return 0; }
 
-int32_t mem_query(KermitState*, const char*, char* date, int, int, int) {
+int64_t mem_query(KermitState*, const char*, char* date, int, int, int) {
   std::strcpy(date, "20260101 00:00:00");
-  return static_cast<int32_t>(source->size());
+  return static_cast<int64_t>(source->size());
 }
 
 void install(MemoryPeer* p) {
@@ -201,7 +201,7 @@ void BM_Transfer(benchmark::State& state) {
   auto receiver = std::make_unique<MemoryPeer>();
   for (auto _ : state) {
     prepare_kermit(&sender->k, &sender->r, &sender->b, "DATA.BIN", "", 1);
-    prepare_kermit(&receiver->k, &receiver->r, &receiver->b, "", "", 2);
+    prepare_kermit(&receiver->k, &receiver->r, &receiver->b, "DATA.BIN", "", 2);
     peers[1] = sender.get();
     peers[2] = receiver.get();
     sender->inbox = &to_sender;

@@ -155,10 +155,10 @@ void check_send_init(uint8_t flags, const std::string& peer) {
   check_crossing(*k);
 }
 
-int32_t file_size_told = 0;
+int64_t file_size_told = 0;
 std::string file_date_told;
 
-int32_t told_file(KermitState*, const char*, char* date, int size, int, int) {
+int64_t told_file(KermitState*, const char*, char* date, int size, int, int) {
   std::strncpy(date, file_date_told.c_str(), static_cast<size_t>(size) - 1);
   date[size - 1] = '\0';
   return file_size_told;
@@ -180,7 +180,7 @@ void check_attributes(uint8_t flags, fuzz::Input& in) {
 
   // What sattr writes, gattr reads back: the type always, the size and the
   // date whenever they went out (always with a MAXL of 94).
-  file_size_told = static_cast<int32_t>(size & 0x7FFFFFFF);
+  file_size_told = static_cast<int64_t>(size & 0x7FFFFFFF);
   file_date_told.clear();
   for (size_t i = 0; i < 17 && i < text.size(); ++i)
     file_date_told.push_back(static_cast<char>(' ' + 1 + static_cast<uint8_t>(text[i]) % 94));

@@ -16,7 +16,7 @@ constexpr int ATTR_FIELD_LIMIT = 45;  // size and date are added only while the 
 constexpr int SIZE_TEXT_MAX = 31;
 
 // A decimal value after leading blanks, up to the first non-digit; -1 when
-// there is no digit or the value does not fit 31 bits.
+// there is no digit or the value does not fit 63 bits.
 int64_t parse_size(const char* value, int len) {
   len = std::min(len, SIZE_TEXT_MAX);
   int i = 0;
@@ -24,8 +24,9 @@ int64_t parse_size(const char* value, int len) {
   if (i == len || value[i] < '0' || value[i] > '9') return -1;
   int64_t v = 0;
   for (; i < len && value[i] >= '0' && value[i] <= '9'; ++i) {
-    v = v * 10 + (value[i] - '0');
-    if (v > INT32_MAX) return -1;
+    const int digit = value[i] - '0';
+    if (v > (INT64_MAX - digit) / 10) return -1;
+    v = v * 10 + digit;
   }
   return v;
 }
@@ -67,18 +68,20 @@ int gattr(KermitState* k, const char* data, KermitResult* r) {
     }
   }
   if (bytes >= 0) {
-    r->filesize = static_cast<int32_t>(bytes);
-    if (k) k->announced_size = static_cast<int32_t>(bytes);
-  } else if (kbytes >= 0 && kbytes * 1024 <= INT32_MAX) {
-    r->filesize = static_cast<int32_t>(kbytes * 1024);
+    r->filesize = bytes;
+    if (k) k->announced_size = bytes;
+  } else if (kbytes >= 0 && kbytes <= INT64_MAX / 1024) {
+    r->filesize = kbytes * 1024;
   }
+  if (k && kbytes >= 0) k->announced_kbytes = kbytes;
   return type;
 }
 
 int sattr(KermitState* k, KermitResult* r) {
   char date[20] = {};
-  int32_t size = k->query_file ? k->query_file(k, k->cur_file_name, date, sizeof date, k->file_binary, k->file_mode_hint)
+  int64_t size = k->query_file ? k->query_file(k, k->cur_file_name, date, sizeof date, k->file_binary, k->file_mode_hint)
                                : -1;
+  k->announced_size = -1;
   if (size < 0) date[0] = '\0';
   // Size and date are left out when they would not fit the peer's packets,
   // and so are the text encoding and the end mark in the smallest packets.
@@ -105,13 +108,14 @@ int sattr(KermitState* k, KermitResult* r) {
   }
   if (size >= 0) {
     r->filesize = size;
-    char digits[16];
-    int d = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(size));
+    char digits[24];
+    int d = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(size));
     if (d + n + 2 < limit) {
       x[n++] = '1';
       x[n++] = tochar(d);
       std::memcpy(x + n, digits, static_cast<size_t>(d));
       n += d;
+      k->announced_size = size;  // what the end of the file is held against
     }
   }
   int date_len = static_cast<int>(strnlen(date, sizeof date - 1));

@@ -9,9 +9,6 @@ namespace tessaril::kermit {
 
 namespace {
 
-// Repeat prefix, count, 8th-bit prefix, control prefix, byte.
-constexpr int LONGEST_ENCODING = 5;
-
 // The next source byte (0..255), or -1 at the end of the source.
 int read_source_byte(KermitState* k, KermitResult* r) {
   int b;
@@ -59,12 +56,13 @@ void write_byte(int a, KermitState* k) {
 }
 
 // Stores one decoded byte. Mode 0 into the name, mode 1 into out_buf.
-int store_byte(KermitState* k, KermitResult* r, int mode, char ch, int* name_len) {
+int store_byte(KermitState* k, KermitResult* r, int mode, char ch, int* name_len, int64_t limit) {
   if (mode == 0) {
-    if (*name_len >= FILE_NAME_SIZE - 1) return -1;
+    if (*name_len >= FILE_NAME_SIZE - 1 || ch == '\0') return -1;
     r->file_name[(*name_len)++] = ch;
     return 0;
   }
+  if (limit >= 0 && r->bytes_done + k->out_buf_count >= limit) return DECODE_OVERRUN;
   // After a failed write the buffer is still full: nothing more may go in.
   if (!k->out_buf || k->out_buf_count >= k->out_buf_size) return -1;
   k->out_buf[k->out_buf_count++] = ch;
@@ -79,9 +77,15 @@ int store_byte(KermitState* k, KermitResult* r, int mode, char ch, int* name_len
 
 }  // namespace
 
-int field_capacity(const KermitState* k) {
-  int maxl = std::clamp<int>(k->send_maxlen, 10, MAX_PACKET);
-  return std::min(std::max(maxl - check_length(k) - 3, LONGEST_ENCODING), max_data_for_peer(k));
+int field_capacity(const KermitState* k) { return max_data_for_peer(k); }
+
+int64_t receive_limit(const KermitState* k) {
+  int64_t limit = k->announced_size >= 0 ? k->announced_size : k->expected_size;
+  // A size in units of 1024 bytes may be rounded either way.
+  if (limit < 0 && k->announced_kbytes >= 0 && k->announced_kbytes < INT64_MAX / 1024 - 1)
+    limit = (k->announced_kbytes + 1) * 1024;
+  if (limit < 0) return -1;
+  return k->file_binary || limit > INT64_MAX / 2 ? limit : 2 * limit;
 }
 
 void encode_char(int a, int next, KermitState* k) {
@@ -177,6 +181,7 @@ int encode_name(const char* text, KermitState* k, KermitResult* r) {
 
 int decode_data(KermitState* k, KermitResult* r, int mode, const char* data) {
   int name_len = 0;
+  const int64_t limit = mode == 1 ? receive_limit(k) : -1;
   const auto* p = reinterpret_cast<const uint8_t*>(data ? data : "");
   while (*p) {
     int ch = *p++;
@@ -204,7 +209,7 @@ int decode_data(KermitState* k, KermitResult* r, int mode, const char* data) {
     if (high) ch |= 128;
     if (n == 0) n = 1;
     for (int i = 0; i < n; ++i) {
-      int result = store_byte(k, r, mode, static_cast<char>(ch), &name_len);
+      int result = store_byte(k, r, mode, static_cast<char>(ch), &name_len, limit);
       if (result != 0) return result;
     }
   }

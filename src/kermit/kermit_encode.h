@@ -18,15 +18,24 @@
 // at the very end of a field ends the field.
 #pragma once
 
+#include <cstdint>
+
 #include "kermit/kermit_state.h"
 
 namespace tessaril::kermit {
 
-// Characters a data field may hold: the peer's MAXL minus the block check and
-// three, but never less than five (the longest encoding of a byte or a run),
-// so that every field carries at least one byte. Only MAXL 10 with block
-// check 3 needs that floor; its fields stay within the MAXL all the same.
+// Characters a data field may hold: all that the peer's MAXL leaves beside
+// the block check (LEN counts SEQ, TYPE, data and check). The smallest, MAXL
+// 10 with check 3, still holds five: the longest encoding of a byte or a run.
 int field_capacity(const KermitState* k);
+
+// The most bytes the file being received may come to: the size announced in
+// its attributes, else the expected size (twice that for a text file, whose
+// line ends may grow on the way); -1 without either.
+int64_t receive_limit(const KermitState* k);
+
+// decode_data's result when the file would grow past receive_limit.
+constexpr int DECODE_OVERRUN = -2;
 
 // Builds the next data field in xdata and returns its length; 0 when the
 // source is exhausted and nothing is carried over.
@@ -42,8 +51,10 @@ void encode_char(int a, int next, KermitState* k);
 int encode_name(const char* text, KermitState* k, KermitResult* r);
 
 // Decodes the terminated data field. Mode 0: into r->file_name as a text
-// (-1 when it does not fit). Mode 1: appended to out_buf, written out through
-// writefile whenever it fills (its failure is returned). 0 on success.
+// (-1 when it does not fit or holds a zero byte, which no name can). Mode 1:
+// appended to out_buf, written out through writefile whenever it fills (its
+// failure is returned); DECODE_OVERRUN, before the byte is stored, when the
+// file would grow past receive_limit. 0 on success.
 int decode_data(KermitState* k, KermitResult* r, int mode, const char* data);
 
 }  // namespace tessaril::kermit

@@ -9,6 +9,14 @@
 // packet before, which it lets pass. Repeats, damaged packets and NAKs sent
 // count against the retry limit. One packet is in flight at a time, whatever
 // window the peer offered.
+//
+// A receive takes one file, the one it was set up for: a file header with
+// another name, or any after the first, is refused before anything is
+// opened; attributes whose size contradicts the expected one are refused
+// before anything is written; bytes beyond the size end the transfer. Every
+// refusal is an error packet to the peer, and the partial file goes; after
+// it the transfer is over, and whatever the peer still sends gets the error
+// packet again.
 #include <cstring>
 
 #include "kermit/kermit_encode.h"
@@ -99,6 +107,9 @@ int init_engine(KermitState* k, KermitResult* r) {
   k->out_packet_len = 0;
   k->last_ack_len = 0;
   k->announced_size = -1;
+  k->announced_kbytes = -1;
+  k->file_headers = 0;
+  k->refused = 0;
   k->xdata = k->xdata_area;
   k->xdata[0] = '\0';
   k->next_char = -1;
@@ -130,10 +141,12 @@ int send_next_data(KermitState* k, KermitResult* r, char first) {
     return KR_OK;
   }
   // The end of the file, in the sequence number sdata would have used. A
-  // file whose reading failed part-way is not passed off as complete.
+  // file whose reading failed part-way, or that is no longer the size our
+  // attributes announced, is not passed off as complete.
   const bool unreadable = input_read_failed(k);
-  int result = spkt('Z', k->send_seq, unreadable ? 1 : 0, "D", k);
-  k->pending_outcome = unreadable ? KO_UNREADABLE : KO_COMPLETE;
+  const bool changed = k->file_binary && k->announced_size >= 0 && r->bytes_done != k->announced_size;
+  int result = spkt('Z', k->send_seq, unreadable || changed ? 1 : 0, "D", k);
+  k->pending_outcome = unreadable ? KO_UNREADABLE : changed ? KO_CHANGED : KO_COMPLETE;
   k->recv_seq = k->send_seq;
   if (k->closefile) k->closefile(k, first, 1);
   if (result != 0) return result;
@@ -158,6 +171,7 @@ int send_next_file(KermitState* k, KermitResult* r) {
   k->cur_file_name = name;
   r->file_outcome = KO_NONE;
   k->pending_outcome = KO_NONE;
+  k->announced_size = -1;
   // The name goes whole or not at all: a cut name would have the file stored,
   // and reported, under another name.
   int n = encode_name(name, k, r);
@@ -175,7 +189,12 @@ int send_next_file(KermitState* k, KermitResult* r) {
   return KR_OK;
 }
 
-int fail_with(KermitState* k, const char* text, int result) {
+// A receive that fails: the peer is told why, the file being written goes
+// (it is not whole), and the outcome, when given, says what was refused.
+int refuse(KermitState* k, KermitResult* r, const char* text, int result, int16_t outcome = KO_NONE) {
+  if (outcome != KO_NONE) r->file_outcome = outcome;
+  if (k->closefile) k->closefile(k, 'D', 2);
+  k->refused = 1;
   send_error(text, k);
   return result < 0 ? result : KR_FAIL;
 }
@@ -186,20 +205,38 @@ int open_received(KermitState* k, KermitResult* r) {
   k->cur_file_name = r->file_name;
   r->bytes_done = 0;
   int result = k->openfile ? k->openfile(k, r->file_name, 2) : -1;
-  if (result != 0) return fail_with(k, "File refused or can't be opened", result);
+  if (result != 0) return refuse(k, r, "File refused or can't be opened", result);
   return 0;
+}
+
+// Decodes a received data field into the file; a failure ends the receive.
+int take_data(KermitState* k, KermitResult* r, const char* data) {
+  const int result = decode_data(k, r, 1, data);
+  if (result == DECODE_OVERRUN) return refuse(k, r, "Data beyond the file's size", KR_FAIL, KO_OVERRUN);
+  if (result != 0) return refuse(k, r, "Error writing data", result);
+  return 0;
+}
+
+// Sizes of one file that cannot all be true: exact sizes must agree, and a
+// size in units of 1024 bytes may be rounded either way.
+bool sizes_disagree(int64_t exact, int64_t other, int64_t kbytes) {
+  if (exact >= 0 && other >= 0 && exact != other) return true;
+  const int64_t known = exact >= 0 ? exact : other;
+  return known >= 0 && kbytes >= 0 && kbytes != known / 1024 && kbytes != known / 1024 + 1;
 }
 
 // The disposition a received file is closed with: the sender's, or a discard
 // when this side cancelled the file (the sender's 'Z' then ends a file cut short).
 char received_disposition(const KermitState* k, char first) { return k->cancel ? 'D' : first; }
 
-// A binary file whose bytes differ from the size its attributes announced
-// lost or gained a byte on the line that the block check missed: it must not
+// A binary file whose bytes differ from the size its attributes announced,
+// or from the size expected, lost or gained bytes on the way: it must not
 // take the place of a good file of its name. (A text file arrives with the
 // sender's line ends, so its size may differ.)
 bool wrong_size(const KermitState* k, const KermitResult* r) {
-  return k->file_binary && k->announced_size >= 0 && r->bytes_done != k->announced_size;
+  if (!k->file_binary) return false;
+  return (k->announced_size >= 0 && r->bytes_done != k->announced_size) ||
+         (k->expected_size >= 0 && r->bytes_done != k->expected_size);
 }
 
 // The disposition a received file is closed with at its 'Z', and what became of it.
@@ -214,6 +251,10 @@ int16_t received_outcome(const KermitState* k, const KermitResult* r, char first
 
 int receive_packet(KermitState* k, KermitResult* r, char type, const char* data, int data_len) {
   const char first = received_disposition(k, data_len > 0 ? data[0] : '\0');
+  if (k->refused) {
+    resend_last(k);
+    return KR_FAIL;
+  }
   switch (k->state) {
     case R_AWAIT_INIT:
       if (type != 'S') break;
@@ -222,14 +263,21 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
       return KR_OK;
 
     case R_FILE:
+      // One file per transfer: a further header is refused unread, so the
+      // result keeps the name of the file before it.
+      if (type == 'F' && k->file_headers > 0) return refuse(k, r, "One file only", KR_FAIL, KO_EXTRA_FILE);
       if (type == 'F') {
         int result = decode_data(k, r, 0, data);
-        if (result != 0) return fail_with(k, "Filename error", result);
+        if (result != 0) return refuse(k, r, "Filename error", result);
+        if (k->expected_name && std::strcmp(r->file_name, k->expected_name) != 0)
+          return refuse(k, r, "Not the file asked for", KR_FAIL, KO_NAME_REFUSED);
+        ++k->file_headers;
         r->filedate[0] = '\0';
         r->filesize = 0;
         r->bytes_done = 0;
         r->file_outcome = KO_NONE;
         k->announced_size = -1;
+        k->announced_kbytes = -1;
         char echo[MAX_PACKET];
         name_echo(k, r->file_name, echo, sizeof echo);
         set_state(k, r, R_ATTR);
@@ -240,22 +288,25 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
 
     case R_ATTR:
       if (type == 'A') {
+        const int64_t earlier = k->announced_size;
         int file_type = gattr(k, data, r);
+        if (sizes_disagree(k->announced_size, earlier, -1) ||
+            sizes_disagree(k->announced_size, k->expected_size, k->announced_kbytes))
+          return refuse(k, r, "File size refused", KR_FAIL, KO_SIZE_REFUSED);
         if (file_type >= 0) k->file_binary = static_cast<int16_t>(file_type);
         ack(k, k->recv_seq, "Y");
         return KR_OK;
       }
       if (type == 'D') {
         if (int result = open_received(k, r); result != 0) return result;
-        if (int result = decode_data(k, r, 1, data); result != 0)
-          return fail_with(k, "Error writing data", result);
+        if (int result = take_data(k, r, data); result != 0) return result;
         set_state(k, r, R_DATA);
         return ack(k, k->recv_seq, ack_text(k));
       }
       if (type == 'Z') {
         if (int result = open_received(k, r); result != 0) return result;
         if (int result = k->closefile(k, closing_disposition(k, r, first), 2); result != 0)
-          return fail_with(k, "Error closing empty file", result);
+          return refuse(k, r, "Error closing empty file", result);
         r->file_outcome = received_outcome(k, r, first);
         set_state(k, r, R_FILE);
         return ack(k, k->recv_seq, ack_text(k));
@@ -264,17 +315,16 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
 
     case R_DATA:
       if (type == 'D') {
-        if (int result = decode_data(k, r, 1, data); result != 0)
-          return fail_with(k, "Error writing data", result);
+        if (int result = take_data(k, r, data); result != 0) return result;
         return ack(k, k->recv_seq, ack_text(k));
       }
       if (type == 'Z') {
         int result = k->writefile ? k->writefile(k, k->out_buf, k->out_buf_count) : -1;
         r->bytes_done += k->out_buf_count;
         k->out_buf_count = 0;
-        if (result != 0) return fail_with(k, "Error writing data", result);
+        if (result != 0) return refuse(k, r, "Error writing data", result);
         if ((result = k->closefile(k, closing_disposition(k, r, first), 2)) != 0)
-          return fail_with(k, "Can't close file", result);
+          return refuse(k, r, "Can't close file", result);
         r->file_outcome = received_outcome(k, r, first);
         set_state(k, r, R_FILE);
         return ack(k, k->recv_seq, ack_text(k));
@@ -284,8 +334,7 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
     default:
       return KR_FAIL;
   }
-  send_error("Unexpected packet type", k);
-  return KR_FAIL;
+  return refuse(k, r, "Unexpected packet type", KR_FAIL);
 }
 
 int send_packet(KermitState* k, KermitResult* r, const char* data, int data_len, const char* msg) {
@@ -368,6 +417,8 @@ int packet_action(KermitState* k, int r_slot, int len, const char* msg, KermitRe
     case PacketCheck::peer_error:
       rslot_free(k, r_slot);
       r->peer_error = 1;
+      // The peer broke the transfer off: what it sent is not a whole file.
+      if (!sending && k->closefile) k->closefile(k, 'D', 2);
       return KR_FAIL;
     case PacketCheck::ok:
       break;

@@ -24,17 +24,13 @@ std::string send_file_path(const KermitState* k, const char* name) {
 }
 
 int close_output(KermitFiles& f, int disposition, int keep_partial) {
-  std::ofstream& output_file = f.output_file;
-  if (!output_file.is_open()) return 0;
-  output_file.close();
-  bool closed = !output_file.fail();
-  output_file.clear();
-  if (!closed) return -1;  // the partial file stays under its own name
-  if (disposition == 'D') {
-    if (!keep_partial) platform::remove_file(f.output_partial);
-    return 0;
-  }
-  return platform::rename_file(f.output_partial, f.output_final) ? 0 : -1;
+  if (!f.output_file.is_open()) return 0;
+  const bool closed = f.output_file.close();
+  // A file that could not be closed, or whose place it could not take, is
+  // no more whole than a discarded one.
+  if (closed && disposition != 'D' && platform::rename_file(f.output_partial, f.output_final)) return 0;
+  if (!keep_partial) platform::remove_file(f.output_partial);
+  return closed && disposition == 'D' ? 0 : -1;
 }
 
 }  // namespace
@@ -79,24 +75,18 @@ int openfile(KermitState* k, const char* name, int mode) {
     return 0;
   }
   if (mode == 2) {
-    std::ofstream& output_file = f.output_file;
-    // A stream left open by a failed transfer is closed as a discard first.
+    // A file left open by a failed transfer is closed as a discard first.
     close_output(f, 'D', k->keep_partial);
     if (!safe_received_name(name)) return -1;
     f.output_final = name;
     f.output_partial = f.output_final + PARTIAL_SUFFIX;
-    output_file.clear();
-    output_file.open(f.output_partial, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!output_file.is_open()) {
-      output_file.clear();
-      return -1;
-    }
-    return 0;
+    f.output_failed = false;
+    return f.output_file.create(f.output_partial) ? 0 : -1;
   }
   return -1;
 }
 
-int32_t query_file(KermitState* k, const char* name, char* date, int size, int /*type*/, int /*mode*/) {
+int64_t query_file(KermitState* k, const char* name, char* date, int size, int /*type*/, int /*mode*/) {
   if (!date) return -1;
   if (size > 0) date[0] = '\0';
   if (size < 18) return -1;
@@ -105,7 +95,7 @@ int32_t query_file(KermitState* k, const char* name, char* date, int size, int /
   platform::LocalTime t = platform::local_time();
   std::snprintf(date, static_cast<size_t>(size), "%04d%02d%02d %02d:%02d:%02d", t.year % 10000, t.month % 100,
                 t.day % 100, t.hour % 100, t.minute % 100, t.second % 100);
-  return static_cast<int32_t>(static_cast<uint32_t>(bytes & 0xFFFFFFFF));
+  return bytes;
 }
 
 int readfile(KermitState* k) {
@@ -139,12 +129,11 @@ int readfile(KermitState* k) {
 }
 
 int writefile(KermitState* k, const char* bytes, int count) {
-  if (!output_file_open(k)) return -1;
-  std::ofstream& output_file = k->files->output_file;
-  if (output_file.fail()) return -1;
+  if (!output_file_open(k) || k->files->output_failed) return -1;
   if (count <= 0) return 0;
-  output_file.write(bytes, count);
-  return output_file.fail() ? -1 : 0;
+  if (k->files->output_file.write(bytes, static_cast<size_t>(count))) return 0;
+  k->files->output_failed = true;
+  return -1;
 }
 
 int closefile(KermitState* k, int disposition, int mode) {
@@ -159,12 +148,13 @@ int closefile(KermitState* k, int disposition, int mode) {
   }
   if (mode == 2 || mode == 3) {
     // Bytes still in the output buffer belong to the partial file too.
-    std::ofstream& output_file = k->files->output_file;
-    if (output_file.is_open() && k->out_buf && k->out_buf_count > 0) {
-      output_file.write(k->out_buf, k->out_buf_count);
+    KermitFiles& f = *k->files;
+    if (f.output_file.is_open() && k->out_buf && k->out_buf_count > 0) {
+      if (!f.output_file.write(k->out_buf, static_cast<size_t>(k->out_buf_count))) f.output_failed = true;
       k->out_buf_count = 0;
     }
-    return close_output(*k->files, disposition, k->keep_partial);
+    // A file with a failed write is never put in place.
+    return close_output(f, f.output_failed ? 'D' : disposition, k->keep_partial);
   }
   return -1;
 }

@@ -14,9 +14,12 @@
 // refused. It is written into
 // "<name>.part" beside the final place and renamed over the final name only
 // when the sender's 'Z' says the file ended well (and the engine found a
-// binary file the size its attributes announced), so a transfer that fails or
+// binary file the size announced and expected), so a transfer that fails or
 // is discarded never destroys a good file of the same name; the partial file
-// stays as "<name>.part" (or is removed when `keep_partial` is 0).
+// is then removed (set-up clears `keep_partial`; with it set it stays). The
+// ".part" file is always created new: a stale plain file of that name is
+// removed first, and a symbolic link or a folder of that name refuses the
+// file, so the bytes never land anywhere but in the working folder.
 //
 // Bytes are written exactly as they arrive, in text mode too: the device's
 // CR LF line ends stay, so a received file is the same on Linux and Windows.
@@ -28,13 +31,15 @@
 #include <string>
 
 #include "kermit/kermit_state.h"
+#include "platform/files.h"
 
 namespace tessaril::kermit {
 
 // The files of one engine: what it sends, what it receives and where.
 struct KermitFiles {
   std::ifstream input_file;
-  std::ofstream output_file;
+  platform::NewFile output_file;
+  bool output_failed = false;  // a write failed: the file is not whole
   std::string output_final;    // the name the received file is put in place under
   std::string output_partial;  // where it is written meanwhile
   bool input_failed = false;
@@ -50,10 +55,10 @@ int reserved_cb();
 // 0 opened, -1 failure or a refused name.
 int openfile(KermitState* k, const char* name, int mode);
 
-// Size of the file to send (low 32 bits) with the current local time as
+// Size of the file to send in bytes, with the current local time as
 // "YYYYMMDD HH:MM:SS" in date; -1 when the file is missing or date is null
 // or shorter than 18 bytes.
-int32_t query_file(KermitState* k, const char* name, char* date, int size, int type, int mode);
+int64_t query_file(KermitState* k, const char* name, char* date, int size, int type, int mode);
 
 // Next byte of the file being sent (0..255), -1 at its end, on failure or with
 // no file open.

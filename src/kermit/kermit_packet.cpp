@@ -102,8 +102,9 @@ int spkt(char type, int seq, int len, const char* data, KermitState* k) {
   if (len < 0) len = data ? static_cast<int>(std::strlen(data)) : 0;
   if (!data) len = 0;
   const int chk = check_length(k);
-  // LEN = data + check + 2 must stay a printable character (at most 94).
-  len = std::min(len, MAX_PACKET - chk - 2);
+  // LEN = data + check + 2 stays within the peer's MAXL (and so printable):
+  // the callers fit their fields, this only makes sure.
+  len = std::min(len, max_data_for_peer(k));
 
   char* p = k->out_packet;
   p[0] = static_cast<char>(k->send_mark & 0xFF);
@@ -204,7 +205,10 @@ int rpar(KermitState* k, char type) {
   t[9] = tochar(k->capability_bits);
   t[10] = tochar(k->window_size);
   // What does not fit the peer's packets does not go out (and is not in
-  // force: answer_send_init).
+  // force: answer_send_init). The fields are known by their place, so none
+  // can be skipped to keep a later one: CAPAS, the tenth, needs MAXL 13 with
+  // check 1; below that the peer learns nothing of our attribute packets and
+  // sends none, and the size is judged without them.
   const int n = init_fields_for_peer(k);
   t[n] = '\0';
 

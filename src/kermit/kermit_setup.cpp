@@ -28,7 +28,10 @@ int prepare_kermit(KermitState* k, KermitResult* r, KermitBuffers* b, const char
   k->line_parity = 0;
   k->bct = 1;
   k->cancel = 0;
-  k->keep_partial = 1;
+  // A file that did not arrive whole is removed, never left beside the good one.
+  k->keep_partial = 0;
+  k->expected_name = b->send_name_buf;
+  k->expected_size = -1;
   k->in_buf = b->in_buf;
   k->in_buf_size = IN_BUF_SIZE;
   k->zincnt = 0;

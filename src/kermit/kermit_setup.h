@@ -7,8 +7,10 @@
 // setup_kermit on that instance before every transfer, on its own thread.
 // Nothing of a transfer is released at its end. Sending: the name is the chosen file's
 // upper-cased base name (what the 'F' packet announces) and full_path the
-// file that is read. Receiving: the name is the one the device announced
-// (kept for the comparison after the transfer) and full_path is empty.
+// file that is read. Receiving: the name is the one the device announced,
+// the only name the device's file header may carry (`expected_name`), and
+// full_path is empty; the caller then sets `expected_size` when it knows the
+// size the file must have. A file that fails is removed (`keep_partial` 0).
 #pragma once
 
 #include <string>

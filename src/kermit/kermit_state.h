@@ -71,15 +71,27 @@ constexpr int16_t KO_REFUSED = 2;    // the receiver refused it ('N' in the ackn
 constexpr int16_t KO_CANCELLED = 3;  // the receiver cancelled it ('X' or 'Z' in an acknowledgement)
 constexpr int16_t KO_DISCARDED = 4;  // the sender discarded it ('Z' with 'D')
 constexpr int16_t KO_UNREADABLE = 5; // reading it failed part-way; the receiver was told to discard it
-constexpr int16_t KO_WRONG_SIZE = 6; // received whole by the protocol, but not the size its attributes
-                                     // announced: kept under its temporary name
+constexpr int16_t KO_WRONG_SIZE = 6; // received whole by the protocol, but a binary file not the size its
+                                     // attributes or the expected size said: never put in place
+// Receiving, refused with an error packet to the peer and a failed engine;
+// nothing of such a file is left on disk.
+constexpr int16_t KO_NAME_REFUSED = 7;  // the file header named another file than the one expected (any
+                                        // difference of byte or case); refused before anything was opened
+constexpr int16_t KO_SIZE_REFUSED = 8;  // the attributes announced a size other than the expected one (or
+                                        // than an earlier attribute packet): refused before writing
+constexpr int16_t KO_OVERRUN = 9;       // more bytes came than the announced or expected size allows
+constexpr int16_t KO_EXTRA_FILE = 10;   // a further file header: a transfer takes one file. A file
+                                        // before it that ended whole stays in place under file_name
+// Sending.
+constexpr int16_t KO_CHANGED = 11;  // the bytes read were not the size our attributes announced (the file
+                                    // changed since it was chosen): ended with a discard ('Z' with 'D')
 
 // Sizes of the record's own storage.
 constexpr int MAX_PACKET = 94;                  // the protocol's ceiling for LEN and MAXL
 constexpr int RSLOT_COUNT = 31;
 constexpr int RSLOT_BUF = MAX_PACKET + 8;       // 102: a packet, its terminator and slack
 constexpr int OUT_PACKET_SIZE = 104;
-constexpr int XDATA_SIZE = 96;
+constexpr int XDATA_SIZE = 100;  // a full field of 91 and the encoding that overflows it
 constexpr int S_REMAIN_SIZE = 8;                // up to six carried-over characters
 constexpr int PARAM_TEXT_SIZE = 12;
 constexpr int FILE_NAME_SIZE = 1024;
@@ -94,7 +106,7 @@ using ReadPacketFn = int (*)(KermitState* k, char* buf, int len);
 using TxDataFn = int (*)(KermitState* k, const char* bytes, int count);
 using ReservedFn = int (*)();
 using OpenFileFn = int (*)(KermitState* k, const char* name, int mode);
-using QueryFileFn = int32_t (*)(KermitState* k, const char* name, char* date, int size, int type, int mode);
+using QueryFileFn = int64_t (*)(KermitState* k, const char* name, char* date, int size, int type, int mode);
 using ReadFileFn = int (*)(KermitState* k);
 using WriteFileFn = int (*)(KermitState* k, const char* bytes, int count);
 using CloseFileFn = int (*)(KermitState* k, int disposition, int mode);
@@ -113,8 +125,8 @@ struct KermitResult {
   int16_t result_state = 0;
   char file_name[FILE_NAME_SIZE] = {};
   char filedate[FILEDATE_SIZE] = {};
-  int32_t filesize = 0;
-  int32_t bytes_done = 0;
+  int64_t filesize = 0;
+  int64_t bytes_done = 0;
   int16_t file_outcome = KO_NONE;
   // 1 once the peer sent an error packet in this transfer: it broke the
   // transfer off, whatever file_outcome says of a file finished before.
@@ -188,9 +200,25 @@ struct KermitState {
   // it again, even when a NAK went out after it.
   char last_ack[OUT_PACKET_SIZE] = {};
   int32_t last_ack_len = 0;
-  // The size in bytes the attribute packets announced for the file being
-  // received; -1 when they announced none.
-  int32_t announced_size = -1;
+  // The size in bytes the attribute packets announced for the file: the
+  // peer's when receiving, ours when sending; -1 when none was announced
+  // (no attribute packets, or no exact size in them): none is made up.
+  int64_t announced_size = -1;
+  // Receiving: the size in units of 1024 bytes the peer's attributes
+  // announced ('!'), -1 none.
+  int64_t announced_kbytes = -1;
+  // Receiving: the size the file must have, when known beforehand (the
+  // device's announcement); -1 unknown. Set-up clears it and the caller sets
+  // it after set-up; initialisation leaves it alone.
+  int64_t expected_size = -1;
+  // Receiving: the only name a file header may carry, compared byte for byte
+  // before any file is opened (set-up points it at the name it was given);
+  // null takes any name, as a device does.
+  const char* expected_name = nullptr;
+  // Receiving: file headers taken in this transfer; a transfer takes one file.
+  int16_t file_headers = 0;
+  // Receiving: 1 once this side refused the transfer with an error packet.
+  int16_t refused = 0;
   // The engine's files (set-up points this at its own); null: no file opens.
   KermitFiles* files = nullptr;
   // Write calls allowed for one packet: a port that takes bytes only a few

@@ -19,7 +19,7 @@ constexpr int64_t FAILURE_PAUSE_MS = 100;  // after the engine failed on a packe
 // Where the engine stands; a packet that changes none of it moved nothing.
 struct EngineMark {
   int16_t state, send_seq, recv_seq;
-  int32_t bytes;
+  int64_t bytes;
   bool operator==(const EngineMark&) const = default;
 };
 

@@ -63,6 +63,7 @@ Ending run_receive(Transfer& t) {
   // An announced name that fills the whole field has no terminator: set-up refuses it.
   if (!t.owns_engine || kermit::setup_kermit(t.s->kermit, announced.name, "", t.port) != kermit::KR_OK)
     return {status::ST_KERMIT_RECV_INIT_ERR};
+  t.k->expected_size = announced.size;
   const std::string_view name(announced.name, strnlen(announced.name, FILE_NAME_CAPACITY));
   begin_progress(t.progress, *t.s, false, name, announced.size);
   const LoopEnd end = run_packet_loop(t);

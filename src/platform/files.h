@@ -6,6 +6,7 @@
 // match case exactly, hence find_file_nocase.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,6 +50,30 @@ bool remove_file(const std::string& path);
 
 // Replaces `to` if it exists.
 bool rename_file(const std::string& from, const std::string& to);
+
+// A file created new for writing, never an existing file and never through a
+// link: a stale plain file of the name is removed first, and anything else
+// standing there (a symbolic link, a folder) makes the creation fail, so
+// nothing is ever written outside the name asked for. Closes on destruction.
+class NewFile {
+ public:
+  NewFile() = default;
+  ~NewFile();
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  // Closes a file still open first. False when the file could not be created.
+  [[nodiscard]] bool create(const std::string& path);
+  // False when not every byte was written or the file is not open.
+  [[nodiscard]] bool write(const char* bytes, size_t count);
+  // True when the file was open and closed cleanly.
+  bool close();
+  bool is_open() const { return handle_ != CLOSED; }
+
+ private:
+  static constexpr intptr_t CLOSED = -1;
+  intptr_t handle_ = CLOSED;  // a descriptor, or a HANDLE on Windows
+};
 
 // The process's current directory, ending without a separator.
 std::string current_folder();

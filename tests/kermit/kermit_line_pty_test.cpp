@@ -204,7 +204,7 @@ TEST_F(KermitLine, WholeTransferOverThePort) {
 
   master_fd = pty.master_fd();
   auto device = std::make_unique<test::Engine>();
-  prepare_kermit(&device->k, &device->r, &device->b, "", "", platform::INVALID_SERIAL);
+  prepare_kermit(&device->k, &device->r, &device->b, "CHOSEN.PGM", "", platform::INVALID_SERIAL);
   device->k.readpkt = device_readpkt;
   device->k.tx_data = device_tx;
   std::atomic<int> device_result{0};

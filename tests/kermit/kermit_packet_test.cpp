@@ -259,8 +259,8 @@ TEST_F(KermitPacket, SenderKeepsOnlyWhatBothSidesNamed) {
 class KermitVerify : public KermitPacket {
  protected:
   // A receiver that has taken the send-init: waiting for 'F' with recv_seq 1.
-  std::unique_ptr<test::Engine> receiver(int chk) {
-    auto e = make_engine(2);
+  std::unique_ptr<test::Engine> receiver(int chk, const char* name = "NAME.BIN") {
+    auto e = make_engine(2, name);
     std::string init = "~! @-#Y" + std::string(1, static_cast<char>('0' + chk)) + "~,?";
     EXPECT_EQ(deliver(*e, build_packet('S', 0, init)), KR_OK);
     EXPECT_EQ(e->k.bct, chk);
@@ -284,8 +284,8 @@ TEST_F(KermitVerify, GoodPacketOfEachCheckTypeIsTaken) {
 }
 
 TEST_F(KermitVerify, Type2WithByteSumAbove4095) {
-  auto e = receiver(2);
-  std::string name(60, 'z');  // 60 * 122 = 7320: the sum needs more than 12 bits
+  std::string name(39, 'z');  // 39 * 122 = 4758: the sum needs more than 12 bits
+  auto e = receiver(2, name.c_str());
   ASSERT_EQ(deliver(*e, build_packet('F', 1, name, 2)), KR_OK);
   EXPECT_EQ(e->k.state, R_ATTR);
 }
@@ -337,7 +337,7 @@ TEST_F(KermitVerify, SendInitWithoutChktLeavesCheck1AndNoAttributes) {
 
 TEST_F(KermitVerify, PeerThatForcesCrcFromItsFirstPacket) {
   // CHKT '5': the device wants type 3 on every packet, the send-init too.
-  auto e = make_engine(2);
+  auto e = make_engine(2, "X.BIN");
   ASSERT_EQ(deliver(*e, build_packet('S', 0, "~! @-#Y5~,?", 3)), KR_OK);
   EXPECT_EQ(e->k.force_crc, 1);
   EXPECT_EQ(e->k.bct, 3);

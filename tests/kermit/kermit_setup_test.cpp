@@ -19,14 +19,17 @@ TEST(KermitSetup, InstallsTheFixedChoicesAndInitialises) {
   kermit_state.file_binary = 0;
   kermit_state.line_parity = 1;
   kermit_state.cancel = 2;
-  kermit_state.keep_partial = 0;
+  kermit_state.keep_partial = 1;
+  kermit_state.expected_size = 99;  // left by the transfer before
   ASSERT_EQ(setup_kermit(engine, "CAL.XML", "/some/where/cal.xml", 7), KR_OK);
   const KermitState& k = kermit_state;
   EXPECT_EQ(k.bct, 1);
   EXPECT_EQ(k.file_binary, 1);
   EXPECT_EQ(k.line_parity, 0);
   EXPECT_EQ(k.cancel, 0);
-  EXPECT_EQ(k.keep_partial, 1);
+  EXPECT_EQ(k.keep_partial, 0);  // a file that fails is removed
+  EXPECT_EQ(k.expected_size, -1);
+  EXPECT_EQ(k.expected_name, kermit_buffers.send_name_buf);
   EXPECT_EQ(k.ctrlc_abort, 1);
   EXPECT_EQ(k.file_mode_hint, 1);
   EXPECT_EQ(k.port, 7);

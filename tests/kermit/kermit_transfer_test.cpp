@@ -185,11 +185,10 @@ TEST_P(KermitTransferCases, LineThatDiesMidwayLeavesTheGoodFileAlone) {
   line.fail_writes_after = 40;  // the port goes away after 40 packets
   TransferRun run = test::run_transfer(*sender, *receiver, 5);
   EXPECT_FALSE(run.finished);
+  EXPECT_GT(receiver->r.bytes_done + receiver->k.out_buf_count, 0);  // it died after data arrived
   EXPECT_EQ(closefile(&receiver->k, 'D', 2), 0);  // the link's close after a failure
   EXPECT_EQ(TempFolder::read("DATA.BIN"), "good");
-  std::string partial = TempFolder::read("DATA.BIN.part");
-  EXPECT_GT(partial.size(), 0u);
-  EXPECT_EQ(partial, big.substr(0, partial.size()));
+  EXPECT_EQ(platform::file_size("DATA.BIN.part"), -1);
 }
 
 TEST_P(KermitTransferCases, RefusedNameEndsBothSidesWithAnErrorPacket) {

@@ -194,8 +194,8 @@ int grid_readpkt(KermitState* k, char* buf, int /*len*/) {
 }
 
 // The real size; a fixed date, so that a seed always puts the same bytes on the line.
-int32_t grid_query_file(KermitState* k, const char* name, char* date, int size, int type, int mode) {
-  const int32_t bytes = query_file(k, name, date, size, type, mode);
+int64_t grid_query_file(KermitState* k, const char* name, char* date, int size, int type, int mode) {
+  const int64_t bytes = query_file(k, name, date, size, type, mode);
   if (bytes >= 0) std::snprintf(date, static_cast<size_t>(size), "20250101 12:00:00");
   return bytes;
 }
@@ -224,7 +224,7 @@ const char* end_word(LoopEnd end) {
 // Where the engine stands; a packet that changes none of it moved nothing.
 struct Mark {
   int16_t state, send_seq, recv_seq;
-  int32_t bytes;
+  int64_t bytes;
   bool operator==(const Mark&) const = default;
 };
 
@@ -276,12 +276,12 @@ LoopEnd packet_loop(World& w, Host& h, bool sending, int64_t bound_us) {
 // The link's verdict on a finished transfer: every byte moved, the file
 // complete at the other end (receiving: in place, with the announced size),
 // the name the one asked for.
-bool host_reports_success(const Host& h, LoopEnd end, bool sending, int64_t size) {
+bool host_reports_success(const Host& h, LoopEnd end, bool sending, int64_t size, const std::string& name) {
   if (end != LoopEnd::Finished || h.engine_failed) return false;
   const KermitResult& r = h.r;
   if (r.file_outcome != KO_COMPLETE || r.filesize != size || r.bytes_done != size) return false;
   if (!sending && platform::file_size(r.file_name) != size) return false;
-  return std::strcmp(r.file_name, GRID_FILE_NAME) == 0;
+  return r.file_name == name;
 }
 
 // The longest a transfer may run: between two moves of the engine the link
@@ -304,10 +304,10 @@ int64_t bound_us(const TransferPlan& s) {
 TransferOutcome run_transfer(const TransferPlan& plan, const Folders& folders) {
   const bool sending = plan.direction == Direction::HostSends;
   const int64_t size = static_cast<int64_t>(plan.content.size());
-  const std::string destination = (sending ? folders.device : folders.host) + "/" + GRID_FILE_NAME;
+  const std::string destination = (sending ? folders.device : folders.host) + "/" + plan.name;
   platform::remove_file(destination);
   platform::remove_file(destination + PARTIAL_SUFFIX);
-  const std::string source = sending ? folders.source + "/c.gz" : folders.device + "/" + GRID_FILE_NAME;
+  const std::string source = sending ? folders.source + "/c.gz" : folders.device + "/" + plan.name;
   write_file(source, plan.content);
 
   World w;
@@ -319,14 +319,15 @@ TransferOutcome run_transfer(const TransferPlan& plan, const Folders& folders) {
   peer::PeerSetup setup;
   setup.role = sending ? peer::Role::Receive : peer::Role::Send;
   setup.folder = folders.device;
-  setup.file = GRID_FILE_NAME;
+  setup.file = plan.name;
   setup.announced_size = sending ? size : -1;
   setup.settings = plan.device;
   setup.settings.check = plan.check;
   peer::peer_start(w.device, setup, 0);
 
   auto host = std::make_unique<Host>();
-  prepare_kermit(&host->k, &host->r, &host->b, GRID_FILE_NAME, sending ? source.c_str() : "", 1);
+  prepare_kermit(&host->k, &host->r, &host->b, plan.name.c_str(), sending ? source.c_str() : "", 1);
+  if (!sending) host->k.expected_size = size;  // what the device announced, as the link sets it
   host->k.readpkt = grid_readpkt;
   host->k.tx_data = grid_tx_data;
   host->k.query_file = grid_query_file;
@@ -337,7 +338,7 @@ TransferOutcome run_transfer(const TransferPlan& plan, const Folders& folders) {
   LoopEnd end = LoopEnd::ReadFailed;
   if (!sending || kermit_engine(KA_SEND, &host->k, 0, 0, "", &host->r) == KR_OK)
     end = packet_loop(w, *host, sending, bound_us(plan));
-  const bool success = host_reports_success(*host, end, sending, size);
+  const bool success = host_reports_success(*host, end, sending, size, plan.name);
   // The link's end of every transfer: the file closed as a discard; a
   // receive that ran out of time tells the device with the cancel sequence.
   closefile(&host->k, 'D', sending ? 1 : 2);

@@ -44,8 +44,11 @@ struct Faults {
 
 enum class Direction { HostSends, HostReceives };
 
+inline constexpr const char* GRID_FILE_NAME = "C.GZ";  // fits the data field of MAXL 10 with check 3
+
 struct TransferPlan {
   Direction direction = Direction::HostSends;
+  std::string name = GRID_FILE_NAME;  // the file's name on both sides
   int check = 1;  // block check both sides use
   Faults faults;
   sim::KermitSettings device;  // the peer's settings (MAXL, prefixes, silent-after...)
@@ -84,8 +87,6 @@ struct TransferOutcome {
   int64_t arrived_size = -1;     // the file under its name at the destination; -1: none
   bool arrived = false;          // and it is the file sent, byte for byte
 };
-
-inline constexpr const char* GRID_FILE_NAME = "C.GZ";  // fits the data field of MAXL 10 with check 3
 
 TransferOutcome run_transfer(const TransferPlan& plan, const Folders& folders);
 

@@ -139,6 +139,23 @@ TransferPlan make_spec(int row, int check, Direction direction, int seed) {
   return plan;
 }
 
+// The simulator's device with small packets takes a name that fills its
+// MAXL exactly ("kermit maxl=11" and an 8-character name).
+TEST(KermitGrid, NameThatFillsTheDevicesMaxlExactlyGoesOut) {
+  test::TempFolder root;
+  const Folders folders{root.file("source"), root.file("device"), root.file("host")};
+  for (const std::string& f : {folders.source, folders.device, folders.host}) platform::make_folders(f + "/");
+  test::ScopedCurrentFolder in_host(folders.host);
+  for (auto [maxl, name] : {std::pair{11, "ABCD.BIN"}, {12, "ABCDE.BIN"}}) {
+    TransferPlan plan;
+    plan.name = name;
+    plan.device.maxl = maxl;
+    plan.content = "0123456789abcdefghijklmnopqrstuvwxyz";
+    const TransferOutcome o = run_transfer(plan, folders);
+    EXPECT_EQ(o.verdict, Verdict::Success) << name << ": host " << o.host_end << "; device: " << o.peer_report;
+  }
+}
+
 TEST(KermitGrid, EveryTransferDeliversTheFileOrFailsWithinTheLimits) {
   test::TempFolder root;
   const Folders folders{root.file("source"), root.file("device"), root.file("host")};

@@ -36,11 +36,11 @@ struct PeerCallbacks {
     k->s_first = 1;
     return 0;
   }
-  static int32_t query_file(KermitState*, const char*, char* date, int size, int, int) {
+  static int64_t query_file(KermitState*, const char*, char* date, int size, int, int) {
     if (!date || size < 18) return -1;
     date[0] = '\0';
     const PeerScript& s = active_peer->script_;
-    return s.size_attribute >= 0 ? s.size_attribute : static_cast<int32_t>(s.data.size());
+    return s.size_attribute >= 0 ? s.size_attribute : static_cast<int64_t>(s.data.size());
   }
   static int readfile(KermitState*) {
     const std::vector<uint8_t>& data = active_peer->script_.data;
@@ -57,6 +57,7 @@ KermitPeer::KermitPeer(LinePair& line, PeerScript script) : line_(line), script_
   prepare_kermit(&k_, &r_, &b_, "", "", platform::INVALID_SERIAL);
   list_[0] = script_.name.c_str();
   k_.file_list = list_;
+  k_.expected_name = nullptr;  // as a device, it takes the file under whatever name the host sends
   k_.readpkt = PeerCallbacks::readpkt;
   k_.tx_data = PeerCallbacks::tx_data;
   k_.openfile = PeerCallbacks::openfile;
@@ -64,6 +65,10 @@ KermitPeer::KermitPeer(LinePair& line, PeerScript script) : line_(line), script_
   k_.readfile = PeerCallbacks::readfile;
   k_.writefile = PeerCallbacks::writefile;
   k_.closefile = PeerCallbacks::closefile;
+  // A device starting a transfer drops what an earlier one left on its line
+  // (the host's cancel bytes after a receive it gave up).
+  while (!line_.device_read(256, 10).empty()) {
+  }
   thread_ = std::thread([this] { run(); });
 }
 

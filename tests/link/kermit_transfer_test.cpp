@@ -199,11 +199,12 @@ TEST_F(KermitTransferTest, OnlyAWholeFileUnderItsAnnouncedNameIsASuccess) {
       {"send, other size", true, 999, 1000, -1, "", 0, "", 0x102000, ""},
       {"send refused", true, 1000, 1000, -1, "", 'A', "N", 0x102000, ""},
       {"send cancelled", true, 1000, 1000, -1, "", 'D', "X", 0x102000, ""},
-      {"receive, other size", false, 999, 1000, -1, "CAL_A.XML", 0, "", 0x202000, "CAL_A.XML"},
+      // The engine refuses another size or name before writing: an engine failure.
+      {"receive, other size", false, 999, 1000, -1, "CAL_A.XML", 0, "", 0x200080, "CAL_A.XML"},
       {"receive, fewer bytes than said", false, 1000, 900, 1000, "CAL_A.XML", 0, "", 0x202000, "CAL_A.XML"},
-      {"receive, other name", false, 1000, 1000, -1, "OTHER.XML", 0, "", 0x201000, "OTHER.XML"},
-      {"receive, name too long", false, 1000, 1000, -1, std::string(45, 'L'), 0, "", 0x201000, "CAL_A.XML"},
-      {"receive, other name and size", false, 999, 1000, -1, "OTHER.XML", 0, "", 0x202000, "OTHER.XML"},
+      {"receive, other name", false, 1000, 1000, -1, "OTHER.XML", 0, "", 0x200080, "CAL_A.XML"},
+      {"receive, name too long", false, 1000, 1000, -1, std::string(45, 'L'), 0, "", 0x200080, "CAL_A.XML"},
+      {"receive, other name and size", false, 999, 1000, -1, "OTHER.XML", 0, "", 0x200080, "CAL_A.XML"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);

@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -126,6 +127,39 @@ bool remove_file(const std::string& path) { return std::remove(native_path(path)
 
 bool rename_file(const std::string& from, const std::string& to) {
   return std::rename(native_path(from).c_str(), native_path(to).c_str()) == 0;
+}
+
+NewFile::~NewFile() { close(); }
+
+bool NewFile::create(const std::string& path) {
+  close();
+  const std::string p = native_path(path);
+  // lstat: a symbolic link is judged as itself, never by what it points to.
+  struct stat st {};
+  if (::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(p.c_str());
+  const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  handle_ = fd;
+  return true;
+}
+
+bool NewFile::write(const char* bytes, size_t count) {
+  if (!is_open()) return false;
+  while (count > 0) {
+    const ssize_t n = ::write(static_cast<int>(handle_), bytes, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool NewFile::close() {
+  if (!is_open()) return false;
+  const int fd = static_cast<int>(handle_);
+  handle_ = CLOSED;
+  return ::close(fd) == 0;
 }
 
 std::string current_folder() {

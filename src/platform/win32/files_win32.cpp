@@ -117,6 +117,43 @@ bool rename_file(const std::string& from, const std::string& to) {
   return MoveFileExA(native_path(from).c_str(), native_path(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+NewFile::~NewFile() { close(); }
+
+bool NewFile::create(const std::string& path) {
+  close();
+  const std::string p = native_path(path);
+  // A reparse point (a symbolic link or junction) is never removed or
+  // followed; CREATE_NEW then fails on it, as on a folder.
+  const DWORD a = GetFileAttributesA(p.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES && !(a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    DeleteFileA(p.c_str());
+  HANDLE h = CreateFileA(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<intptr_t>(h);
+  return true;
+}
+
+bool NewFile::write(const char* bytes, size_t count) {
+  if (!is_open()) return false;
+  HANDLE h = reinterpret_cast<HANDLE>(handle_);
+  while (count > 0) {
+    const DWORD chunk = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
+    DWORD written = 0;
+    if (!WriteFile(h, bytes, chunk, &written, nullptr) || written == 0) return false;
+    bytes += written;
+    count -= written;
+  }
+  return true;
+}
+
+bool NewFile::close() {
+  if (!is_open()) return false;
+  HANDLE h = reinterpret_cast<HANDLE>(handle_);
+  handle_ = CLOSED;
+  return CloseHandle(h) != 0;
+}
+
 std::string current_folder() {
   DWORD n = GetCurrentDirectoryA(0, nullptr);
   if (n == 0) return ".";
