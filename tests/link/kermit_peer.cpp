@@ -133,7 +133,7 @@ void KermitPeer::run() {
     const int step = kermit_engine(KA_PACKET, &k_, slot, n, "", &r_);
     if (finished) continue;  // only a repeated 'B' gets an answer now
     result = step;
-    if (result == KR_FAIL || (result == KR_DONE && s.sends)) return;
+    if (result == KR_FAIL || (result == KR_DONE && (s.sends || !s.stays_after_b))) return;
     finished = result == KR_DONE;
   }
 }

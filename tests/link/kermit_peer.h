@@ -31,6 +31,7 @@ struct PeerScript {
   int delay_ms = 0;              // before each answer
   int lose = -1;                 // the host's packet of this number (from 1) is lost on the line
   int drop = -1;                 // its own packet of this number (from 1) is lost on the line
+  bool stays_after_b = true;     // receiving: it answers a repeated 'B'
   std::function<void(int packets)> on_packet;  // after each packet read, on the peer's thread
 };
 

@@ -323,6 +323,7 @@ TEST_F(KermitTransferTest, OneLostPacketOrAcknowledgementIsRepeatedByTheHost) {
     size_t size;
     int lose;  // the host's packet lost on its way to the peer
     int drop;  // the peer's packet lost on its way to the host
+    bool stays_after_b = true;
   } rows[] = {
       {"send: the S lost", true, 2000, 1, -1},
       {"send: its acknowledgement lost", true, 2000, -1, 1},
@@ -330,6 +331,8 @@ TEST_F(KermitTransferTest, OneLostPacketOrAcknowledgementIsRepeatedByTheHost) {
       {"send: the acknowledgement of a data packet lost", true, 2000, -1, 4},
       {"send: the B lost", true, 0, 5, -1},
       {"send: the acknowledgement of the B lost", true, 0, -1, 5},
+      // The file's Z was acknowledged: the device has it whole.
+      {"send: the acknowledgement of the B lost, no answer to a repeat", true, 0, -1, 5, false},
       {"receive: the S lost", false, 2000, -1, 1},
       {"receive: its acknowledgement lost", false, 2000, 1, -1},
       {"receive: a data packet lost", false, 2000, -1, 4},
@@ -342,6 +345,7 @@ TEST_F(KermitTransferTest, OneLostPacketOrAcknowledgementIsRepeatedByTheHost) {
     PeerScript script = file_of(row.size, !row.send);
     script.lose = row.lose;
     script.drop = row.drop;
+    script.stays_after_b = row.stays_after_b;
     EXPECT_EQ(transfer(row.send, script), row.send ? 0x100040u : 0x200040u);
     if (row.send) {
       EXPECT_EQ(peer->received, script.data);
