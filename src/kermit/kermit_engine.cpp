@@ -400,6 +400,20 @@ int answer_bad_packet(KermitState* k, int r_slot, bool sending) {
   return resend_last(k);
 }
 
+// A read period passed in silence: the packet in flight or its answer was
+// lost. Counted on the slot of the silent read, as a damaged packet is. A
+// receiver that has answered only the 'S' repeats that answer before its NAK:
+// the parameters travel in it alone, and a sender that lost it would take
+// the NAK of the next packet for it.
+int answer_silence(KermitState* k, int r_slot) {
+  if (k->state == K_IDLE) return KR_OK;
+  if (r_slot < 0 || r_slot >= RSLOT_COUNT) return KR_NOSLOT;
+  if (count_retry(k, r_slot)) return too_many_retries(k);
+  if (k->direction == 1) return resend_last(k) == 0 ? KR_OK : KR_FAIL;
+  if (k->state == R_FILE && k->recv_seq == 1 && resend_ack(k) != 0) return KR_FAIL;
+  return spkt('N', k->recv_seq, 0, nullptr, k) == 0 ? KR_OK : KR_FAIL;
+}
+
 int packet_action(KermitState* k, int r_slot, int len, const char* msg, KermitResult* r) {
   if (k->state == K_IDLE) return KR_OK;
   if (r_slot < 0 || r_slot >= RSLOT_COUNT) return KR_NOSLOT;
@@ -524,6 +538,8 @@ int kermit_engine(int action, KermitState* k, int r_slot, int len, const char* m
       return KR_DONE;
     case KA_PACKET:
       return packet_action(k, static_cast<int16_t>(r_slot), len, msg, r);
+    case KA_TIMEOUT:
+      return answer_silence(k, r_slot);
     default:
       return KR_FAIL;
   }

@@ -42,6 +42,10 @@ constexpr int KA_STATUS = 2;
 constexpr int KA_QUIT = 4;
 constexpr int KA_ERROR = 5;
 constexpr int KA_SEND = 6;
+// A read period passed without a packet: the receiver NAKs the packet it
+// expects, the sender sends its last packet again; each counts as a retry of
+// that packet (r_slot: the receive slot of the silent read).
+constexpr int KA_TIMEOUT = 7;
 
 // Results of kermit_engine.
 constexpr int KR_OK = 0;

@@ -27,6 +27,12 @@ EngineMark mark_of(const Transfer& t) { return {t.k->state, t.k->send_seq, t.k->
 
 bool quit_requested(const Transfer& t) { return t.s->kermit_quit_request.load() == 1; }
 
+// Data packets are on their way: what went before them (the name, the
+// attributes) may still be refused, and shows no figure.
+bool moving_data(const Transfer& t) {
+  return t.k->state == (t.side->sending ? kermit::S_AWAIT_DATA_ACK : kermit::R_DATA);
+}
+
 enum class Served { None, TimeoutTest, Quit };
 
 // The switches looked at when a packet arrived, in the side's order.
@@ -38,11 +44,28 @@ Served switch_at_packet(const Transfer& t, int packets) {
   return quit ? Served::Quit : Served::None;
 }
 
+// A read period passed in silence: the host repeats its part, as the engine
+// knows it (KA_TIMEOUT), every read period as long as the engine's retry
+// limit has repeats for the whole silence limit; a longer silence limit
+// ("Kermit_TMO") spreads them over it, so that the engine never gives up
+// while the silence limit still lets the transfer live (a device slow to
+// start, or busy with its file). An engine that has given up sends nothing more.
+void answer_silence(Transfer& t, int slot, int empty_reads) {
+  const int repeats = t.k->retry_limit + 2;  // the last of them is one too many
+  const int every = std::max(1, (t.tmo_count + repeats - 1) / repeats);
+  if (t.engine_failed || empty_reads % every != 0) return;
+  if (kermit::kermit_engine(kermit::KA_TIMEOUT, t.k, slot, 0, "", t.r) == kermit::KR_FAIL) {
+    t.engine_failed = true;
+    t.gave_up_in_silence = true;
+  }
+}
+
 }  // namespace
 
 void drain_line(Transfer& t, bool quitting) {
   int result = kermit::KR_DONE;
   if (quitting) {
+    stopping_progress(t.progress);
     t.s->kermit_quit_request.store(0);
     result = kermit::kermit_engine(kermit::KA_QUIT, t.k, 0, 0, "", t.r);
   }
@@ -73,7 +96,7 @@ LoopEnd run_packet_loop(Transfer& t) {
   EngineMark last = mark_of(t);
   for (;;) {
     if (must_let_go(t)) return LoopEnd::LetGo;
-    update_progress(t.progress, bytes_moved(t));
+    if (moving_data(t)) update_progress(t.progress, bytes_moved(t));
     int slot = -1;
     char* buffer = kermit::rslot_get(t.k, &slot);
     // The engine frees every slot it is handed; none free means a spoilt record.
@@ -91,6 +114,7 @@ LoopEnd run_packet_loop(Transfer& t) {
       }
       if (empty_reads >= t.tmo_count) return LoopEnd::Silence;
       ++empty_reads;
+      answer_silence(t, slot, empty_reads);
       if (t.side->silent_read_pause_ms > 0 && !transfer_wait(t, t.side->silent_read_pause_ms)) return LoopEnd::LetGo;
       continue;
     }

@@ -68,7 +68,11 @@ Ending run_receive(Transfer& t) {
   begin_progress(t.progress, *t.s, false, name, announced.size);
   const LoopEnd end = run_packet_loop(t);
   if (end == LoopEnd::LetGo || must_let_go(t)) return {};
-  if (end == LoopEnd::Finished) return {receive_verdict(t, announced), true};
+  if (end == LoopEnd::Finished) {
+    const uint32_t verdict = receive_verdict(t, announced);
+    if (verdict == status::ST_KERMIT_RECV_OK) complete_progress(t.progress);
+    return {verdict, true};
+  }
   // The device is still in its transfer: the cancel sequence makes it give up.
   return {ending_status(t, end), false, end == LoopEnd::Silence || end == LoopEnd::Stalled};
 }
@@ -84,6 +88,7 @@ void kermit_receive_transfer(Session& s) {
   close_transfer(t);
   if (ending.cancel_device) write_cancel_sequence(t);
   if (ending.finished && ending.status != status::ST_KERMIT_RECV_ERR) wait_after_step(t);
+  end_progress(t.progress);
   clear_command(s.rx_command, RX_KERMIT_RECEIVE);
   if (ending.status != 0) post_ending(t, ending.status);
 }

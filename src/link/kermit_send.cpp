@@ -54,7 +54,16 @@ uint32_t run_send(Transfer& t) {
   begin_progress(t.progress, *t.s, true, file.name, file.size);
   const LoopEnd end = run_packet_loop(t);
   if (end == LoopEnd::LetGo || must_let_go(t)) return 0;
-  return end == LoopEnd::Finished ? send_verdict(t, file) : ending_status(t, end);
+  // The device acknowledged the file's Z, so it has the file as it says;
+  // only the end of the session (B) went unanswered, repeats and all. A
+  // device that left its transfer at the B does not answer another.
+  const bool only_b_unanswered = end == LoopEnd::Silence && t.k->state == kermit::S_AWAIT_EOT_ACK &&
+                                 (!t.engine_failed || t.gave_up_in_silence);
+  if (only_b_unanswered) t.engine_failed = false;
+  if (end != LoopEnd::Finished && !only_b_unanswered) return ending_status(t, end);
+  const uint32_t verdict = send_verdict(t, file);
+  if (verdict == status::ST_KERMIT_SEND_OK) complete_progress(t.progress);
+  return verdict;
 }
 
 }  // namespace
@@ -66,11 +75,12 @@ void kermit_send_transfer(Session& s) {
   Transfer t = begin_transfer(s, send_side);
   const uint32_t ending = t.abandoned ? 0 : run_send(t);
   close_transfer(t);
-  if (ending == 0) return;  // let go: nobody awaits an ending
   if (ending == status::ST_KERMIT_SEND_OK) {
     s.report_step_result(STEP_LAST, status::result_word(ending));
     wait_after_step(t);
   }
+  end_progress(t.progress);
+  if (ending == 0) return;  // let go: nobody awaits an ending
   if (ending == status::ST_KERMIT_SEND_OK || ending == status::ST_KERMIT_SEND_SIZE_MISMATCH ||
       ending == status::ST_KERMIT_SEND_NAME_MISMATCH || ending == status::ST_KERMIT_SEND_CANCEL)
     s.rx_command.store(RX_IDLE);

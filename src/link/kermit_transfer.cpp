@@ -3,7 +3,9 @@
 #include "link/kermit_transfer.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "kermit/kermit_files.h"
 #include "kermit/kermit_setup.h"
@@ -15,10 +17,6 @@
 namespace tessaril::link {
 
 namespace detail {
-
-namespace {
-
-}  // namespace
 
 Transfer begin_transfer(Session& s, const KermitSide& side) {
   s.kermit_quit_request.store(0);
@@ -59,9 +57,9 @@ uint32_t ending_status(const Transfer& t, LoopEnd end) {
     case LoopEnd::Silence:
       // After an engine failure the silence is its consequence (the engine
       // gave up and told the device so): the failure is what the engineer
-      // must see, and what the status frame must report; a time-out shows
-      // no word at all.
-      return t.engine_failed ? t.side->engine_error : t.side->timeout;
+      // must see. An engine that gave up because its repeats met silence
+      // only says the line went quiet: that is a time-out.
+      return t.engine_failed && !t.gave_up_in_silence ? t.side->engine_error : t.side->timeout;
     case LoopEnd::TimeoutTest:
       return t.side->tmo_test;
     case LoopEnd::Quit:
@@ -100,12 +98,22 @@ void close_transfer(Transfer& t) {
     t.s->engine_held.store(false);
   }
   t.s->kermit_quit_request.store(0);
-  end_progress(t.progress);
+}
+
+std::string ending_note(bool sending, uint32_t status) {
+  const char* word = status::result_word(status);
+  char code[16];
+  std::snprintf(code, sizeof code, "%#x", static_cast<unsigned>(status));
+  std::string note = std::string(sending ? "Kermit send ended: " : "Kermit receive ended: ") + (word ? word : "") +
+                     " " + code;
+  if (const status::StatusEntry* row = status::find_status(status)) note += std::string(" ") + row->text;
+  return note;
 }
 
 void post_ending(const Transfer& t, uint32_t status) {
   // After a close the dialog the transfer worked for is gone.
   if (t.s->epoch.load() != t.port_period || t.abandoned) return;
+  t.s->report_note(ending_note(t.side->sending, status));
   t.s->report_link_event(status, t.side->ending_kind);
 }
 

@@ -18,8 +18,16 @@
 // - Silence: `kermit_tmo_count` consecutive silent reads are survived, the
 //   next one ends the transfer; a receive then writes the cancel sequence
 //   0x03 0x03 0x03 in one write, which makes the device's packet reader give up.
-// - "KerTrns Quit" (`kermit_quit_request`): KA_QUIT, which sends nothing, then
-//   the line is drained until quiet. It is served after every read, silent or
+//   After a silent read that does not end it the host takes its part in the
+//   recovery (KA_TIMEOUT): a send repeats its last packet, a receive NAKs the
+//   packet it expects, so one lost packet or acknowledgement costs one read
+//   period whatever the device's own timer. Each counts against the packet's
+//   retry limit; past it the engine sends "Too many retries" and gives up,
+//   and the silence that follows still ends as the time-out. A silence limit
+//   longer than the retry limit's repeats spreads them over it, so that the
+//   engine never gives up before the silence limit.
+// - "KerTrns Quit" (`kermit_quit_request`): the caption says "stopping…",
+//   KA_QUIT, which sends nothing, then the line is drained until quiet. It is served after every read, silent or
 //   not. "Trns TMO err" (`tmo_test_tx`, `tmo_test_rx`): the fifth packet is
 //   not processed; the line is drained. At the fifth packet a send tests the
 //   time-out switch first, a receive the quit request.
@@ -41,8 +49,9 @@
 // Every ending closes the file the transfer opened (a received file that is
 // not complete stays under its temporary name), clears the quit request
 // (also cleared at the start, so an old press cannot break the next
-// transfer), ends the progress, and reports its status code as the link
-// event of a send or a receive ending. A receive clears `rx_command`;
+// transfer), ends the progress, logs a note line with its word and status
+// code, and reports its status code as the link event of a send or a receive
+// ending. A receive clears `rx_command`;
 // the send thread clears `tx_command` after the runner returns.
 // After a transfer that finished at step s the thread waits
 // `step_wait_ticks`[s + 1] ticks; at step 4 there is no entry after the last

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "kermit/kermit_state.h"
 #include "link/session.h"
@@ -42,6 +43,7 @@ struct Transfer {
   bool abandoned = false;    // the command was taken back before the transfer began
   bool owns_engine = false;  // false: the other direction's transfer holds the engine
   bool engine_failed = false;
+  bool gave_up_in_silence = false;  // the engine's retries ran out on a silent line
   TransferProgress progress;
 };
 
@@ -83,12 +85,18 @@ void wait_after_step(const Transfer& t);
 // write, unless the transfer must let go.
 void write_cancel_sequence(const Transfer& t);
 
-// The common end: the file closed, the quit request cleared, the progress
-// ended, the engine given up. Call once per transfer, before the ending's own
-// actions.
+// The common end: the file closed, the quit request cleared, the engine
+// given up. Call once per transfer, before the ending's own actions; the
+// progress ends after them (end_progress), so that a success shows its whole
+// size while the thread waits.
 void close_transfer(Transfer& t);
 
-// Reports the ending unless the port has moved on (its dialog is gone).
+// The log line of an ending: "Kermit send ended: SND_TMO 0x100200" and the
+// status table's text.
+std::string ending_note(bool sending, uint32_t status);
+
+// Logs the ending as a note and reports it, unless the port has moved on (its
+// dialog is gone).
 void post_ending(const Transfer& t, uint32_t status);
 
 }  // namespace tessaril::link::detail

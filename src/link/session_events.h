@@ -39,9 +39,10 @@ enum class LinkEventKind : intptr_t {
   KermitReceived = 4,  // status: the receive's ending
 };
 
-// A transfer's progress: Begin with 0 bytes, Update at most four times a
-// second while the figure changes, End once (the caption goes back).
-enum class ProgressPhase : uint8_t { Begin, Update, End };
+// A transfer's progress (transfer_progress.h): Begin when it starts (nothing
+// to show yet), Update at most four times a second while the figure changes,
+// Stopping once it takes a quit request, End once (the caption goes back).
+enum class ProgressPhase : uint8_t { Begin, Update, Stopping, End };
 
 struct TransferProgressEvent {
   ProgressPhase phase;

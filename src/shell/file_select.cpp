@@ -55,6 +55,13 @@ void refuse_long_name(DialogHandle dialog, const std::string& name, int capacity
   platform::message_box(dialog, text, "File Select", platform::MB_OK | platform::MB_ICONWARNING);
 }
 
+void refuse_large_file(DialogHandle dialog, const std::string& name, int64_t size) {
+  const std::string text = "The file " + name + " is too large to be sent: it has " + std::to_string(size) +
+                           " bytes, at most " + std::to_string(TRANSFER_SIZE_MAX) +
+                           " fit the size field of the frame that announces it to the device. Select a smaller file.";
+  platform::message_box(dialog, text, "File Select", platform::MB_OK | platform::MB_ICONWARNING);
+}
+
 void select_into_group(DialogHandle dialog, link::Session& s, FileKind kind, CalibrationVariant variant, int name_static, int size_static) {
   char name[link::TX_FILE_NAME_CAPACITY] = {};
   int32_t size = 0;
@@ -97,9 +104,13 @@ int select_transfer_file(DialogHandle dialog, FileKind kind, CalibrationVariant 
     refuse_long_name(dialog, name, capacity);
     return 0;
   }
+  if (size > TRANSFER_SIZE_MAX) {
+    refuse_large_file(dialog, name, size);
+    return 0;
+  }
   name.copy(name_out, name.size());
   name_out[name.size()] = '\0';
-  size_out = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(size) & 0xFFFFFFFFu));
+  size_out = static_cast<int32_t>(size);
   path_out = full_path(chosen);
   return 1;
 }

@@ -11,7 +11,10 @@
 // The device sees only the upper-cased base name, but the Kermit send opens
 // the file the engineer chose, by its full path (`tx_file_path`): a file of
 // the same name in the working folder may be an old image. A base name that
-// does not fit `tx_file_name` is refused with a message, never cut.
+// does not fit `tx_file_name` is refused with a message, never cut; so is a
+// file larger than the size field ("%d") of the frames that announce it
+// (Start File Transfer, Set Calibration File, Start Upgrade Command), which
+// would otherwise be announced with another size.
 //
 // The transfer file itself lives in transfer_file.h.
 #pragma once
@@ -26,6 +29,9 @@
 namespace tessaril::shell {
 
 enum class FileKind { UndefinedData, CalibrationData, ProgramUpdate };
+
+// The largest file the announcing frames' size field holds.
+constexpr int64_t TRANSFER_SIZE_MAX = INT32_MAX;
 enum class CalibrationVariant { None, Xml, Gz };
 
 // The filter text of the open-file dialog for a kind ("display\0pattern\0\0",
@@ -37,8 +43,9 @@ std::string open_file_title(FileKind kind, CalibrationVariant variant);
 // Opens the open-file dialog for the kind. Returns 1 with the upper-cased
 // base name in name_out (capacity bytes), the size in size_out and the full
 // path in path_out when a file was chosen and found; 0 when the dialog was
-// cancelled, the file cannot be found, or its base name does not fit
-// capacity (then a message box says so). Outputs are untouched on 0.
+// cancelled, the file cannot be found, its base name does not fit capacity or
+// it is larger than TRANSFER_SIZE_MAX (then a message box says so). Outputs
+// are untouched on 0.
 int select_transfer_file(platform::DialogHandle dialog, FileKind kind, CalibrationVariant variant, char* name_out,
                          int capacity, int32_t& size_out, std::string& path_out);
 

@@ -11,6 +11,7 @@
 #include "shell/dialog_session.h"
 #include "shell/layout_tables.h"
 #include "shell/port_dialog.h"
+#include "shell/stop_signal.h"
 #include "status/status_codes.h"
 
 namespace tessaril::shell {
@@ -48,7 +49,8 @@ std::string usage_text() {
          "\n"
          "Exit status: 0 done, every expectation passed; 1 no dialog open or the dialogs\n"
          "would not close; 2 bad command line or malformed script line (nothing is sent);\n"
-         "3 an expectation failed.\n";
+         "3 an expectation failed; 130 / 143 stopped by SIGINT / SIGTERM (a Kermit transfer\n"
+         "under way is cancelled on the line first, the log and the report are finished).\n";
 }
 
 std::string version_text() { return std::string("tessaril ") + TESSARIL_VERSION + "\n"; }
@@ -104,14 +106,18 @@ int run_program(const ProgramOptions& options) {
   set_dialog_session(&session, &view);
   link::start_link_threads(session);
 
+  install_stop_signals();
+  StopWatcher watcher(session);
   platform::run_dialog(port_dialog_template, platform::NO_DIALOG, port_dialog_proc, 0);
   port_dialog.store(platform::NO_DIALOG);
+  watcher.finish();
   // The fatal-error notice ends the dialog without stopping the threads;
   // none may outlive the session, and they are stopped here, on the way out.
   link::stop_link_threads(session);
   link::close_serial_port(session);
   set_dialog_session(nullptr, nullptr);
-  return 0;
+  remove_stop_signals();
+  return stop_signal() != 0 ? stop_exit_code(stop_signal()) : 0;
 }
 
 }  // namespace tessaril::shell

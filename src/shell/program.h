@@ -54,7 +54,8 @@ std::string version_text();
 
 // Runs the port-selection dialog on the calling thread with the installed
 // back end until it ends; the link threads are stopped before it returns,
-// whatever ended the dialog. Returns 0.
+// whatever ended the dialog. SIGINT and SIGTERM meanwhile stop it in order
+// (stop_signal.h). Returns 0, or stop_exit_code of the signal that stopped it.
 int run_program(const ProgramOptions& options);
 
 }  // namespace tessaril::shell

@@ -35,37 +35,20 @@ static_assert(answer_chain_box(link::ANSWER_GET_CAL_FILE_EX) == IDC_CHAIN_GET_CA
 static_assert(answer_chain_box(link::ANSWER_SET_CAL_FILE) == IDC_CHAIN_SET_CAL);
 static_assert(answer_chain_box(link::ANSWER_START_UPGRADE) == IDC_CHAIN_UPGRADE);
 
-bool is_kermit_send_ending(uint32_t code) {
-  switch (code) {
-    case status::ST_KERMIT_SEND_OK:
-    case status::ST_KERMIT_SEND_ERR:
-    case status::ST_KERMIT_SEND_SIZE_ERR:
-    case status::ST_KERMIT_SEND_INIT_ERR:
-    case status::ST_KERMIT_SEND_NAME_MISMATCH:
-    case status::ST_KERMIT_SEND_SIZE_MISMATCH:
-    case status::ST_KERMIT_SEND_CANCEL:
-    case status::ST_KERMIT_SEND_BREAK:
-      return true;
-    default:
-      return false;
-  }
+// A Kermit ending is a code of a link thread's group with a result word: the
+// time-outs among them, so that no ending leaves the field as it was.
+bool is_kermit_ending(uint32_t code, uint32_t group) {
+  return code >> 20 == group && status::result_word(code) != nullptr;
 }
 
-bool is_kermit_receive_ending(uint32_t code) {
-  switch (code) {
-    case status::ST_KERMIT_RECV_OK:
-    case status::ST_KERMIT_RECV_ERR:
-    case status::ST_KERMIT_RECV_SIZE_ERR:
-    case status::ST_KERMIT_RECV_INIT_ERR:
-    case status::ST_KERMIT_RECV_NAME_MISMATCH:
-    case status::ST_KERMIT_RECV_SIZE_MISMATCH:
-    case status::ST_KERMIT_RECV_CANCEL:
-    case status::ST_KERMIT_RECV_BREAK:
-      return true;
-    default:
-      return false;
-  }
+bool is_time_out(uint32_t code) {
+  return code == status::ST_KERMIT_SEND_TIMEOUT || code == status::ST_KERMIT_RECV_TIMEOUT;
 }
+
+// Shown when a chain that would have gone into a Kermit receive stops at an
+// unsuccessful answer (an announced file beyond the receive limits among
+// them): the file the engineer asked for is not received.
+constexpr const char* RECEIVE_REFUSED_WORD = "R_FILE_NG";
 
 std::string decimal(int32_t n) {
   char text[16];
@@ -92,13 +75,19 @@ struct Decision {
   }
 
   // The status frame naming `file` as the next step, after the Kermit
-  // result field got `word`.
+  // result field got `word`; the word shows where no step is left for it too.
   void status_frame(const char* word, const std::string& file) {
-    if (const int32_t step = next()) {
-      add(act::show(IDC_RESULT_KERMIT, word));
+    const int32_t step = next();
+    add(act::show(IDC_RESULT_KERMIT, word));
+    if (step) {
       add(act::build_status_frame(step, file));
       add(act::send());
     }
+  }
+
+  // True when this answer's chain would have gone on into a Kermit receive.
+  bool heads_for_receive(Continuation c) const {
+    return in.kermit_step && (c == Continuation::KermitReceiveOrStatus || c == Continuation::RequestAnnouncedFile);
   }
 
   // A chain switched off stops where it is; an unsuccessful answer ends it.
@@ -109,6 +98,10 @@ struct Decision {
       add(act::stop());
     } else if (c == Continuation::None || !in.rsp_ok) {
       add(act::end());
+      if (c != Continuation::None && heads_for_receive(c)) {
+        add(act::show(IDC_RESULT_KERMIT, RECEIVE_REFUSED_WORD));
+        add(act::note(std::string("Kermit receive not started: ") + RECEIVE_REFUSED_WORD));
+      }
     } else {
       continue_chain(c);
     }
@@ -156,24 +149,31 @@ struct Decision {
     }
   }
 
-  // A Kermit step ended: the status frame follows when the step's box says
-  // so, else the sequence ends at once, without the pause.
+  // A Kermit step ended: its word shows, and the status frame follows when
+  // the step's box says so, else the sequence ends at once, without the
+  // pause. No status frame follows a time-out: the device may still be inside
+  // its transfer (a send tells it nothing; the cancel sequence of a receive
+  // may be lost on the line that went quiet), and a frame sent into its
+  // Kermit reader is taken for a damaged packet, so its answer would be
+  // missing or meet the device's late packets. The word and the log line
+  // report the time-out; the engineer asks the device when it is back.
   void kermit_ending(const std::string& file) {
-    if (!in.next_step_ticked) {
+    const char* word = status::result_word(in.code);
+    if (!in.next_step_ticked || is_time_out(in.code)) {
+      // The send thread has written "SND_OK" itself.
+      if (in.code != status::ST_KERMIT_SEND_OK) add(act::show(IDC_RESULT_KERMIT, word ? word : ""));
       add(act::end());
       return;
     }
     if (in.code == status::ST_KERMIT_SEND_OK) {
       // The send thread posts this while `tx_command` still holds its 7; the
-      // status frame's 1 must come after the thread clears it. The send
-      // thread has written "SND_OK" itself.
+      // status frame's 1 must come after the thread clears it.
       if (const int32_t step = next()) {
         add(act::build_status_frame(step, file));
         add(act::wait_send_idle());
         add(act::send());
       }
     } else {
-      const char* word = status::result_word(in.code);
       status_frame(word ? word : "", file);
     }
     add(act::pause(SEQUENCER_PAUSE_MS));
@@ -186,8 +186,8 @@ LinkEventKind link_event_kind(uint32_t code) {
   if (code <= 0x7F || code == status::ST_CMD_SEND_OK) return LinkEventKind::FrameWritten;
   if (code >= status::ST_CMD_SEND_ERR && code <= status::ST_CMD_SEND_OTHER_ERR) return LinkEventKind::ShortWrite;
   if (code <= 0xFF) return LinkEventKind::Answer;
-  if (is_kermit_send_ending(code)) return LinkEventKind::KermitSendEnded;
-  if (is_kermit_receive_ending(code)) return LinkEventKind::KermitReceiveEnded;
+  if (is_kermit_ending(code, status::GRP_SEND)) return LinkEventKind::KermitSendEnded;
+  if (is_kermit_ending(code, status::GRP_RECV)) return LinkEventKind::KermitReceiveEnded;
   return LinkEventKind::Other;
 }
 
@@ -283,6 +283,11 @@ Action pause(int ms) {
   return a;
 }
 Action invalidate() { return of(ActionKind::Invalidate); }
+Action note(std::string text) {
+  Action a = of(ActionKind::Note);
+  a.text = std::move(text);
+  return a;
+}
 }  // namespace act
 
 }  // namespace tessaril::shell

@@ -30,9 +30,9 @@ enum class LinkEventKind : uint8_t {
   FrameWritten,        // 0x100001, and an answer byte with bit 7 clear (0x00..0x7F)
   ShortWrite,          // 0x100002..0x100010
   Answer,              // 0x80..0xFF: an answer validated, its first byte
-  KermitSendEnded,     // 0x100040 and the failures with a result word
-  KermitReceiveEnded,  // 0x200040 and the failures with a result word
-  Other,               // the Kermit time-outs among others
+  KermitSendEnded,     // 0x100040 and the failures with a result word, the time-out among them
+  KermitReceiveEnded,  // 0x200040 and the failures with a result word, the time-out among them
+  Other,               // codes without a word (0x100400, ...)
 };
 
 LinkEventKind link_event_kind(uint32_t code);
@@ -82,6 +82,7 @@ enum class ActionKind : uint8_t {
   WaitSendIdle,        // until the send thread has cleared `tx_command` (bounded)
   Pause,               // ms on the dialog thread
   Invalidate,          // repaint the dialog
+  Note,                // a line of the host's own in the traffic list and the log
 };
 
 struct Action {
@@ -115,6 +116,7 @@ Action kermit_receive();
 Action wait_send_idle();
 Action pause(int ms);
 Action invalidate();
+Action note(std::string text);
 }  // namespace act
 
 }  // namespace tessaril::shell

@@ -133,6 +133,9 @@ void apply(platform::DialogHandle dialog, link::Session& s, const Action& a) {
     case ActionKind::Invalidate:
       platform::invalidate(dialog);
       break;
+    case ActionKind::Note:
+      s.report_note(a.text);
+      break;
   }
 }
 

@@ -39,16 +39,29 @@ bool CommandDialogView::on_link_event(uint32_t status, link::LinkEventKind kind)
 
 void CommandDialogView::on_transfer_progress(const link::TransferProgressEvent& p) {
   const platform::DialogHandle shown = dialog_.load();
+  if (p.phase == link::ProgressPhase::Begin) caption_kept_ = stopping_ = false;
   if (shown == platform::NO_DIALOG) return;
+  // The caption is kept the first time the transfer changes it.
+  const bool changes = p.phase == link::ProgressPhase::Update || p.phase == link::ProgressPhase::Stopping;
+  if (changes && !caption_kept_) {
+    caption_ = platform::window_text(shown);
+    caption_kept_ = true;
+  }
   switch (p.phase) {
     case link::ProgressPhase::Begin:
-      caption_ = platform::window_text(shown);
-      [[fallthrough]];
+      break;
     case link::ProgressPhase::Update:
-      platform::set_window_text(shown, link::progress_caption(caption_, p.sending, p.name, p.bytes, p.size));
+      // "stopping…" stays until the end.
+      if (!stopping_) platform::set_window_text(shown, link::progress_caption(caption_, p.sending, p.name, p.bytes, p.size));
+      break;
+    case link::ProgressPhase::Stopping:
+      stopping_ = true;
+      platform::set_window_text(shown, link::stopping_caption(caption_));
       break;
     case link::ProgressPhase::End:
-      platform::set_window_text(shown, caption_);
+      if (caption_kept_) platform::set_window_text(shown, caption_);
+      caption_kept_ = false;
+      stopping_ = false;
       break;
   }
 }

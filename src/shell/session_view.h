@@ -6,8 +6,8 @@
 // between "Return to Menu" and the next ENTER: what the link reports then is
 // not shown). On the link threads it writes the traffic lines into list
 // boxes 225 (hex, and the host's notes) and 226 (text), the result words
-// into the step's result field, and the transfer progress behind the
-// dialog's caption; the link events that drive the sequence go to the
+// into the step's result field, and the transfer progress (or "stopping…")
+// behind the dialog's caption; the link events that drive the sequence go to the
 // dialog as message 1034, to be handled on the dialog thread.
 //
 // Traffic lists: sorted by text, so the time stamp keeps one day's lines in
@@ -44,8 +44,10 @@ class CommandDialogView : public link::SessionObserver {
   link::Session& session_;
   std::atomic<platform::DialogHandle> dialog_{platform::NO_DIALOG};
   // The caption before a transfer's progress, put back at its end (only the
-  // thread running the transfer touches it).
+  // thread running the transfer touches these).
   std::string caption_;
+  bool caption_kept_ = false;
+  bool stopping_ = false;
 };
 
 // Adds a stamped line to a traffic list box, trimming it first.

@@ -352,12 +352,13 @@ struct Word {
   const char* word;
 };
 
-// What the command dialog shows for a Kermit outcome. The Kermit time-outs
-// have no word: the field keeps what it showed.
+// What the command dialog shows for a Kermit outcome: every ending a link
+// thread posts has one, so that none leaves the field as it was.
 constexpr Word result_words[] = {
     {ST_KERMIT_SEND_OK, "SND_OK"},
     {ST_KERMIT_SEND_ERR, "SND_NG"},
     {ST_KERMIT_SEND_SIZE_ERR, "SND_NG"},
+    {ST_KERMIT_SEND_TIMEOUT, "SND_TMO"},
     {ST_KERMIT_SEND_INIT_ERR, "INI_NG"},
     {ST_KERMIT_SEND_NAME_MISMATCH, "S_FILE_NG"},
     {ST_KERMIT_SEND_SIZE_MISMATCH, "S_FILE_NG"},
@@ -366,6 +367,7 @@ constexpr Word result_words[] = {
     {ST_KERMIT_RECV_OK, "RCV_OK"},
     {ST_KERMIT_RECV_ERR, "RCV_NG"},
     {ST_KERMIT_RECV_SIZE_ERR, "RCV_NG"},
+    {ST_KERMIT_RECV_TIMEOUT, "RCV_TMO"},
     {ST_KERMIT_RECV_INIT_ERR, "INI_NG"},
     {ST_KERMIT_RECV_NAME_MISMATCH, "R_FILE_NG"},
     {ST_KERMIT_RECV_SIZE_MISMATCH, "R_FILE_NG"},

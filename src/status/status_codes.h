@@ -100,8 +100,8 @@ void init_status_table();
 const StatusEntry* find_status(uint32_t code);
 
 // The word the command dialog shows for a Kermit outcome ("SND_OK",
-// "RCV_NG", ...), or nullptr when the code has no word (the Kermit time-outs
-// among them: the field then keeps its text).
+// "RCV_NG", "SND_TMO", ...), or nullptr when the code has no word (codes no
+// link thread posts, 0x100400 among them).
 const char* result_word(uint32_t code);
 
 

@@ -23,6 +23,7 @@ struct PeerCallbacks {
     }
   }
   static int tx_data(KermitState*, const char* bytes, int count) {
+    if (++active_peer->written == active_peer->script_.drop) return 0;
     try {
       active_peer->line_.device_write(std::vector<uint8_t>(bytes, bytes + count));
       return 0;
@@ -83,7 +84,7 @@ void KermitPeer::run() {
   active_peer = this;
   const PeerScript& s = script_;
   bool mute = s.mute_after == 0;
-  bool refused = false;
+  bool refused = false, finished = false;
   int silent_ms = 0, resends = 0;
   if (s.sends && !mute) result = kermit_engine(KA_SEND, &k_, 0, 0, "", &r_);
   for (;;) {
@@ -105,6 +106,10 @@ void KermitPeer::run() {
     }
     silent_ms = 0;
     const int count = ++packets;
+    if (count == s.lose) {
+      rslot_free(&k_, slot);
+      continue;
+    }
     if (s.on_packet) s.on_packet(count);
     mute = mute || (s.mute_after >= 0 && count > s.mute_after);
     if (!mute && count == s.error_after) {
@@ -130,8 +135,11 @@ void KermitPeer::run() {
       ack(&k_, k_.recv_seq, s.refuse_text);
       continue;
     }
-    result = kermit_engine(KA_PACKET, &k_, slot, n, "", &r_);
-    if (result == KR_DONE || result == KR_FAIL) return;
+    const int step = kermit_engine(KA_PACKET, &k_, slot, n, "", &r_);
+    if (finished) continue;  // only a repeated 'B' gets an answer now
+    result = step;
+    if (result == KR_FAIL || (result == KR_DONE && (s.sends || !s.stays_after_b))) return;
+    finished = result == KR_DONE;
   }
 }
 

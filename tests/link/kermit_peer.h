@@ -1,6 +1,7 @@
 // A Kermit peer on the device end of a serial line pair: a second engine with
 // records of its own on its own thread, its packets framed by the real packet
-// reader, its file kept in memory, and a few scripted misdeeds.
+// reader, its file kept in memory, and a few scripted misdeeds. Receiving, it
+// stays on the line after the 'B' to acknowledge a repeat of it.
 #pragma once
 
 #include <atomic>
@@ -28,6 +29,9 @@ struct PeerScript {
   int resend_ms = 0;             // on a silent line repeat the last packet,
   int resend_max = 3;            //   this many times at most
   int delay_ms = 0;              // before each answer
+  int lose = -1;                 // the host's packet of this number (from 1) is lost on the line
+  int drop = -1;                 // its own packet of this number (from 1) is lost on the line
+  bool stays_after_b = true;     // receiving: it answers a repeated 'B'
   std::function<void(int packets)> on_packet;  // after each packet read, on the peer's thread
 };
 
@@ -42,6 +46,7 @@ class KermitPeer {
   std::string received_name;
   int result = 0;             // the engine's last result
   std::atomic<int> packets{0};
+  std::atomic<int> written{0};  // its packets, lost ones included
   std::atomic<bool> error_sent{false};
   bool saw_cancel = false;    // three Ctrl-C ended a read
 

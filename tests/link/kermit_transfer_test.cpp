@@ -17,9 +17,11 @@
 #include "link/link_threads.h"
 #include "link/serial_port.h"
 #include "link/transfer_file.h"
+#include "link/transfer_progress.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "support/line_pair.h"
+#include "status/status_codes.h"
 #include "support/process_usage.h"
 
 namespace tessaril::test {
@@ -34,6 +36,31 @@ const std::string DASH = " \x81\x5C ";    // " — " in CP932
 // round trips to the wineserver, and the 30,000 bytes of the progress case
 // take 15-25 s there (2 s on Linux).
 constexpr int TRANSFER_LIMIT_MS = 60000;
+
+// The figure of a progress caption ("... 1,024 / 2,048 bytes (50%)");
+// percent -1 where the caption has none, bytes -1 for a caption without a figure.
+struct Figure {
+  int64_t bytes = -1, size = -1, percent = -1;
+};
+
+Figure figure_of(const std::string& caption) {
+  Figure f;
+  const size_t slash = caption.rfind(" / ");
+  if (slash == std::string::npos) return f;
+  auto number = [](const std::string& text) {
+    int64_t n = 0;
+    for (char c : text)
+      if (c >= '0' && c <= '9') n = n * 10 + (c - '0');
+    return n;
+  };
+  const size_t from = caption.rfind(' ', slash - 1) + 1;
+  f.bytes = number(caption.substr(from, slash - from));
+  const size_t bytes_word = caption.find(" bytes", slash);
+  f.size = number(caption.substr(slash + 3, bytes_word - slash - 3));
+  const size_t open = caption.find(" (", bytes_word);
+  if (open != std::string::npos) f.percent = number(caption.substr(open));
+  return f;
+}
 
 PeerScript file_of(size_t n, bool peer_sends) {
   PeerScript s;
@@ -116,14 +143,43 @@ class KermitTransferTest : public LinkTest {
     EXPECT_EQ(session.kermit_quit_request.load(), 0);
     EXPECT_EQ(platform::window_text(dialog), "test");
     EXPECT_EQ(open_handle_count(), descriptors);
+    check_ending_logged(send, static_cast<uint32_t>(m.wparam));
+    check_figures();
     peer->join();
     return static_cast<uint32_t>(m.wparam);
   }
 
-  // Bytes of the "Rcv:" lines the drains logged.
+  // Every ending leaves its line in the daily log: its word and its code.
+  void check_ending_logged(bool send, uint32_t status) {
+    char code[16];
+    std::snprintf(code, sizeof code, "%#x", static_cast<unsigned>(status));
+    const char* word = status::result_word(status);
+    ASSERT_NE(word, nullptr) << code;
+    const std::string log = TempFolder::read(session.log.path());
+    const std::string line = std::string(send ? "Kermit send ended: " : "Kermit receive ended: ") + word + " " + code;
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
+
+  // No caption shows more than the size, or more than 100 %.
+  void check_figures() {
+    std::lock_guard lock(seen_lock);
+    for (const std::string& caption : captions) {
+      const Figure f = figure_of(caption);
+      EXPECT_LE(f.bytes, f.size) << caption;
+      EXPECT_LE(f.percent, 100) << caption;
+    }
+  }
+
+  // The "Rcv:" lines of the hex list (the drains' bytes), and their bytes.
+  std::vector<std::string> rcv_lines() {
+    std::vector<std::string> out;
+    for (const std::string& line : hex_lines())
+      if (line.find("Rcv:") != std::string::npos) out.push_back(line);
+    return out;
+  }
   size_t drained_bytes() {
     size_t n = 0;
-    for (const std::string& line : hex_lines()) n += (line.size() - line.find("Rcv:") - 4) / 3;
+    for (const std::string& line : rcv_lines()) n += (line.size() - line.find("Rcv:") - 4) / 3;
     return n;
   }
 
@@ -143,15 +199,16 @@ TEST_F(KermitTransferTest, FilesMoveWholeBothWaysWithTheirProgressInTheCaption) 
     bool send;
     size_t size;
     bool stale_quit;  // a press left over from before must not break the transfer
-    const char* first_caption;
+    const char* moving;    // what the caption shows from the first data packet on
+    const char* complete;  // and at the end, once
   } rows[] = {
-      {true, 10000, true, "sending CAL_DATA.XML 0 / 10,000 bytes (0%)"},
-      {false, 10000, false, "receiving CAL_A.XML 0 / 10,000 bytes (0%)"},
-      {true, 0, false, "sending CAL_DATA.XML 0 / 0 bytes"},
-      {false, 0, true, "receiving CAL_A.XML 0 / 0 bytes"},
+      {true, 10000, true, "sending CAL_DATA.XML ", "sending CAL_DATA.XML 10,000 / 10,000 bytes (100%)"},
+      {false, 10000, false, "receiving CAL_A.XML ", "receiving CAL_A.XML 10,000 / 10,000 bytes (100%)"},
+      {true, 0, false, "sending CAL_DATA.XML 0 / 0 bytes", "sending CAL_DATA.XML 0 / 0 bytes"},
+      {false, 0, true, "receiving CAL_A.XML 0 / 0 bytes", "receiving CAL_A.XML 0 / 0 bytes"},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.first_caption);
+    SCOPED_TRACE(row.complete);
     captions.clear();
     session.kermit_quit_request = row.stale_quit ? 1 : 0;
     const PeerScript file = file_of(row.size, !row.send);
@@ -166,9 +223,25 @@ TEST_F(KermitTransferTest, FilesMoveWholeBothWaysWithTheirProgressInTheCaption) 
       EXPECT_STREQ(session.rx_file_name, "CAL_A.XML");
     }
     ASSERT_GE(captions.size(), 2u);
-    EXPECT_EQ(captions.front(), "test" + DASH + row.first_caption);
+    EXPECT_EQ(captions.front().rfind("test" + DASH + row.moving, 0), 0u) << captions.front();
+    EXPECT_EQ(captions[captions.size() - 2], "test" + DASH + row.complete);
     EXPECT_EQ(captions.back(), "test");
   }
+}
+
+TEST(TransferProgressCaption, TheFigureNeverPassesTheSize) {
+  const std::string dash = " \x81\x5C ";
+  struct Row {
+    int64_t bytes, size;
+    const char* figure;
+  } rows[] = {
+      {7, 1, "1 / 1 bytes (100%)"},  // a name counted as data
+      {104798064, (int64_t{4} << 30) + 100, "104,798,064 / 4,294,967,396 bytes (2%)"},
+      {(int64_t{4} << 30) + 100, (int64_t{4} << 30) + 100, "4,294,967,396 / 4,294,967,396 bytes (100%)"},
+      {12, 0, "0 / 0 bytes"},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(progress_caption("c", false, "A.GZ", row.bytes, row.size), "c" + dash + "receiving A.GZ " + row.figure);
 }
 
 TEST_F(KermitTransferTest, ProgressIsShownAtMostFourTimesASecond) {
@@ -180,7 +253,8 @@ TEST_F(KermitTransferTest, ProgressIsShownAtMostFourTimesASecond) {
   EXPECT_EQ(transfer(false, file), 0x200040u);
   std::lock_guard lock(seen_lock);
   ASSERT_GE(captions.size(), 4u);
-  for (size_t i = 1; i + 1 < caption_at.size(); ++i) EXPECT_GE(caption_at[i] - caption_at[i - 1], 240) << captions[i];
+  // The whole size shows at the end whenever it comes, and the caption goes back.
+  for (size_t i = 1; i + 2 < caption_at.size(); ++i) EXPECT_GE(caption_at[i] - caption_at[i - 1], 240) << captions[i];
 }
 
 TEST_F(KermitTransferTest, OnlyAWholeFileUnderItsAnnouncedNameIsASuccess) {
@@ -213,9 +287,12 @@ TEST_F(KermitTransferTest, OnlyAWholeFileUnderItsAnnouncedNameIsASuccess) {
     script.name = row.name;
     script.refuse_type = row.refuse_type;
     script.refuse_text = row.refuse_text;
+    captions.clear();
     EXPECT_EQ(transfer(row.send, script, row.announced), row.status);
     if (!row.send) { EXPECT_STREQ(session.rx_file_name, row.rx_name_after); }
     EXPECT_EQ(result(4), "*");
+    // Refused before its data, a transfer shows no progress at all.
+    EXPECT_EQ(captions.empty(), row.refuse_type == 'A');
   }
 }
 
@@ -233,6 +310,50 @@ TEST_F(KermitTransferTest, TheSilenceLimitCountsConsecutiveSilentReads) {
     if (count == 0) { EXPECT_LT(took, 5 * SILENT_READ_MS); }
     // Only the receiving side tells the device to give up.
     EXPECT_EQ(peer->saw_cancel, !send);
+  }
+}
+
+TEST_F(KermitTransferTest, OneLostPacketOrAcknowledgementIsRepeatedByTheHost) {
+  // The peer never repeats anything itself (a device whose timer outlasts the
+  // silence limit): only the host's own repeats and NAKs can save these.
+  // Packets count from 1: S, F, A, then the data, Z and B; an empty file has
+  // its B fifth.
+  struct Row {
+    const char* label;
+    bool send;
+    size_t size;
+    int lose;  // the host's packet lost on its way to the peer
+    int drop;  // the peer's packet lost on its way to the host
+    bool stays_after_b = true;
+  } rows[] = {
+      {"send: the S lost", true, 2000, 1, -1},
+      {"send: its acknowledgement lost", true, 2000, -1, 1},
+      {"send: a data packet lost", true, 2000, 4, -1},
+      {"send: the acknowledgement of a data packet lost", true, 2000, -1, 4},
+      {"send: the B lost", true, 0, 5, -1},
+      {"send: the acknowledgement of the B lost", true, 0, -1, 5},
+      // The file's Z was acknowledged: the device has it whole.
+      {"send: the acknowledgement of the B lost, no answer to a repeat", true, 0, -1, 5, false},
+      {"receive: the S lost", false, 2000, -1, 1},
+      {"receive: its acknowledgement lost", false, 2000, 1, -1},
+      {"receive: a data packet lost", false, 2000, -1, 4},
+      {"receive: the acknowledgement of a data packet lost", false, 2000, 4, -1},
+      {"receive: the B lost", false, 0, -1, 5},
+  };
+  session.kermit_tmo_count = 5;  // the default Kermit_TMO
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    PeerScript script = file_of(row.size, !row.send);
+    script.lose = row.lose;
+    script.drop = row.drop;
+    script.stays_after_b = row.stays_after_b;
+    EXPECT_EQ(transfer(row.send, script), row.send ? 0x100040u : 0x200040u);
+    if (row.send) {
+      EXPECT_EQ(peer->received, script.data);
+    } else {
+      EXPECT_EQ(TempFolder::read("CAL_A.XML"), std::string(script.data.begin(), script.data.end()));
+      platform::remove_file("CAL_A.XML");
+    }
   }
 }
 
@@ -262,15 +383,22 @@ TEST_F(KermitTransferTest, TimeOutTestAndQuitEndMidwayAndDrainTheLine) {
     script.on_packet = [&](int n) {
       if (n == row.quit_at) press_quit();
     };
-    const size_t lines_before = hex_lines().size(), bytes_before = drained_bytes();
+    const size_t lines_before = rcv_lines().size(), bytes_before = drained_bytes();
+    captions.clear();
     EXPECT_EQ(transfer(row.send, script), row.status);
     EXPECT_EQ(result(4), "*");
+    if (row.quit_at > 0 && (row.status & 0x8000)) {
+      // The press shows as soon as the thread takes it, until the end.
+      std::lock_guard lock(seen_lock);
+      ASSERT_GE(captions.size(), 2u);
+      EXPECT_EQ(captions[captions.size() - 2], "test" + DASH + "stopping\x81\x63");
+    }
     EXPECT_LT(platform::file_size("CAL_A.XML"), 0);  // a received file is not put in place
     // The fifth packet is not processed: the peer has its answer to the fourth.
     if (row.tmo_test && row.quit_at == 0 && row.resend_max == 0) {
       EXPECT_EQ(peer->packets.load(), row.send ? 5 : 4);
     }
-    if (row.resend_max > 0) { EXPECT_GT(hex_lines().size(), lines_before); }  // repeats drained and logged
+    if (row.resend_max > 0) { EXPECT_GT(rcv_lines().size(), lines_before); }  // repeats drained and logged
     if (row.resend_max > 3) {
       EXPECT_GE(drained_bytes() - bytes_before, static_cast<size_t>(DRAIN_BYTES_MAX));
       EXPECT_LT(drained_bytes() - bytes_before, static_cast<size_t>(DRAIN_BYTES_MAX + 20));

@@ -142,6 +142,7 @@ struct Driver {
       case K::ShowText:
       case K::Pause:
       case K::Invalidate: break;
+      case K::Note: s.report_note(a.text); break;
     }
   }
 

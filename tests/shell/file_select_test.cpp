@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -74,6 +75,38 @@ TEST_F(CommandsFileSelect, ANameThatDoesNotFitIsRefusedWithAMessage) {
   EXPECT_EQ(text(IDC_TRANSFER_FILE_SIZE), "1");
   EXPECT_EQ(std::string(S().tx_file.get().name), std::string(TX_FILE_NAME_CAPACITY - 1, 'A'));
   EXPECT_EQ(S().tx_file.get().size, 1);
+}
+
+TEST_F(CommandsFileSelect, AFileLargerThanTheSizeFieldIsRefusedWithAMessage) {
+  struct Row {
+    int64_t size;
+    bool taken;
+  } rows[] = {
+      {TRANSFER_SIZE_MAX, true},
+      {TRANSFER_SIZE_MAX + 1, false},              // would be announced as a negative size
+      {(int64_t{4} << 30) + 100, false},           // would be announced as 100 bytes
+  };
+  choose(work.write("small.pgm", "12"), IDC_SELECT_UPGRADE_FILE);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.size);
+    const std::string path = work.file("big.pgm");
+    std::filesystem::resize_file(work.write("big.pgm", ""), static_cast<uintmax_t>(row.size));  // sparse
+    const size_t boxes = ui::message_boxes().size();
+    choose(path, IDC_SELECT_UPGRADE_FILE);
+    const TransferFile f = S().tx_file.get();
+    if (row.taken) {
+      EXPECT_EQ(ui::message_boxes().size(), boxes);
+      EXPECT_EQ(f.size, row.size);
+      EXPECT_EQ(text(IDC_UPGRADE_FILE_SIZE), std::to_string(row.size));
+      continue;
+    }
+    ASSERT_EQ(ui::message_boxes().size(), boxes + 1);
+    const std::string said = ui::message_boxes().back().text;
+    EXPECT_NE(said.find(std::to_string(row.size) + " bytes"), std::string::npos) << said;
+    EXPECT_NE(said.find(std::to_string(TRANSFER_SIZE_MAX)), std::string::npos) << said;
+    EXPECT_EQ(text(IDC_UPGRADE_FILE_NAME), "BIG.PGM") << "the choice before stands";
+    EXPECT_EQ(f.size, TRANSFER_SIZE_MAX);
+  }
 }
 
 TEST_F(CommandsFileSelect, UpcaseNameAlsoChangesTheSignsBetween60And7F) {

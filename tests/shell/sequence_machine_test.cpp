@@ -112,14 +112,19 @@ TEST(ShellSequenceMachine, AnswersOfSingleFramesAndOfTheStatusFrameEnd) {
 }
 
 TEST(ShellSequenceMachine, AnUnsuccessfulAnswerEndsTheChain) {
+  const Action refused = show(IDC_RESULT_KERMIT, "R_FILE_NG");
+  const Action logged = note("Kermit receive not started: R_FILE_NG");
   check({
       {off(cycles(on(0x89, 2), 2), RSP_OK), {end(), P800}},
       {off(on(0x8A, 2), RSP_OK), {end(), P100}},
-      {off(on(0x8C, 2), RSP_OK), {end(), P100}},
-      {off(on(0x8E, 1), RSP_OK), {end(), P100}},
-      {off(on(0xF9, 1), RSP_OK), {end(), P100}},
       {off(on(0x8F, 1), RSP_OK), {end(), P100}},
       {off(on(0x90, 1), RSP_OK), {end(), P100}},
+      // A chain on its way into a receive says why none follows (an
+      // announced file beyond the receive limits is such an answer).
+      {off(on(0x8C, 2), RSP_OK), {end(), refused, logged, P100}},
+      {off(on(0x8E, 1), RSP_OK), {end(), refused, logged, P100}},
+      {off(on(0xF9, 1), RSP_OK), {end(), refused, logged, P100}},
+      {off(off(on(0x8E, 1), RSP_OK), KERMIT), {end(), P100}},
   });
 }
 
@@ -140,9 +145,9 @@ TEST(ShellSequenceMachine, NoStepBeyondTheFourth) {
       {on(0x8F, 3), {set_step(4), build_transfer_start(4, TX, 500), send(), P100}},
       {on(0x8F, 4), {end(), P100}},
       {on(0x8E, 4), {end(), P100}},
-      {off(on(0x8A, 4), KERMIT), {end(), P100}},
+      {off(on(0x8A, 4), KERMIT), {end(), show(IDC_RESULT_KERMIT, "---"), P100}},
       {on(ST_KERMIT_SEND_OK, 4), {end(), P100}},
-      {on(ST_KERMIT_RECV_OK, 4), {end(), P100}},
+      {on(ST_KERMIT_RECV_OK, 4), {end(), show(IDC_RESULT_KERMIT, "RCV_OK"), P100}},
       // The latch repeat stays in its step.
       {cycles(on(0x89, 4), 1), {show(IDC_LATCH_CYCLE, "0"), build_latch_reset(4), send(), P800}},
   });
@@ -160,18 +165,43 @@ TEST(ShellSequenceMachine, KermitEndingsReportToTheDeviceWhenTheNextStepIsTicked
        {set_step(3), show(IDC_RESULT_KERMIT, "RCV_OK"), build_status_frame(3, RX), send(), P100}},
       {on(ST_KERMIT_RECV_BREAK, 1),
        {set_step(2), show(IDC_RESULT_KERMIT, "RCV_BREAK"), build_status_frame(2, RX), send(), P100}},
-      // Unticked: the end at once, without the pause.
+      // Unticked: the word, and the end at once, without the pause.
       {off(on(ST_KERMIT_SEND_OK, 2), NEXT_BOX), {end()}},
-      {off(on(ST_KERMIT_SEND_ERR, 1), NEXT_BOX), {end()}},
-      {off(on(ST_KERMIT_RECV_BREAK, 2), NEXT_BOX), {end()}},
+      {off(on(ST_KERMIT_SEND_ERR, 1), NEXT_BOX), {show(IDC_RESULT_KERMIT, "SND_NG"), end()}},
+      {off(on(ST_KERMIT_RECV_BREAK, 2), NEXT_BOX), {show(IDC_RESULT_KERMIT, "RCV_BREAK"), end()}},
+      // A time-out is no moment to talk to the device: it may still be inside its transfer.
+      {on(status::ST_KERMIT_SEND_TIMEOUT, 2), {show(IDC_RESULT_KERMIT, "SND_TMO"), end()}},
+      {on(status::ST_KERMIT_RECV_TIMEOUT, 1), {show(IDC_RESULT_KERMIT, "RCV_TMO"), end()}},
   });
+}
+
+// Every ending a link thread posts leaves a word in the Kermit result field,
+// so none leaves the last transfer's word standing ("SND_OK" the send thread
+// writes itself).
+TEST(ShellSequenceMachine, EveryKermitEndingShowsAWord) {
+  using namespace status;
+  for (uint32_t code : {ST_KERMIT_SEND_ERR, ST_KERMIT_SEND_TIMEOUT, ST_KERMIT_SEND_INIT_ERR,
+                        ST_KERMIT_SEND_NAME_MISMATCH, ST_KERMIT_SEND_SIZE_MISMATCH, ST_KERMIT_SEND_CANCEL,
+                        ST_KERMIT_SEND_BREAK, ST_KERMIT_RECV_OK, ST_KERMIT_RECV_ERR, ST_KERMIT_RECV_TIMEOUT,
+                        ST_KERMIT_RECV_INIT_ERR, ST_KERMIT_RECV_NAME_MISMATCH, ST_KERMIT_RECV_SIZE_MISMATCH,
+                        ST_KERMIT_RECV_CANCEL, ST_KERMIT_RECV_BREAK}) {
+    for (int32_t step : {1, 4}) {
+      for (bool next_box : {true, false}) {
+        SequenceInput in = on(code, step);
+        in.next_step_ticked = next_box;
+        int words = 0;
+        for (const Action& a : decide(in))
+          if (a.kind == ActionKind::ShowText && a.field == IDC_RESULT_KERMIT && !a.text.empty()) ++words;
+        EXPECT_EQ(words, 1) << std::hex << code << std::dec << " step " << step << " box " << next_box;
+      }
+    }
+  }
 }
 
 TEST(ShellSequenceMachine, StrayCodesOnlyRepaint) {
   check({
-      {on(status::ST_KERMIT_SEND_TIMEOUT, 2), {invalidate()}},
-      {on(status::ST_KERMIT_RECV_TIMEOUT, 2), {invalidate()}},
       {on(status::ST_KERMIT_SEND_OTHER_ERR, 2), {invalidate()}},
+      {on(status::ST_KERMIT_RECV_OTHER_ERR, 2), {invalidate()}},
       {on(status::ST_ANS_RECV_OK, 2), {invalidate()}},
       {on(0x100, 1), {invalidate()}},
       {on(0xFFFFFFFF, 1), {invalidate()}},

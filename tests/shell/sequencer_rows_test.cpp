@@ -21,6 +21,7 @@
 #include "shell/sequencer.h"
 #include "status/status_codes.h"
 #include "support/installed_session.h"
+#include "support/temp_folder.h"
 #include "ui/headless/headless_backend.h"
 
 namespace tessaril::shell {
@@ -41,6 +42,7 @@ class ShellSequencer : public ::testing::Test {
   void SetUp() override {
     ui::install_headless_backend();
     S().reset();
+    S().log.configure({logs.path() + "/", 7, 1000});  // the notes of the sequence go there
     dialog = ui::create_test_dialog(command_dialog_template);
     on_command_dialog_init(dialog);
     S().tx_file.set("CAL_DATA.XML", 12345, "/somewhere/cal_data.xml");
@@ -91,6 +93,7 @@ class ShellSequencer : public ::testing::Test {
   }
 
   test::InstalledSession installed;
+  test::TempFolder logs;
   platform::DialogHandle dialog = platform::NO_DIALOG;
 };
 
@@ -268,12 +271,16 @@ TEST_F(ShellSequencer, CalibrationAnnouncementAsksForTheAnnouncedFile) {
     tick(box, true);
     tick(other, true);
 
-    // A malformed announcement (rsp_ok 0) ends the sequence.
+    // A malformed announcement (rsp_ok 0: beyond the receive limits among
+    // others) ends the sequence, and says so where the transfer's word goes.
+    platform::set_control_text(dialog, IDC_RESULT_KERMIT, "RCV_OK");
     at_step(2, 0);
     event(code);
     EXPECT_EQ(S().frame_slot.load(), 1);
     EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
+    EXPECT_EQ(text(IDC_RESULT_KERMIT), "R_FILE_NG");
   }
+  EXPECT_NE(test::TempFolder::read(S().log.path()).find("Kermit receive not started: R_FILE_NG"), std::string::npos);
 }
 
 TEST_F(ShellSequencer, AnAnnouncedNameWithoutTerminatorIsReadWithinItsBuffer) {
@@ -386,7 +393,7 @@ TEST_F(ShellSequencer, KermitFailuresAreReportedInTheStatusFrame) {
     EXPECT_EQ(f.data, c.file);
     EXPECT_EQ(pauses, std::vector<int64_t>{SEQUENCER_PAUSE_MS});
 
-    // Next-step box unticked: end, no pause, the field keeps what it had.
+    // Next-step box unticked: the word, the end, no pause.
     platform::set_control_text(dialog, IDC_RESULT_KERMIT, "SND_OK");
     tick(IDC_SEND_FRAME3, false);
     at_step(2, 1);
@@ -394,14 +401,34 @@ TEST_F(ShellSequencer, KermitFailuresAreReportedInTheStatusFrame) {
     event(c.code);
     EXPECT_EQ(S().frame_slot.load(), 1);
     EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
-    EXPECT_EQ(text(IDC_RESULT_KERMIT), "SND_OK");
+    EXPECT_EQ(text(IDC_RESULT_KERMIT), c.word);
     EXPECT_TRUE(pauses.empty());
   }
 }
 
-TEST_F(ShellSequencer, KermitTimeoutsAndUnknownCodesChangeNothing) {
-  for (uint32_t code : {status::ST_KERMIT_SEND_TIMEOUT, status::ST_KERMIT_RECV_TIMEOUT, status::ST_SEND_RESERVE2,
-                        status::ST_ANS_RECV_OK, 0x100u, 0xFFFFFFFFu}) {
+TEST_F(ShellSequencer, KermitTimeoutsShowTheirWordAndEndWithoutAStatusFrame) {
+  const struct {
+    uint32_t code;
+    const char* word;
+  } cases[] = {{status::ST_KERMIT_SEND_TIMEOUT, "SND_TMO"}, {status::ST_KERMIT_RECV_TIMEOUT, "RCV_TMO"}};
+  for (const auto& c : cases) {
+    platform::set_control_text(dialog, IDC_RESULT_KERMIT, "SND_OK");
+    tick(IDC_SEND_FRAME3, true);
+    at_step(2, 1);
+    S().tx_command.store(link::TX_KERMIT_SEND);
+    pauses.clear();
+    event(c.code);
+    EXPECT_EQ(text(IDC_RESULT_KERMIT), c.word);
+    EXPECT_EQ(S().frame_slot.load(), 1);
+    EXPECT_EQ(S().tx_command.load(), link::TX_IDLE);
+    EXPECT_EQ(stored(3).raw_len, 0) << "no status frame";
+    EXPECT_TRUE(pauses.empty());
+  }
+}
+
+TEST_F(ShellSequencer, UnknownCodesChangeNothing) {
+  for (uint32_t code : {status::ST_SEND_RESERVE2, status::ST_KERMIT_SEND_OTHER_ERR, status::ST_ANS_RECV_OK, 0x100u,
+                        0xFFFFFFFFu}) {
     platform::set_control_text(dialog, IDC_RESULT_KERMIT, "SND_OK");
     at_step(2, 1);
     S().tx_command.store(link::TX_KERMIT_SEND);

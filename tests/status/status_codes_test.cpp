@@ -159,13 +159,14 @@ TEST(StatusResultWords, EachKermitOutcomeHasItsWord) {
       {0x101000, "S_FILE_NG"}, {0x102000, "S_FILE_NG"}, {0x104000, "SND_CANSEL"}, {0x108000, "SND_BREAK"},
       {0x200040, "RCV_OK"},    {0x200080, "RCV_NG"},    {0x200100, "RCV_NG"},     {0x200800, "INI_NG"},
       {0x201000, "R_FILE_NG"}, {0x202000, "R_FILE_NG"}, {0x204000, "RCV_CANCEL"}, {0x208000, "RCV_BREAK"},
+      {0x100200, "SND_TMO"},   {0x200200, "RCV_TMO"},
   };
   for (const Case& c : cases) {
     ASSERT_NE(result_word(c.code), nullptr) << std::hex << c.code;
     EXPECT_STREQ(result_word(c.code), c.word) << std::hex << c.code;
   }
-  // The Kermit time-outs and every other code have none: the field keeps its text.
-  for (uint32_t code : {0x100200u, 0x200200u, 0x100001u, 0x200001u, 0x100400u, 0x200400u, 0x10800001u, 0u})
+  // Codes that end no transfer have none.
+  for (uint32_t code : {0x100001u, 0x200001u, 0x100400u, 0x200400u, 0x10800001u, 0u})
     EXPECT_EQ(result_word(code), nullptr) << std::hex << code;
 }
 

@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "shell/control_ids.h"
 #include "shell/dialog_session.h"
+#include "shell/stop_signal.h"
 #include "ui/script/script_plan.h"
 #include "ui/script/script_player.h"
 #include "ui/script/script_report.h"
@@ -79,6 +80,10 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
   player_options.keep_traffic = !options.junit_path.empty();
   std::atomic<bool> reading_input{false};
   player_options.reading_input = &reading_input;
+  player_options.stopping = [] {
+    const int signal_number = shell::stop_signal();
+    return signal_number == 0 ? std::string() : "stopped by " + shell::stop_signal_name(signal_number);
+  };
 
   std::atomic<bool> player_done{false};
   int code = SCRIPT_OK;
@@ -104,7 +109,9 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
     }
   });
 
-  shell::run_program(options);
+  // Not 0 when a signal stopped the program: that is its exit code, once
+  // the player has written its report.
+  const int program_code = shell::run_program(options);
 
   const int64_t deadline = platform::monotonic_ms() + PLAYER_FINISH_MS;
   while (!player_done.load() && platform::monotonic_ms() < deadline) platform::sleep_ms(10);
@@ -118,13 +125,13 @@ int run_dialogs_with_script(const shell::ProgramOptions& options, const UiDriver
     // (Not fflush(nullptr): that would wait for the lock of stdin, which the
     // player's read holds.)
     const bool on_input = reading_input.load();
-    if (!on_input) err << "tessaril: the dialogs ended before the script did\n";
+    if (!on_input && program_code == 0) err << "tessaril: the dialogs ended before the script did\n";
     out.flush();
     err.flush();
-    std::_Exit(on_input ? SCRIPT_OK : SCRIPT_FAILED);
+    std::_Exit(program_code != 0 ? program_code : on_input ? SCRIPT_OK : SCRIPT_FAILED);
   }
   player.join();
-  return code;
+  return program_code != 0 ? program_code : code;
 }
 
 }  // namespace tessaril::ui

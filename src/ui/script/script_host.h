@@ -9,7 +9,10 @@
 // input the player closes the dialogs as a user would; the port dialog's end
 // ends the program. Should the dialogs not close, or the player wait for
 // input that never ends after the dialogs are gone, the process ends after
-// five seconds with the player's verdict so far.
+// five seconds with the player's verdict so far. A signal that stops the
+// program (shell/stop_signal.h) stops the player too: the case it was in
+// reports "stopped by SIGINT", the report is written, and the exit code is
+// the program's (128 + the signal's number).
 #pragma once
 
 #include <iosfwd>

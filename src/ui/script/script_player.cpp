@@ -87,6 +87,8 @@ class Player {
   bool on_dialog(const std::function<void()>& fn) const;
   Taken hand_over(std::function<void()> fn);
   bool wait_idle(int64_t max_ms);
+  std::string stopping() const { return options_.stopping ? options_.stopping() : std::string(); }
+  void sleep(int64_t ms);
   bool close_all();
   bool wait_until_gone(DialogHandle dialog, int timeout_ms);
   void release_handovers(bool all);
@@ -233,6 +235,7 @@ bool Player::wait_idle(int64_t max_ms) {
     return queued_items() == 0 && !link_busy() && since >= options_.quiet_ms;
   };
   for (;;) {
+    if (!stopping().empty()) return false;
     if (quiet()) {
       // The dialog thread may be inside a handler (sleeping after a link
       // event, say) with nothing queued: a round trip makes sure it is free.
@@ -245,6 +248,12 @@ bool Player::wait_idle(int64_t max_ms) {
     // loop of exchanges runs at the pace of the dialogs' own pauses.
     platform::sleep_ms(std::min<int64_t>(IDLE_POLL_MS, deadline - now));
   }
+}
+
+void Player::sleep(int64_t ms) {
+  const int64_t deadline = platform::monotonic_ms() + ms;
+  for (int64_t left = ms; left > 0 && stopping().empty(); left = deadline - platform::monotonic_ms())
+    platform::sleep_ms(std::min<int64_t>(left, 20));
 }
 
 bool Player::wait_until_gone(DialogHandle dialog, int timeout_ms) {
@@ -345,11 +354,14 @@ int Player::execute(const ScriptCommand& c, const Place& place) {
       for (const std::string& line : lines) print_line(id + ":" + line);
       return SCRIPT_OK;
     }
-    case ScriptOp::Wait:
-      print_line(wait_idle(c.ms) ? "idle" : "timeout");
+    case ScriptOp::Wait: {
+      const bool idle = wait_idle(c.ms);
+      if (!stopping().empty()) break;  // run_steps reports it
+      print_line(idle ? "idle" : "timeout");
       return SCRIPT_OK;
+    }
     case ScriptOp::Sleep:
-      platform::sleep_ms(c.ms);
+      sleep(c.ms);
       return SCRIPT_OK;
     case ScriptOp::Choose:
       push_open_file_answer(c.cancel ? std::nullopt : std::optional<std::string>(c.text));
@@ -463,8 +475,17 @@ int Player::run_steps(const ScriptPlan& plan) {
       default:
         break;
     }
-    const int result = execute(step.command, Place{&plan, &step, loops.empty() ? 0 : loops.back().pass});
+    const Place place{&plan, &step, loops.empty() ? 0 : loops.back().pass};
+    if (const std::string why = stopping(); !why.empty()) {
+      report(where(place), why);
+      return SCRIPT_FAILED;
+    }
+    const int result = execute(step.command, place);
     if (result != SCRIPT_OK) return result;
+    if (const std::string why = stopping(); !why.empty()) {
+      report(where(place), why);
+      return SCRIPT_FAILED;
+    }
     ++i;
   }
   return SCRIPT_OK;
@@ -507,7 +528,12 @@ int Player::run(std::istream* in, const ScriptPlan* plan) {
         result = run_steps(piece);
       }
     }
-    if (!close_all() && result == SCRIPT_OK) result = SCRIPT_FAILED;
+    if (!stopping().empty()) {
+      // The program closes the dialogs once a transfer has ended its cancel.
+      if (!wait_until_gone(root_, options_.close_timeout_ms) && result == SCRIPT_OK) result = SCRIPT_FAILED;
+    } else if (!close_all() && result == SCRIPT_OK) {
+      result = SCRIPT_FAILED;
+    }
   }
   set_change_observer({});
   finish_case();

@@ -79,6 +79,12 @@ struct ScriptOptions {
   // Set while the player waits for the next line of its input (run_script),
   // so that a host can tell a player blocked on input from one stuck.
   std::atomic<bool>* reading_input = nullptr;
+  // Why the program is being stopped ("stopped by SIGINT"), empty while it
+  // is not; may be empty. A stopped player runs no further line, ends its
+  // waits and sleeps, reports the reason in the case it was in, and leaves
+  // the closing of the dialogs to the program (a transfer may still be
+  // finishing its cancel).
+  std::function<std::string()> stopping;
 };
 
 // Exit codes of run_script.
