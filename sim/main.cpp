@@ -60,7 +60,7 @@ tessaril::sim::Reply serve_frame(tessaril::sim::Line& line, tessaril::sim::BucSt
 // Runs the Kermit transfer that follows an answer to 0x0A or 0x0C. `rest`
 // holds bytes already read after the frame; what comes back goes on to be
 // answered as frames.
-Bytes serve_transfer(tessaril::sim::Line& line, tessaril::sim::BucState& state, const tessaril::sim::Reply& reply,
+Bytes serve_transfer(tessaril::sim::Line& line, const tessaril::sim::BucState& state, const tessaril::sim::Reply& reply,
                      const tessaril::sim::KermitSettings& settings, const Bytes& rest,
                      const tessaril::sim::Options& options) {
   using namespace tessaril::sim;

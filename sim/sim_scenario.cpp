@@ -66,9 +66,8 @@ bool parse_fault(const std::string& text, Rule& rule) {
   std::string kind = text.substr(0, text.find(':'));
   if (kind == "late" || kind == "twice") {
     rule.fault = kind == "late" ? Fault::Late : Fault::Twice;
-    int& ms = kind == "late" ? rule.late_ms : rule.twice_gap_ms;
-    if (text.size() > kind.size()) return parse_int(text.substr(kind.size() + 1), ms);
-    return true;
+    if (text.size() == kind.size()) return true;
+    return parse_int(text.substr(kind.size() + 1), kind == "late" ? rule.late_ms : rule.twice_gap_ms);
   }
   if (text.size() != kind.size()) return false;
   const struct {
