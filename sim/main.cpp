@@ -24,18 +24,30 @@ void print_hex(const char* prefix, const Bytes& bytes) {
   std::printf("\n");
 }
 
+// The answer as it goes out, repeats included.
+Bytes answer_bytes(const tessaril::sim::Reply& reply) {
+  Bytes all;
+  for (int i = 0; i < reply.repeat; ++i) all.insert(all.end(), reply.wire.begin(), reply.wire.end());
+  return all;
+}
+
 // Answers one frame as the host sent it (still encoded); returns the answer,
-// which tells whether a Kermit transfer follows.
+// which tells whether a Kermit transfer follows. A transfer whose settings
+// want its first packet in the same write as the answer holds the answer
+// back: `settings` then says so, and the transfer writes it.
 tessaril::sim::Reply serve_frame(tessaril::sim::Line& line, tessaril::sim::BucState& state, const Bytes& wire,
-                                 const tessaril::sim::Options& options) {
+                                 const tessaril::sim::Options& options, tessaril::sim::KermitSettings& settings) {
   Bytes frame(wire.size());
   frame.resize(tessaril::link::rfc1055_decode(wire.data(), wire.size(), frame.data()));
   tessaril::sim::Reply reply = tessaril::sim::answer_frame(state, frame);
+  if (reply.transfer) settings = tessaril::sim::take_transfer_settings(state.scenario);
   if (options.verbose) print_hex("<", wire);
   if (!options.quiet) std::printf("%s\n", reply.note.c_str());
+  const bool held = reply.transfer == 0x0C && settings.with_answer && !settings.off;
   if (!reply.wire.empty()) {
     tessaril::platform::sleep_ms(reply.delay_ms);
-    for (int i = 0; i < reply.repeat; ++i) {
+    for (int i = 0; i < reply.repeat && !held; ++i) {
+      if (i > 0) tessaril::platform::sleep_ms(reply.repeat_gap_ms);
       if (!tessaril::sim::write_line(line, reply.wire.data(), static_cast<int>(reply.wire.size())))
         std::fprintf(stderr, "tessaril-bucsim: write failed\n");
       if (options.verbose) print_hex(">", reply.wire);
@@ -48,11 +60,12 @@ tessaril::sim::Reply serve_frame(tessaril::sim::Line& line, tessaril::sim::BucSt
 // Runs the Kermit transfer that follows an answer to 0x0A or 0x0C. `rest`
 // holds bytes already read after the frame; what comes back goes on to be
 // answered as frames.
-Bytes serve_transfer(tessaril::sim::Line& line, tessaril::sim::BucState& state, const tessaril::sim::Reply& reply,
-                     const Bytes& rest, const tessaril::sim::Options& options) {
+Bytes serve_transfer(tessaril::sim::Line& line, const tessaril::sim::BucState& state, const tessaril::sim::Reply& reply,
+                     const tessaril::sim::KermitSettings& settings, const Bytes& rest,
+                     const tessaril::sim::Options& options) {
   using namespace tessaril::sim;
   peer::PeerSetup setup;
-  setup.settings = take_transfer_settings(state.scenario);
+  setup.settings = settings;
   if (setup.settings.off) {
     if (!options.quiet) std::printf("kermit: no transfer (scenario)\n");
     std::fflush(stdout);
@@ -61,7 +74,8 @@ Bytes serve_transfer(tessaril::sim::Line& line, tessaril::sim::BucState& state, 
   setup.role = reply.transfer == 0x0A ? peer::Role::Receive : peer::Role::Send;
   setup.folder = state.folder;
   split_announcement(reply.transfer_text, setup.file, setup.announced_size);
-  TransferEnd end = run_transfer(line, setup, rest, options.verbose, stop_requested);
+  const Bytes lead = setup.role == peer::Role::Send && settings.with_answer ? answer_bytes(reply) : Bytes{};
+  TransferEnd end = run_transfer(line, setup, rest, lead, options.verbose, stop_requested);
   if (!options.quiet) std::printf("%s\n", end.report.c_str());
   std::fflush(stdout);
   end.frame.insert(end.frame.end(), end.rest.begin(), end.rest.end());
@@ -72,20 +86,20 @@ Bytes serve_transfer(tessaril::sim::Line& line, tessaril::sim::BucState& state, 
 
 namespace {
 
-// The host writes the Kermit cancel sequence 0x03 0x03 0x03 when its receive
-// times out, also after the device's side of the transfer has ended; the
-// frame it sends next then arrives behind those three bytes. They are no part
-// of the frame: a frame that is good only without them is taken without them.
-bool good_frame(const Bytes& wire, size_t from) {
-  Bytes raw(wire.size() - from);
-  const size_t n = tessaril::link::rfc1055_decode(wire.data() + from, wire.size() - from, raw.data());
-  return n >= tessaril::link::FRAME_OVERHEAD && tessaril::link::frame_crc_ok(raw.data(), n);
+// Kermit bytes reach the frame side when the host goes on with a transfer
+// the device has left: its cancel sequence 0x03 0x03 0x03 after a time-out,
+// a repeated packet, a NAK. They are no part of a frame. The frame the host
+// sends next arrives behind them and is taken without them; Kermit packets
+// alone are let go without an answer. A frame of this host never looks like a
+// packet: its second byte, the status, is 0, and a packet's LEN is 35 or more.
+void drop_stray_kermit(Bytes& pending, const tessaril::sim::Options& options) {
+  const int at = tessaril::sim::find_frame(pending);
+  if (at <= 0) return;
+  if (options.verbose) print_hex("k< (before a frame, ignored)", Bytes(pending.begin(), pending.begin() + at));
+  pending.erase(pending.begin(), pending.begin() + at);
 }
 
-void drop_stray_cancel(Bytes& pending) {
-  if (pending.size() <= 3 || pending[0] != 0x03 || pending[1] != 0x03 || pending[2] != 0x03) return;
-  if (!good_frame(pending, 0) && good_frame(pending, 3)) pending.erase(pending.begin(), pending.begin() + 3);
-}
+bool kermit_bytes(const Bytes& pending) { return pending.size() >= 2 && pending[0] == 0x01 && pending[1] >= 35; }
 
 }  // namespace
 
@@ -154,17 +168,24 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < queue.size() && !stop_requested;) {
       pending.push_back(queue[i++]);
       if (pending.back() != tessaril::link::END) continue;
-      drop_stray_cancel(pending);
-      const Reply reply = serve_frame(line, state, pending, options);
+      drop_stray_kermit(pending, options);
+      KermitSettings settings;
+      const Reply reply = serve_frame(line, state, pending, options, settings);
       pending.clear();
       if (reply.transfer) {
-        queue = serve_transfer(line, state, reply, Bytes(queue.begin() + static_cast<std::ptrdiff_t>(i), queue.end()), options);
+        queue = serve_transfer(line, state, reply, settings,
+                               Bytes(queue.begin() + static_cast<std::ptrdiff_t>(i), queue.end()), options);
         i = 0;
         last_byte = tessaril::platform::monotonic_ms();
       }
     }
     if (!pending.empty() && tessaril::platform::monotonic_ms() - last_byte >= options.gap_ms) {
-      serve_frame(line, state, pending, options);
+      if (kermit_bytes(pending)) {
+        if (options.verbose) print_hex("k< (outside a transfer, ignored)", pending);
+      } else {
+        KermitSettings unused;
+        serve_frame(line, state, pending, options, unused);
+      }
       pending.clear();
     }
   }

@@ -6,6 +6,7 @@
 
 #include "link/frame_codec.h"
 #include "sim_catalogue.h"
+#include "sim_kermit_packet.h"
 
 namespace tessaril::sim {
 
@@ -36,7 +37,18 @@ std::string data_text(const Bytes& frame, size_t data_len) {
   return text;
 }
 
-void apply_fault(Reply& reply, const Rule& rule, uint8_t answer_code) {
+// What a transfer whose last packet went out twice leaves on the line: the
+// device's acknowledgement of 'B' twice, and a NAK from its time-out.
+Bytes stale_kermit_packets() {
+  Bytes out;
+  for (const peer::Packet& p : {peer::Packet{5, 'Y', {}}, peer::Packet{5, 'Y', {}}, peer::Packet{6, 'N', {}}}) {
+    const Bytes packet = peer::build_packet(p, 1, peer::Framing{});
+    out.insert(out.end(), packet.begin(), packet.end());
+  }
+  return out;
+}
+
+void apply_fault(Reply& reply, const Rule& rule, uint8_t answer_code, const Bytes& previous) {
   Bytes raw;
   switch (rule.fault) {
     case Fault::None:
@@ -66,10 +78,19 @@ void apply_fault(Reply& reply, const Rule& rule, uint8_t answer_code) {
       break;
     case Fault::Twice:
       reply.repeat = 2;
+      reply.repeat_gap_ms = rule.twice_gap_ms;
       break;
     case Fault::Noise:
       reply.wire.insert(reply.wire.begin(), {0x00, 0xFF, 0x55, 0xAA});
       break;
+    case Fault::StaleAnswer:
+      reply.wire.insert(reply.wire.begin(), previous.begin(), previous.end());
+      break;
+    case Fault::StaleKermit: {
+      const Bytes stale = stale_kermit_packets();
+      reply.wire.insert(reply.wire.begin(), stale.begin(), stale.end());
+      break;
+    }
   }
 }
 
@@ -116,12 +137,15 @@ Reply answer_frame(BucState& state, const Bytes& frame) {
     reply.delay_ms = rule->delay_ms;
   }
   reply.wire = encode(build_answer(code, seq, result.rsp, result.data));
-  if (rule) apply_fault(reply, *rule, static_cast<uint8_t>(code | 0x80));
+  const Bytes previous = state.last_answer;
+  state.last_answer = reply.wire;
+  if (rule) apply_fault(reply, *rule, static_cast<uint8_t>(code | 0x80), previous);
   what += " -> rsp " + hex(static_cast<uint8_t>(result.rsp));
   if (rule && rule->fault != Fault::None) what += std::string(", fault ") + fault_name(rule->fault);
   reply.note = what;
-  const bool intact = !rule || rule->fault == Fault::None || rule->fault == Fault::Late || rule->fault == Fault::Twice ||
-                      rule->fault == Fault::Noise;
+  const bool intact = !rule || rule->fault == Fault::None || rule->fault == Fault::Late ||
+                      rule->fault == Fault::Twice || rule->fault == Fault::Noise || rule->fault == Fault::StaleAnswer ||
+                      rule->fault == Fault::StaleKermit;
   if ((code == 0x0A || code == 0x0C) && result.rsp == RSP_SUCCESS && intact &&
       frame.size() == data_len + link::FRAME_OVERHEAD) {
     reply.transfer = code;

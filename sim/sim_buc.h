@@ -35,6 +35,7 @@ struct BucState {
   std::string overtemp = "TEMP=85.0";
   std::string product_id = "BPN=0000000000000,MID=00,BSN=000000000,FID=000000";
   uint32_t heart_beat = 0;
+  Bytes last_answer;  // the last answer sent (wire bytes, no fault), for fault=stale-answer
   Scenario scenario;
 };
 
@@ -42,6 +43,7 @@ struct Reply {
   Bytes wire;         // nothing: no answer
   int delay_ms = 0;   // before the first byte goes out
   int repeat = 1;     // how many times the bytes are sent
+  int repeat_gap_ms = 0;  // pause before each repeat
   std::string note;   // one line for the simulator's trace
   // After an intact, successful answer to Start File Transfer (0x0A: the
   // device receives a file) or Recieve File (0x0C: it sends one): that code

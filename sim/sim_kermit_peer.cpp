@@ -22,7 +22,10 @@ int out_check(const Peer& p) { return p.negotiated ? p.agreed.check : 1; }
 int next_seq(int seq) { return (seq + 1) & 63; }
 int previous_seq(int seq) { return (seq + 63) & 63; }
 
-int timer_ms(const Peer& p) { return p.negotiated ? p.agreed.timer_ms : FALLBACK_TIMER_MS; }
+int timer_ms(const Peer& p) {
+  if (p.setup.settings.timer_ms > 0) return p.setup.settings.timer_ms;
+  return p.negotiated ? p.agreed.timer_ms : FALLBACK_TIMER_MS;
+}
 
 InitParams own_params(const KermitSettings& s, const InitParams* host) {
   InitParams m;
@@ -44,7 +47,7 @@ void transmit(Peer& p, const Bytes& wire) {
   if (p.outcome != Outcome::Running) return;
   const KermitSettings& s = p.setup.settings;
   const int number = p.sent_number + 1;
-  if (s.silent_after > 0 && number > s.silent_after) {
+  if (s.silent_after >= 0 && number > s.silent_after) {
     finish(p, Outcome::Silent, "silent after " + std::to_string(s.silent_after) + " packets (scenario)");
     return;
   }
@@ -143,6 +146,19 @@ void take_packet(Peer& p) {
   }
 }
 
+// After its acknowledgement of 'B': a good repeat of that 'B' gets the same
+// acknowledgement again; nothing else is answered.
+void take_after_end(Peer& p) {
+  const Bytes& text = p.reader.text;
+  Packet packet;
+  if (packet_type(text) != 'B' || !open_packet(text, p.agreed.check, packet) || packet.seq != previous_seq(p.seq))
+    return;
+  ++p.stats.packets_in;
+  ++p.stats.repeats;
+  ++p.stats.packets_out;
+  p.out.insert(p.out.end(), p.last_ack.begin(), p.last_ack.end());
+}
+
 }  // namespace
 
 void peer_start(Peer& p, const PeerSetup& setup, int64_t now_ms) {
@@ -158,6 +174,12 @@ void peer_start(Peer& p, const PeerSetup& setup, int64_t now_ms) {
 
 void peer_feed(Peer& p, const uint8_t* bytes, size_t count, int64_t now_ms) {
   p.now = now_ms;
+  if (p.outcome != Outcome::Running) {
+    if (!p.ended_on_b) return;
+    for (size_t i = 0; i < count; ++i)
+      if (reader_push(p.reader, bytes[i]) == ReadEvent::Packet) take_after_end(p);
+    return;
+  }
   for (size_t i = 0; i < count && p.outcome == Outcome::Running; ++i) {
     switch (reader_push(p.reader, bytes[i])) {
       case ReadEvent::Cancel:

@@ -13,6 +13,8 @@
 //     'S', then 'F' with the name the host asked for (the file itself is found
 //     ignoring case), the 'A' packets when both sides take attributes, 'D'
 //     packets, 'Z' and 'B', one packet at a time, each waiting for its 'Y'.
+//     A scenario may put files the host did not ask for before or after that
+//     one, each with its own 'F' ... 'Z', before the one 'B'.
 // Sequence numbers run modulo 64. Receiving, a damaged packet, or one out of
 // order, is answered with a NAK for the packet expected, and a repeat of the
 // previous packet with the previous acknowledgement again. Sending, a NAK for
@@ -21,7 +23,9 @@
 // so one duplicated 'Y' never doubles the traffic. Time-outs follow the host's
 // TIME: the receiver NAKs, the sender sends its packet again. After
 // `retries` of these in a row for one packet it sends an error packet and
-// gives up. Three 0x03 bytes from the host cancel the transfer at once. The
+// gives up. Receiving, once it has acknowledged 'B' and ended, a repeat of
+// that 'B' gets the same acknowledgement again, as the host repeats it when
+// the acknowledgement went astray. Three 0x03 bytes from the host cancel the transfer at once. The
 // scenario's faults (sim_kermit_settings.h) act on the packets as they go out
 // or come in.
 //
@@ -77,6 +81,12 @@ struct PeerStats {
   int files = 0;        // files stored, or sent to the end
 };
 
+struct OutgoingFile {
+  std::string name;  // as its 'F' packet carries it
+  Bytes content;     // what its 'D' packets carry
+  int64_t size = 0;  // what its attributes announce
+};
+
 enum class State {
   AwaitInit, AwaitFile, AwaitAttr, AwaitData,                                          // receiving
   SendStart, AwaitInitAck, AwaitFileAck, AwaitAttrAck, AwaitDataAck, AwaitEofAck, AwaitEotAck,  // sending
@@ -115,13 +125,22 @@ struct Peer {
   int64_t after_refusal = 0;  // data bytes the host sent after a refusal
   std::string file_fault;     // why a file was not stored
 
-  // Sending.
-  Bytes content;
+  // After acknowledging the host's 'B' it acknowledges a repeat of that 'B'
+  // again, until the session lets it go.
+  bool ended_on_b = false;
+  bool b_ack_lost = false;  // drop-b-ack or lose-b-ack has happened
+
+  // Sending: the files of the session in their order, the one asked for among them.
+  std::vector<OutgoingFile> files;
+  size_t file_index = 0;
+  int64_t bytes_before = 0;  // bytes of the files before this one
+  Bytes content;             // the file in hand, as it goes out
   size_t position = 0;  // bytes acknowledged
   size_t in_flight = 0; // bytes in the data packet awaiting its acknowledgement
   std::vector<Bytes> attr_fields;
   size_t attr_next = 0;
-  bool host_refused = false;
+  bool host_refused = false;  // the file in hand
+  bool any_refused = false;
 };
 
 void peer_start(Peer& peer, const PeerSetup& setup, int64_t now_ms);

@@ -134,7 +134,15 @@ void take_end_of_file(Peer& p, const Packet& packet) {
 }
 
 void take_end_of_transfer(Peer& p) {
-  ack(p, {});
+  if (p.setup.settings.drop_b_ack) {
+    // Built and remembered for a repeat of the 'B', but lost on the way.
+    p.last_ack = build_packet(Packet{p.seq, 'Y', {}}, p.agreed.check, p.agreed.framing);
+    p.seq = next_seq(p.seq);
+    p.b_ack_lost = true;
+  } else {
+    ack(p, {});
+  }
+  p.ended_on_b = true;
   if (!p.file_fault.empty()) {
     finish(p, p.file_refused ? Outcome::Refused : Outcome::Failed, p.file_fault);
   } else if (p.stats.files == 0) {

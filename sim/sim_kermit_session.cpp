@@ -42,7 +42,7 @@ struct Session {
     while (i < count) {
       const uint8_t* end_code = std::find(bytes + i, bytes + count, link::END);
       const size_t n = static_cast<size_t>(end_code - (bytes + i)) + (end_code < bytes + count ? 1 : 0);
-      if (!peer::peer_done(peer)) peer::peer_feed(peer, bytes + i, n, platform::monotonic_ms());
+      peer::peer_feed(peer, bytes + i, n, platform::monotonic_ms());
       flush();
       watch.insert(watch.end(), bytes + i, bytes + i + n);
       i += n;
@@ -84,19 +84,27 @@ void split_announcement(const std::string& text, std::string& name, int64_t& siz
   if (*end == '\0' && v >= 0) size = v;
 }
 
-TransferEnd run_transfer(Line& line, const peer::PeerSetup& setup, const Bytes& initial, bool verbose,
-                         const volatile std::sig_atomic_t& stop) {
+TransferEnd run_transfer(Line& line, const peer::PeerSetup& setup, const Bytes& initial, const Bytes& lead,
+                         bool verbose, const volatile std::sig_atomic_t& stop) {
   Session s{line, verbose, {}, {}, {}, false};
   peer::peer_start(s.peer, setup, platform::monotonic_ms());
+  if (!lead.empty()) {
+    peer::peer_tick(s.peer, platform::monotonic_ms());
+    s.peer.out.insert(s.peer.out.begin(), lead.begin(), lead.end());
+  }
   s.flush();
   s.take(initial.data(), initial.size());
   int64_t last_input = platform::monotonic_ms();
+  int64_t ended_at = -1;
   uint8_t buffer[1024];
   while (!stop && !s.frame_came) {
     const int64_t now = platform::monotonic_ms();
     const bool done = peer::peer_done(s.peer);
-    if (done && now - last_input >= LINGER_MS) break;
-    const int64_t until = done ? last_input + LINGER_MS : std::min(peer::peer_deadline(s.peer), now + 50);
+    if (done && ended_at < 0) ended_at = now;
+    const int64_t linger_end =
+        std::max(last_input + LINGER_MS, s.peer.ended_on_b ? ended_at + B_LINGER_MS : int64_t{0});
+    if (done && now >= linger_end) break;
+    const int64_t until = done ? linger_end : std::min(peer::peer_deadline(s.peer), now + 50);
     const int n = read_line(line, buffer, static_cast<int>(sizeof buffer), static_cast<int>(std::max<int64_t>(until - now, 0)));
     if (n < 0) {
       peer::peer_abandon(s.peer, "the line failed");

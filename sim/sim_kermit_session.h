@@ -9,7 +9,10 @@
 // ends at once, and the frame goes back to the caller to be answered. Once the
 // peer has ended, the session stays until the line has been quiet for
 // LINGER_MS, so the tail of the host's Kermit traffic is not answered as a
-// frame; a frame that comes meanwhile goes back too. Ctrl+C ends it at once.
+// frame; a frame that comes meanwhile goes back too. After a receive that the
+// host closed with 'B' it stays B_LINGER_MS at least: the host repeats its
+// 'B' when the acknowledgement went astray, and gets it again. Ctrl+C ends
+// it at once.
 #pragma once
 
 #include <csignal>
@@ -21,6 +24,7 @@
 namespace tessaril::sim {
 
 constexpr int LINGER_MS = 300;
+constexpr int B_LINGER_MS = 5000;
 
 struct TransferEnd {
   std::string report;  // the peer's one line for the log
@@ -28,9 +32,11 @@ struct TransferEnd {
   peer::Bytes rest;    // bytes that followed it
 };
 
-// `initial` holds bytes already read that belong to the transfer.
-TransferEnd run_transfer(Line& line, const peer::PeerSetup& setup, const peer::Bytes& initial, bool verbose,
-                         const volatile std::sig_atomic_t& stop);
+// `initial` holds bytes already read that belong to the transfer; `lead`,
+// when not empty, goes out in the same write as the peer's first packet,
+// which then leaves at once (the answer to 0x0C and the 'S' behind it).
+TransferEnd run_transfer(Line& line, const peer::PeerSetup& setup, const peer::Bytes& initial, const peer::Bytes& lead,
+                         bool verbose, const volatile std::sig_atomic_t& stop);
 
 // The offset in `watch` (bytes up to and including an END) where a complete
 // command frame with a good CRC begins, the longest one; -1 when none does.

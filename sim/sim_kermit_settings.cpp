@@ -48,13 +48,23 @@ bool prefix(const std::string& text, uint8_t on, uint8_t off, uint8_t& value) {
 }  // namespace
 
 bool parse_kermit_setting(const std::string& word, KermitSettings& s, std::string& error) {
-  if (word == "off") {
-    s.off = true;
-    return true;
+  const struct {
+    const char* word;
+    bool KermitSettings::*flag;
+  } flags[] = {{"off", &KermitSettings::off},
+               {"endless", &KermitSettings::endless},
+               {"with-answer", &KermitSettings::with_answer},
+               {"drop-b-ack", &KermitSettings::drop_b_ack},
+               {"lose-b-ack", &KermitSettings::lose_b_ack}};
+  for (const auto& f : flags) {
+    if (word == f.word) {
+      s.*f.flag = true;
+      return true;
+    }
   }
   const size_t eq = word.find('=');
   if (eq == std::string::npos) {
-    error = "expected name=value or off, got \"" + word + "\"";
+    error = "expected name=value or a flag, got \"" + word + "\"";
     return false;
   }
   const std::string name = word.substr(0, eq), value = word.substr(eq + 1);
@@ -77,11 +87,16 @@ bool parse_kermit_setting(const std::string& word, KermitSettings& s, std::strin
     ok = number(value, 0, 600000, s.delay_ms);
   } else if (name == "wait") {
     ok = number(value, 1, 3600000, s.wait_ms);
+  } else if (name == "timer") {
+    ok = number(value, 1, 600000, s.timer_ms);
+  } else if (name == "extra-file" || name == "extra-file-after") {
+    ok = !value.empty();
+    (name == "extra-file" ? s.extra_before : s.extra_after).push_back(value);
   } else if (name == "drop" || name == "corrupt" || name == "duplicate" || name == "lose") {
     std::vector<int>& list = name == "drop" ? s.drop : name == "corrupt" ? s.corrupt : name == "duplicate" ? s.duplicate : s.lose;
     ok = number_list(value, list);
   } else if (name == "silent-after") {
-    ok = number(value, 1, 1000000, s.silent_after);
+    ok = number(value, 0, 1000000, s.silent_after);
   } else if (name == "error-after") {
     ok = number(value, 1, 1000000, s.error_after);
   } else if (name == "name") {

@@ -7,7 +7,9 @@
 // defaults below. Packet numbers count from 1 in the order the packets go on
 // the line within one transfer, resent packets included: the device's own
 // packets for drop, corrupt, duplicate, silent-after and error-after, the
-// host's packets (damaged ones included) for lose.
+// host's packets (damaged ones included) for lose. The faults of the last
+// packets (drop-b-ack, lose-b-ack) are named instead, as their numbers depend
+// on the file and the packet size.
 #pragma once
 
 #include <cstdint>
@@ -36,14 +38,22 @@ struct KermitSettings {
   int retries = 5;       // time-outs and NAKs in a row for one packet before it gives up
   int delay_ms = 500;    // sending: pause between the answer to 0x0C and its send-init
   int wait_ms = 30000;   // receiving: how long it waits for the host's send-init
+  int timer_ms = 0;      // its own retry timer; 0: the host's TIME
   // Faults.
   std::vector<int> drop, corrupt, duplicate;  // its own packets, by number
   std::vector<int> lose;                      // the host's packets, by number
-  int silent_after = 0;  // sends nothing after this many packets (0: never)
+  int silent_after = -1;                      // sends nothing after this many packets (-1: never; 0: nothing at all)
   int error_after = 0;   // sends an error packet instead of this packet + 1 (0: never)
   std::optional<std::string> name;  // sending: the name in its 'F' packet
   std::optional<int64_t> size;      // sending: the size in its 'A' packet
   Refusal refuse = Refusal::None;   // receiving
+  // Sending: files it was not asked for, sent in the same session before and
+  // after the one asked for (content from its folder, or a text of its own).
+  std::vector<std::string> extra_before, extra_after;
+  bool endless = false;      // sending: the data goes on far past the file's size
+  bool with_answer = false;  // sending: its 'S' goes out in the same write as the answer to 0x0C
+  bool drop_b_ack = false;   // receiving: its first acknowledgement of the host's 'B' is lost
+  bool lose_b_ack = false;   // sending: the host's first acknowledgement of its 'B' is lost
   int times = -1;  // -1: for every transfer; else the next N transfers
 };
 

@@ -64,10 +64,10 @@ bool parse_hex(const std::string& text, std::vector<uint8_t>& bytes) {
 
 bool parse_fault(const std::string& text, Rule& rule) {
   std::string kind = text.substr(0, text.find(':'));
-  if (kind == "late") {
-    rule.fault = Fault::Late;
-    if (text.size() > kind.size()) return parse_int(text.substr(kind.size() + 1), rule.late_ms);
-    return true;
+  if (kind == "late" || kind == "twice") {
+    rule.fault = kind == "late" ? Fault::Late : Fault::Twice;
+    if (text.size() == kind.size()) return true;
+    return parse_int(text.substr(kind.size() + 1), kind == "late" ? rule.late_ms : rule.twice_gap_ms);
   }
   if (text.size() != kind.size()) return false;
   const struct {
@@ -75,7 +75,8 @@ bool parse_fault(const std::string& text, Rule& rule) {
     Fault fault;
   } kinds[] = {{"none", Fault::None},       {"no-answer", Fault::NoAnswer}, {"bad-crc", Fault::BadCrc},
                {"short", Fault::Short},     {"long", Fault::Long},          {"garbage", Fault::Garbage},
-               {"twice", Fault::Twice},     {"noise", Fault::Noise}};
+               {"twice", Fault::Twice},     {"noise", Fault::Noise},        {"stale-answer", Fault::StaleAnswer},
+               {"stale-kermit", Fault::StaleKermit}};
   for (const auto& k : kinds) {
     if (kind == k.name) {
       rule.fault = k.fault;
@@ -190,6 +191,8 @@ const char* fault_name(Fault fault) {
     case Fault::Late: return "late";
     case Fault::Twice: return "twice";
     case Fault::Noise: return "noise";
+    case Fault::StaleAnswer: return "stale-answer";
+    case Fault::StaleKermit: return "stale-kermit";
   }
   return "?";
 }

@@ -8,7 +8,7 @@
 //   data-hex=4142C000   answer data as hex bytes, taken as they are
 //   delay=1500          milliseconds before the answer goes out
 //   fault=KIND          no-answer | bad-crc | short | long | garbage | late[:MS]
-//                       | twice | noise
+//                       | twice[:MS] | noise | stale-answer | stale-kermit
 //   times=N             the rule applies to the next N frames of that code only
 //
 // '#' starts a comment; blank lines are ignored. A later line for the same
@@ -30,14 +30,16 @@ namespace tessaril::sim {
 
 enum class Fault {
   None,
-  NoAnswer,  // the device stays silent
-  BadCrc,    // the answer's CRC is spoiled
-  Short,     // the answer stops three bytes before its header says
-  Long,      // an answer of more than 255 encoded bytes
-  Garbage,   // bytes that are no frame
-  Late,      // the answer comes after the host has given up
-  Twice,     // the answer is sent two times
-  Noise,     // line noise in front of the answer
+  NoAnswer,     // the device stays silent
+  BadCrc,       // the answer's CRC is spoiled
+  Short,        // the answer stops three bytes before its header says
+  Long,         // an answer of more than 255 encoded bytes
+  Garbage,      // bytes that are no frame
+  Late,         // the answer comes after the host has given up
+  Twice,        // the answer is sent two times
+  Noise,        // line noise in front of the answer
+  StaleAnswer,  // the previous answer again, in front of this one
+  StaleKermit,  // Kermit packets left from a transfer, in front of the answer
 };
 
 struct Rule {
@@ -47,6 +49,7 @@ struct Rule {
   int delay_ms = 0;
   Fault fault = Fault::None;
   int late_ms = 5000;
+  int twice_gap_ms = 0;  // between the two copies of fault=twice
   int times = -1;  // -1: for ever
 };
 

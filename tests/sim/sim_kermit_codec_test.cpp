@@ -147,6 +147,24 @@ TEST(SimKermitCodec, ScenarioKermitLinesSetTheNextTransfers) {
   EXPECT_TRUE(take_transfer_settings(scenario).off);
   EXPECT_EQ(scenario.rules.size(), 1u);
 
+  Scenario faults;
+  ASSERT_TRUE(
+      parse_scenario("kermit extra-file=buc_setup.ini extra-file-after=B.XML extra-file=C.XML endless with-answer "
+                     "drop-b-ack lose-b-ack timer=2500 silent-after=0\n"
+                     "0x01 fault=twice:300\n0x02 fault=stale-answer\n0x03 fault=stale-kermit\n",
+                     faults, error))
+      << error;
+  const KermitSettings hostile = take_transfer_settings(faults);
+  EXPECT_EQ(hostile.extra_before, (std::vector<std::string>{"buc_setup.ini", "C.XML"}));
+  EXPECT_EQ(hostile.extra_after, std::vector<std::string>{"B.XML"});
+  EXPECT_TRUE(hostile.endless && hostile.with_answer && hostile.drop_b_ack && hostile.lose_b_ack);
+  EXPECT_EQ(hostile.timer_ms, 2500);
+  EXPECT_EQ(hostile.silent_after, 0);
+  EXPECT_EQ(KermitSettings{}.silent_after, -1) << "by default it never falls silent";
+  EXPECT_EQ(take_rule(faults, 0x01)->twice_gap_ms, 300);
+  EXPECT_EQ(take_rule(faults, 0x02)->fault, Fault::StaleAnswer);
+  EXPECT_EQ(take_rule(faults, 0x03)->fault, Fault::StaleKermit);
+
   const struct {
     const char *line, *error;
   } bad[] = {{"kermit maxl=9", "line 1: bad value for maxl: \"9\""},
@@ -154,7 +172,10 @@ TEST(SimKermitCodec, ScenarioKermitLinesSetTheNextTransfers) {
              {"kermit refuse=maybe", "line 1: bad value for refuse: \"maybe\""},
              {"kermit qbin=ab", "line 1: bad value for qbin: \"ab\""},
              {"kermit speed=1", "line 1: unknown kermit setting \"speed\""},
-             {"kermit on", "line 1: expected name=value or off, got \"on\""}};
+             {"kermit timer=0", "line 1: bad value for timer: \"0\""},
+             {"kermit extra-file=", "line 1: bad value for extra-file: \"\""},
+             {"0x01 fault=twice:x", "line 1: bad value for fault: \"twice:x\""},
+             {"kermit on", "line 1: expected name=value or a flag, got \"on\""}};
   for (const auto& r : bad) {
     Scenario sc;
     EXPECT_FALSE(parse_scenario(r.line, sc, error)) << r.line;

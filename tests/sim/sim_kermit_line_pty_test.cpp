@@ -117,6 +117,36 @@ TEST(SimKermitLine, AFileGoesIntoTheFolderAndComesBackThenFramesAreAnsweredAgain
   EXPECT_EQ(host.answer(command(0x01, 5, "")), SUCCESS);
 }
 
+// The faults of a hurried or talkative device: its 'S' right behind the
+// answer to 0x0C; Kermit packets from the host after the device has left the
+// transfer are let go, and a frame behind them is answered.
+TEST(SimKermitLine, TheFirstPacketBehindTheAnswerAndStrayPacketsAfterATransfer) {
+  TempFolder folder;
+  folder.write("cal.xml", "0123456789");
+  const std::string scenario = folder.write("s.txt", "kermit with-answer silent-after=1\n");
+  SimProcess sim({"--folder", folder.path(), "--scenario", scenario});
+  ASSERT_TRUE(sim.started()) << sim.first_line();
+  Host host(sim.device());
+  const int64_t asked = platform::monotonic_ms();
+  host.write(command(0x0C, 1, "CAL.XML,10"));
+  const std::string got = host.read('\r');
+  EXPECT_LT(platform::monotonic_ms() - asked, 300) << "no pause before the 'S'";
+  const size_t end = got.find(static_cast<char>(link::END));
+  ASSERT_NE(end, std::string::npos) << "the answer first";
+  EXPECT_EQ(got.substr(end + 1), "\001- S~% @-#Y1~(C\015");
+  // Silent after its 'S': the host's NAKs, the last one with a frame behind it.
+  platform::sleep_ms(400);
+  host.write("\001#!N4\015");
+  platform::sleep_ms(300);
+  EXPECT_EQ(host.read('\r'), "") << "no answer to a packet";
+  const Bytes frame = command(0x01, 2, "");
+  host.write(std::string("\001#!N4\015") + std::string(frame.begin(), frame.end()));
+  const std::string answer = host.read(link::END);
+  ASSERT_GE(answer.size(), 9u);
+  EXPECT_EQ(static_cast<uint8_t>(answer[0]), 0x81);
+  EXPECT_EQ(static_cast<uint8_t>(answer[1]), SUCCESS);
+}
+
 TEST(SimKermitLine, FramesAndAnnouncementsAreFoundInTheLineTraffic) {
   const Bytes frame = command(0x0B, 7, "CAL.XML");
   const std::string packet = "\001#%YC\015";  // a Kermit packet before the frame

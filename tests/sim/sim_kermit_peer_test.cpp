@@ -102,6 +102,10 @@ TEST(SimKermitPeer, ReceivesAndStoresOnlyWholeFiles) {
        {{0, S_HOST, ACK_S}, {10, F_CAL, Y1}, {20, A_10, "\001$\"YNP\015"}, {30, D3, "\001$#YX[\015"},
         {40, "\001$$ZDI\015", Y4}, {50, B5, Y5}},
        Outcome::Refused, nullptr},
+      {"its acknowledgement of B lost: the repeated B gets it", Role::Receive, "drop-b-ack",
+       {{0, S_HOST, ACK_S}, {10, F_CAL, Y1}, {20, A_10, "\001$\"YY[\015"}, {30, D3, Y3}, {40, Z4, Y4}, {50, B5, ""},
+        {1500, B5, Y5}},
+       Outcome::Complete, "CAL.XML"},
       {"refused with an error packet", Role::Receive, "refuse=error",
        {{0, S_HOST, ACK_S}, {10, F_CAL, "\001/!EFile refusedC\015"}}, Outcome::Refused, nullptr},
       {"fewer bytes than the attributes announced: an error packet, not an acknowledgement", Role::Receive, "",
@@ -129,6 +133,11 @@ TEST(SimKermitPeer, SendsAFileOnePacketAtATime) {
        {{0, "", ""}, {499, "", ""}, {500, "", S_DEV}, {510, ACK_S_HOST, F_CAL}, {520, Y1, A_10},
         {530, Y2, D3}, {540, Y2, ""}, {550, "\001##N6\015", D3}, {560, "\001#$N7\015", Z4}, {570, Y4, B5}, {580, Y5, ""}},
        Outcome::Complete, nullptr},
+      {"the host's acknowledgement of B lost: B again on its own timer, not the host's TIME", Role::Send,
+       "lose-b-ack timer=2500",
+       {{500, "", S_DEV}, {510, ACK_S_HOST, F_CAL}, {520, Y1, A_10}, {530, Y2, D3}, {540, Y3, Z4}, {550, Y4, B5},
+        {560, Y5, ""}, {1600, "", ""}, {3050, "", B5}, {3060, Y5, ""}},
+       Outcome::Complete, nullptr},
       {"refused in the attributes", Role::Send, "",
        {{500, "", S_DEV}, {510, ACK_S_HOST, F_CAL}, {520, Y1, A_10}, {530, "\001$\"YNP\015", "\001$#ZDH\015"},
         {540, Y3, "\001#$B+\015"}, {550, Y4, ""}},
@@ -150,7 +159,7 @@ TEST(SimKermitPeer, SendsAFileOnePacketAtATime) {
     test::TempFolder folder;
     folder.write("cal.xml", content);
     const Peer p = play(c, folder);
-    if (p.outcome == Outcome::Complete) {
+    if (&c == &conversations[0]) {
       EXPECT_EQ(p.stats.bytes, 10);
       EXPECT_EQ(p.stats.repeats, 1);
       EXPECT_EQ(p.stats.retries, 1);
@@ -183,6 +192,27 @@ TEST(SimKermitPeer, UnderCheck3ADataPacketNumbered0IsNeverReadWithCheck1) {
   EXPECT_EQ(p.stats.bytes, 62);
 }
 
+// Runs two peers against each other on a virtual clock until both have ended.
+void converse(Peer& a, Peer& b) {
+  int64_t now = 0;
+  while (!(peer_done(a) && peer_done(b)) && now < 3600000) {
+    if (a.out.empty() && b.out.empty()) now = std::max(now, std::min(peer_deadline(a), peer_deadline(b)));
+    Bytes to_b, to_a;
+    to_b.swap(a.out);
+    to_a.swap(b.out);
+    peer_feed(b, to_b.data(), to_b.size(), now);
+    peer_feed(a, to_a.data(), to_a.size(), now);
+    peer_tick(a, now);
+    peer_tick(b, now);
+  }
+}
+
+void apply(const char* words, KermitSettings& settings) {
+  std::istringstream in(words);
+  std::string error;
+  for (std::string word; in >> word;) ASSERT_TRUE(parse_kermit_setting(word, settings, error)) << error;
+}
+
 // Two peers against each other on a virtual clock, through faults on both
 // sides: many laps of the sequence numbers, recovery by NAK and by time-out.
 TEST(SimKermitPeer, TwoPeersMoveAFileWholeThroughLineFaults) {
@@ -202,30 +232,59 @@ TEST(SimKermitPeer, TwoPeersMoveAFileWholeThroughLineFaults) {
     send.folder = from.path();
     send.file = "D.BIN";
     receive.folder = to.path();
-    std::string error;
-    for (auto [text, settings] : {std::pair{r.sender, &send.settings}, std::pair{r.receiver, &receive.settings}}) {
-      std::istringstream words(text);
-      for (std::string word; words >> word;) ASSERT_TRUE(parse_kermit_setting(word, *settings, error)) << error;
-    }
+    apply(r.sender, send.settings);
+    apply(r.receiver, receive.settings);
     Peer a, b;
     peer_start(a, send, 0);
     peer_start(b, receive, 0);
-    int64_t now = 0;
-    while (!(peer_done(a) && peer_done(b)) && now < 3600000) {
-      if (a.out.empty() && b.out.empty()) now = std::max(now, std::min(peer_deadline(a), peer_deadline(b)));
-      Bytes to_b, to_a;
-      to_b.swap(a.out);
-      to_a.swap(b.out);
-      peer_feed(b, to_b.data(), to_b.size(), now);
-      peer_feed(a, to_a.data(), to_a.size(), now);
-      peer_tick(a, now);
-      peer_tick(b, now);
-    }
+    converse(a, b);
     EXPECT_EQ(a.outcome, Outcome::Complete) << r.sender << ": " << peer_report(a);
     EXPECT_EQ(b.outcome, Outcome::Complete) << r.receiver << ": " << peer_report(b);
     EXPECT_TRUE(test::TempFolder::read(to.file("D.BIN")) == data) << r.sender;
     EXPECT_GE(a.stats.packets_out, r.packets) << r.sender;
     EXPECT_GE(a.stats.retries, r.retries) << r.sender;
+  }
+}
+
+// A hostile sender as a receiver that checks what it gets sees it: files
+// that were not asked for arrive in the same session, and a file that goes
+// on far past its announced size is caught at its end.
+TEST(SimKermitPeer, ExtraFilesAndAnEndlessFileReachTheReceiver) {
+  const struct {
+    const char* sender;
+    Outcome sent, received;
+    std::vector<std::string> stored;
+    int64_t bytes;  // sent and acknowledged
+  } rows[] = {
+      {"extra-file=X.BIN extra-file-after=Y.BIN", Outcome::Complete, Outcome::Complete, {"D.BIN", "X.BIN", "Y.BIN"}, 0},
+      {"endless", Outcome::HostError, Outcome::Failed, {}, 4096 + 100},
+  };
+  for (const auto& r : rows) {
+    test::TempFolder from, to;
+    from.write("d.bin", std::string(100, 'd'));
+    from.write("y.bin", "why");
+    PeerSetup send, receive;
+    send.role = Role::Send;
+    send.folder = from.path();
+    send.file = "D.BIN";
+    receive.folder = to.path();
+    apply(r.sender, send.settings);
+    Peer a, b;
+    peer_start(a, send, 0);
+    peer_start(b, receive, 0);
+    converse(a, b);
+    EXPECT_EQ(a.outcome, r.sent) << r.sender << ": " << peer_report(a);
+    EXPECT_EQ(b.outcome, r.received) << r.sender << ": " << peer_report(b);
+    std::vector<std::string> stored = platform::find_files(to.path(), "*");
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, r.stored) << r.sender;
+    if (r.bytes) {
+      EXPECT_EQ(a.stats.bytes, r.bytes) << r.sender;
+    } else {
+      EXPECT_EQ(test::TempFolder::read(to.file("D.BIN")), std::string(100, 'd'));
+      EXPECT_EQ(test::TempFolder::read(to.file("Y.BIN")), "why") << "an extra file the folder has goes as it is";
+      EXPECT_NE(test::TempFolder::read(to.file("X.BIN")).find("did not ask"), std::string::npos);
+    }
   }
 }
 

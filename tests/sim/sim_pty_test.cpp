@@ -154,7 +154,10 @@ TEST(Sim, ScenarioFaultsAppearOnTheWire) {
                                       "0x08 fault=noise\n"
                                       "0x09 rsp=0x04 times=1\n"
                                       "0x0D data=\"SW=9.9\" delay=300\n"
-                                      "0x11 data-hex=41C0DB00\n");
+                                      "0x11 data-hex=41C0DB00\n"
+                                      "0x12 fault=stale-answer\n"
+                                      "0x13 fault=stale-kermit\n"
+                                      "0x14 fault=twice:400\n");
   SimProcess sim({"--scenario", scenario});
   ASSERT_TRUE(sim.started()) << sim.first_line();
   Host host(sim.device());
@@ -187,6 +190,23 @@ TEST(Sim, ScenarioFaultsAppearOnTheWire) {
   Bytes raw_data = decode(host.exchange(make_frame(0x11, 0, 1, {})));
   EXPECT_EQ(Bytes(raw_data.begin() + 6, raw_data.end() - 3), (Bytes{0x41, 0xC0, 0xDB, 0x00}));
   EXPECT_TRUE(link::frame_crc_ok(raw_data.data(), raw_data.size()));
+  // The answer to 0x11 again, then the one to 0x12.
+  const Bytes stale = host.exchange(make_frame(0x12, 0, 7, {}));
+  const Bytes before = encode(raw_data);
+  ASSERT_GT(stale.size(), before.size());
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), stale.begin()));
+  EXPECT_EQ(decode(Bytes(stale.begin() + static_cast<long>(before.size()), stale.end()))[0], 0x92);
+  // Kermit packets first: SOH, and CR before the answer.
+  const Bytes packets = host.exchange(make_frame(0x13, 0, 8, {}));
+  const auto answer_at = std::find(packets.begin(), packets.end(), 0x93);
+  ASSERT_NE(answer_at, packets.end());
+  EXPECT_EQ(packets.front(), 0x01);
+  EXPECT_EQ(*(answer_at - 1), '\r');
+  // Two copies far apart: the second one is still to come when the first has been read.
+  host.set_total(200);
+  EXPECT_EQ(decode(host.exchange(make_frame(0x14, 0, 9, {})))[0], 0x94);
+  host.set_total(1000);
+  EXPECT_EQ(decode(host.read())[0], 0x94);
 }
 
 TEST(Sim, PacesItsAnswersToABaudRate) {
