@@ -52,7 +52,8 @@ void CommandDialogView::on_transfer_progress(const link::TransferProgressEvent& 
       break;
     case link::ProgressPhase::Update:
       // "stopping…" stays until the end.
-      if (!stopping_) platform::set_window_text(shown, link::progress_caption(caption_, p.sending, p.name, p.bytes, p.size));
+      if (!stopping_)
+        platform::set_window_text(shown, link::progress_caption(caption_, p.sending, p.name, p.bytes, p.size));
       break;
     case link::ProgressPhase::Stopping:
       stopping_ = true;

@@ -91,7 +91,8 @@ void StopWatcher::run() {
   const int64_t close_end = platform::monotonic_ms() + STOP_CLOSE_LIMIT_MS;
   while (!over_.load() && platform::monotonic_ms() < close_end) {
     if (command_dialog_running()) {
-      if (!left_menu) left_menu = platform::post_message(dialog_view().dialog(), platform::WM_COMMAND, IDC_RETURN_TO_MENU, 0);
+      if (!left_menu)
+        left_menu = platform::post_message(dialog_view().dialog(), platform::WM_COMMAND, IDC_RETURN_TO_MENU, 0);
     } else if (!closed) {
       closed = platform::post_message(port_dialog.load(), platform::WM_CLOSE, 0, 0);
     }

@@ -67,7 +67,8 @@ TEST_F(KermitEngineTest, ActionsOutsideATransfer) {
   auto e = make_engine(2);
   EXPECT_EQ(kermit_engine(KA_PACKET, &e->k, -1, 5, "", &e->r), KR_NOSLOT);
   EXPECT_EQ(kermit_engine(3, &e->k, 0, 0, "", &e->r), KR_FAIL);
-  EXPECT_EQ(kermit_engine(7, &e->k, 0, 0, "", &e->r), KR_FAIL);
+  EXPECT_EQ(kermit_engine(8, &e->k, 0, 0, "", &e->r), KR_FAIL);
+  EXPECT_EQ(kermit_engine(KA_TIMEOUT, k.get(), 0, 0, "", &r), KR_OK);  // never initialised: nothing to repeat
   EXPECT_EQ(kermit_engine(KA_STATUS, &e->k, 0, 0, "", &e->r), KR_STATUS);
   EXPECT_EQ(kermit_engine(KA_QUIT, &e->k, 0, 0, "", &e->r), KR_DONE);
   EXPECT_TRUE(line.sent[2].empty());
@@ -429,6 +430,41 @@ TEST_F(KermitEngineSend, AnythingButTheAcknowledgementRepeatsTheLastPacket) {
   ASSERT_EQ(deliver(*e, damaged), KR_OK);
   EXPECT_EQ(line.sent[1].back(), f);
   EXPECT_EQ(e->k.state, S_AWAIT_FILE_ACK);
+}
+
+// A read period passed in silence: the receiver asks for the packet it
+// expects (right after the S it first repeats its answer, the only packet
+// that carries its parameters), the sender repeats its last packet; the
+// fifth in a row is one too many.
+TEST_F(KermitEngineSend, SilenceIsAnsweredAsALostPacketUntilTheLimit) {
+  auto silence = [](Engine& e) { return kermit_engine(KA_TIMEOUT, &e.k, 0, 0, "", &e.r); };
+  auto r = make_engine(2);
+  ASSERT_EQ(silence(*r), KR_OK);
+  EXPECT_EQ(last(2).type, 'N');
+  EXPECT_EQ(last(2).seq, 0);
+  ASSERT_EQ(deliver(*r, build_packet('S', 0, device_init)), KR_OK);
+  const std::string init_ack = line.sent[2].back();
+  ASSERT_EQ(silence(*r), KR_OK);
+  ASSERT_GE(line.sent[2].size(), 2u);
+  EXPECT_EQ(line.sent[2][line.sent[2].size() - 2], init_ack);
+  EXPECT_EQ(last(2).type, 'N');
+  EXPECT_EQ(last(2).seq, 1);
+  ASSERT_EQ(deliver(*r, build_packet('F', 1, "R.TXT")), KR_OK);
+  const size_t before = line.sent[2].size();
+  ASSERT_EQ(silence(*r), KR_OK);
+  EXPECT_EQ(line.sent[2].size(), before + 1);
+  EXPECT_EQ(last(2).type, 'N');
+  EXPECT_EQ(last(2).seq, 2);
+
+  auto s = sender("abc");
+  const std::string send_init = line.sent[1].back();
+  for (int i = 1; i <= 4; ++i) {
+    ASSERT_EQ(silence(*s), KR_OK) << i;
+    EXPECT_EQ(line.sent[1].back(), send_init);
+  }
+  EXPECT_EQ(silence(*s), KR_FAIL);
+  EXPECT_EQ(last(1).type, 'E');
+  EXPECT_EQ(last(1).data, "Too many retries");
 }
 
 TEST_F(KermitEngineSend, DuplicatedAcknowledgementIsNotAnsweredWithARepeat) {
