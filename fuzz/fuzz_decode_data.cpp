@@ -8,10 +8,10 @@
 // rest is the received data field. Checked: the output buffer (exactly its
 // size) is never overrun, also after a failed write; a failed write is
 // reported; the name gets the same bytes as the file, or a failure when they
-// do not fit 1023 characters, and nothing after the name in the record is
-// touched (poisoned under AddressSanitizer); and with a prefix set that the
-// parameter exchange can agree on, the bytes encode into fields that fit the
-// MAXL and decode back to themselves.
+// do not fit 1023 characters or hold a zero byte, and nothing after the name
+// in the record is touched (poisoned under AddressSanitizer); and with a
+// prefix set that the parameter exchange can agree on, the bytes encode into
+// fields that fit the MAXL and decode back to themselves.
 #include <cstring>
 #include <string>
 
@@ -98,7 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ASAN_POISON_MEMORY_REGION(after, rest);
   const int result = decode_data(n.get(), named.get(), 0, field.get());
   ASAN_UNPOISON_MEMORY_REGION(after, rest);
-  if (bytes.size() < static_cast<size_t>(FILE_NAME_SIZE)) {
+  if (bytes.find('\0') != std::string::npos) {
+    FUZZ_CHECK(result == -1, "a name with a zero byte is a failure");
+  } else if (bytes.size() < static_cast<size_t>(FILE_NAME_SIZE)) {
     FUZZ_CHECK(result == 0 && std::memcmp(named->file_name, bytes.data(), bytes.size()) == 0 &&
                    named->file_name[bytes.size()] == '\0',
                "the name gets the bytes the file gets");

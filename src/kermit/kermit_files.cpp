@@ -80,7 +80,6 @@ int openfile(KermitState* k, const char* name, int mode) {
     if (!safe_received_name(name)) return -1;
     f.output_final = name;
     f.output_partial = f.output_final + PARTIAL_SUFFIX;
-    f.output_failed = false;
     return f.output_file.create(f.output_partial) ? 0 : -1;
   }
   return -1;
@@ -129,11 +128,9 @@ int readfile(KermitState* k) {
 }
 
 int writefile(KermitState* k, const char* bytes, int count) {
-  if (!output_file_open(k) || k->files->output_failed) return -1;
+  if (!output_file_open(k) || k->files->output_file.failed()) return -1;
   if (count <= 0) return 0;
-  if (k->files->output_file.write(bytes, static_cast<size_t>(count))) return 0;
-  k->files->output_failed = true;
-  return -1;
+  return k->files->output_file.write(bytes, static_cast<size_t>(count)) ? 0 : -1;
 }
 
 int closefile(KermitState* k, int disposition, int mode) {
@@ -150,11 +147,11 @@ int closefile(KermitState* k, int disposition, int mode) {
     // Bytes still in the output buffer belong to the partial file too.
     KermitFiles& f = *k->files;
     if (f.output_file.is_open() && k->out_buf && k->out_buf_count > 0) {
-      if (!f.output_file.write(k->out_buf, static_cast<size_t>(k->out_buf_count))) f.output_failed = true;
+      (void)f.output_file.write(k->out_buf, static_cast<size_t>(k->out_buf_count));
       k->out_buf_count = 0;
     }
     // A file with a failed write is never put in place.
-    return close_output(f, f.output_failed ? 'D' : disposition, k->keep_partial);
+    return close_output(f, f.output_file.failed() ? 'D' : disposition, k->keep_partial);
   }
   return -1;
 }

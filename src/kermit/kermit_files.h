@@ -39,7 +39,6 @@ namespace tessaril::kermit {
 struct KermitFiles {
   std::ifstream input_file;
   platform::NewFile output_file;
-  bool output_failed = false;  // a write failed: the file is not whole
   std::string output_final;    // the name the received file is put in place under
   std::string output_partial;  // where it is written meanwhile
   bool input_failed = false;

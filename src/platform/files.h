@@ -64,15 +64,19 @@ class NewFile {
 
   // Closes a file still open first. False when the file could not be created.
   [[nodiscard]] bool create(const std::string& path);
-  // False when not every byte was written or the file is not open.
+  // False when not every byte was written, the file is not open, or an
+  // earlier write failed (the file then has a hole: it stays failed).
   [[nodiscard]] bool write(const char* bytes, size_t count);
   // True when the file was open and closed cleanly.
   bool close();
   bool is_open() const { return handle_ != CLOSED; }
+  // True once a write failed since the file was created.
+  bool failed() const { return failed_; }
 
  private:
   static constexpr intptr_t CLOSED = -1;
   intptr_t handle_ = CLOSED;  // a descriptor, or a HANDLE on Windows
+  bool failed_ = false;
 };
 
 // The process's current directory, ending without a separator.

@@ -140,15 +140,19 @@ bool NewFile::create(const std::string& path) {
   const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   handle_ = fd;
+  failed_ = false;
   return true;
 }
 
 bool NewFile::write(const char* bytes, size_t count) {
-  if (!is_open()) return false;
+  if (!is_open() || failed_) return false;
   while (count > 0) {
     const ssize_t n = ::write(static_cast<int>(handle_), bytes, count);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      failed_ = true;
+      return false;
+    }
     bytes += n;
     count -= static_cast<size_t>(n);
   }

@@ -131,16 +131,20 @@ bool NewFile::create(const std::string& path) {
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<intptr_t>(h);
+  failed_ = false;
   return true;
 }
 
 bool NewFile::write(const char* bytes, size_t count) {
-  if (!is_open()) return false;
+  if (!is_open() || failed_) return false;
   HANDLE h = reinterpret_cast<HANDLE>(handle_);
   while (count > 0) {
     const DWORD chunk = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
     DWORD written = 0;
-    if (!WriteFile(h, bytes, chunk, &written, nullptr) || written == 0) return false;
+    if (!WriteFile(h, bytes, chunk, &written, nullptr) || written == 0) {
+      failed_ = true;
+      return false;
+    }
     bytes += written;
     count -= written;
   }
