@@ -35,15 +35,36 @@ struct Announced {
   int32_t size;
 };
 
+// A file the engine refused on what the device sent (another name, a size
+// that contradicts the announcement, bytes past it, a file not asked for)
+// keeps the words of a file that is not as announced, however the transfer
+// then ends: the engine failure behind it is the refusal.
+uint32_t refusal_status(const Transfer& t) {
+  switch (t.r->file_outcome) {
+    case kermit::KO_NAME_REFUSED:
+      return status::ST_KERMIT_RECV_NAME_MISMATCH;
+    case kermit::KO_SIZE_REFUSED:
+    case kermit::KO_OVERRUN:
+    case kermit::KO_WRONG_SIZE:
+    case kermit::KO_EXTRA_FILE:
+      return status::ST_KERMIT_RECV_SIZE_MISMATCH;
+    default:
+      return 0;
+  }
+}
+
 uint32_t receive_verdict(const Transfer& t, const Announced& announced) {
   const kermit::KermitResult& r = *t.r;
   const bool fits = name_fits(r.file_name);
   if (fits) std::memcpy(t.s->rx_file_name, r.file_name, std::strlen(r.file_name) + 1);
   if (t.engine_failed) return status::ST_KERMIT_RECV_ERR;
   // Complete means put in place under its real name; the file there must
-  // hold the announced size, as must the size reported and the bytes written.
+  // hold the announced size, as must the size reported and the bytes
+  // written. A device that sends no attribute packets reports no size: the
+  // announcement of its answer is what the file is held against.
   const bool in_place = r.file_outcome == kermit::KO_COMPLETE && platform::file_size(r.file_name) == announced.size;
-  const bool moved = in_place && r.filesize == announced.size && r.bytes_done == announced.size;
+  const int64_t reported = t.k->announced_size >= 0 ? r.filesize : announced.size;
+  const bool moved = in_place && reported == announced.size && r.bytes_done == announced.size;
   if (!moved) return status::ST_KERMIT_RECV_SIZE_MISMATCH;
   if (!fits || std::strncmp(r.file_name, announced.name, FILE_NAME_CAPACITY) != 0)
     return status::ST_KERMIT_RECV_NAME_MISMATCH;
@@ -68,6 +89,9 @@ Ending run_receive(Transfer& t) {
   begin_progress(t.progress, *t.s, false, name, announced.size);
   const LoopEnd end = run_packet_loop(t);
   if (end == LoopEnd::LetGo || must_let_go(t)) return {};
+  const bool device_ended = end == LoopEnd::Finished || end == LoopEnd::Silence || end == LoopEnd::Stalled;
+  if (const uint32_t refused = refusal_status(t); refused != 0 && device_ended)
+    return {refused, end == LoopEnd::Finished, end != LoopEnd::Finished};
   if (end == LoopEnd::Finished) {
     const uint32_t verdict = receive_verdict(t, announced);
     if (verdict == status::ST_KERMIT_RECV_OK) complete_progress(t.progress);

@@ -36,8 +36,10 @@ uint32_t send_verdict(const Transfer& t, const TransferFile& file) {
   if (fits) t.s->tx_file.set_reported_name(r.file_name);
   if (t.engine_failed) return status::ST_KERMIT_SEND_ERR;
   // The size the transfer reported and the bytes that really went out and
-  // were acknowledged, for a file the device took whole.
-  const bool moved = r.file_outcome == kermit::KO_COMPLETE && r.filesize == file.size && r.bytes_done == file.size;
+  // were acknowledged, for a file the device took whole. Without attribute
+  // packets nothing was reported: the file's own size is what counts.
+  const int64_t reported = t.k->announced_size >= 0 ? r.filesize : file.size;
+  const bool moved = r.file_outcome == kermit::KO_COMPLETE && reported == file.size && r.bytes_done == file.size;
   if (!moved) return status::ST_KERMIT_SEND_SIZE_MISMATCH;
   if (!fits || std::strcmp(r.file_name, file.name) != 0) return status::ST_KERMIT_SEND_NAME_MISMATCH;
   return status::ST_KERMIT_SEND_OK;

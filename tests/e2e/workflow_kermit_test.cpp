@@ -144,8 +144,8 @@ struct FailureCase {
 TEST(EndToEndKermit, FailuresEndWithTheirWordAndNeverWithSuccess) {
   const FailureCase cases[] = {
       // Refused by the engine before anything is written: an engine failure.
-      {"the device announces another size", "kermit size=99\n", false, "", "RCV_NG", true},
-      {"the device sends another name", "kermit name=OTHER.XML\n", false, "", "RCV_NG", true},
+      {"the device announces another size", "kermit size=99\n", false, "", "R_FILE_NG", true},
+      {"the device sends another name", "kermit name=OTHER.XML\n", false, "", "R_FILE_NG", true},
       {"the device refuses the file", "kermit refuse=attributes\n", true, "", "S_FILE_NG", true},
       {"the smallest packets cannot carry the name whole", "kermit maxl=10\n", true, "", "SND_NG", true},
       {"Trns TMO err, sending", "", true, "click 5704\n", "SND_CANSEL", true},
