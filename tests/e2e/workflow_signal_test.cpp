@@ -81,7 +81,10 @@ TEST(EndToEndSignal, ASignalDuringATransferCancelsItAndFinishesLogAndReport) {
     for (const std::string& name : platform::find_files(bench.folder().file("cmd_log"), "Clog*.txt"))
       log += TempFolder::read(bench.folder().file("cmd_log/" + name));
     EXPECT_NE(log.find(row.ending), std::string::npos) << log;
-    if (!row.send) { EXPECT_LT(platform::file_size(bench.folder().file("CAL_B.XML")), 0); }
+    if (!row.send) {
+      EXPECT_LT(platform::file_size(bench.folder().file("CAL_B.XML")), 0);
+      EXPECT_LT(platform::file_size(bench.folder().file("CAL_B.XML.part")), 0);
+    }
   }
 }
 
