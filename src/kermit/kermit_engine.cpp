@@ -263,8 +263,9 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
       return KR_OK;
 
     case R_FILE:
-      // One file per transfer: a further header is refused unread, so the
-      // result keeps the name of the file before it.
+      // One file per transfer: a further header is refused unread, and the
+      // file before it, still waiting for the 'B', is discarded with it; the
+      // result keeps that file's name.
       if (type == 'F' && k->file_headers > 0) return refuse(k, r, "One file only", KR_FAIL, KO_EXTRA_FILE);
       if (type == 'F') {
         int result = decode_data(k, r, 0, data);
@@ -283,7 +284,11 @@ int receive_packet(KermitState* k, KermitResult* r, char type, const char* data,
         set_state(k, r, R_ATTR);
         return ack(k, k->recv_seq, echo);
       }
-      if (type == 'B') return ack(k, k->recv_seq, nullptr) == 0 ? KR_DONE : KR_FAIL;
+      if (type == 'B') {
+        // The session ends: only now does a whole file take its place.
+        if (put_received_in_place(k) != 0) return refuse(k, r, "Can't put the file in place", KR_FAIL);
+        return ack(k, k->recv_seq, nullptr) == 0 ? KR_DONE : KR_FAIL;
+      }
       break;
 
     case R_ATTR:

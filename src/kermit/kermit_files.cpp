@@ -24,11 +24,20 @@ std::string send_file_path(const KermitState* k, const char* name) {
 }
 
 int close_output(KermitFiles& f, int disposition, int keep_partial) {
-  if (!f.output_file.is_open()) return 0;
+  if (!f.output_file.is_open()) {
+    // A whole file still waiting for the session's end is discarded with it.
+    if (disposition == 'D' && f.output_whole) {
+      f.output_whole = false;
+      if (!keep_partial) platform::remove_file(f.output_partial);
+    }
+    return 0;
+  }
   const bool closed = f.output_file.close();
-  // A file that could not be closed, or whose place it could not take, is
-  // no more whole than a discarded one.
-  if (closed && disposition != 'D' && platform::rename_file(f.output_partial, f.output_final)) return 0;
+  if (closed && disposition != 'D') {
+    f.output_whole = true;
+    return 0;
+  }
+  // A file that could not be closed is no more whole than a discarded one.
   if (!keep_partial) platform::remove_file(f.output_partial);
   return closed && disposition == 'D' ? 0 : -1;
 }
@@ -36,6 +45,15 @@ int close_output(KermitFiles& f, int disposition, int keep_partial) {
 }  // namespace
 
 int reserved_cb() { return -1; }
+
+int put_received_in_place(KermitState* k) {
+  if (!k || !k->files || !k->files->output_whole) return 0;
+  KermitFiles& f = *k->files;
+  f.output_whole = false;
+  if (platform::rename_file(f.output_partial, f.output_final)) return 0;
+  platform::remove_file(f.output_partial);
+  return -1;
+}
 
 bool safe_received_name(const char* name) {
   if (!name || !*name) return false;

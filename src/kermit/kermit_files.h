@@ -41,6 +41,10 @@ struct KermitFiles {
   platform::NewFile output_file;
   std::string output_final;    // the name the received file is put in place under
   std::string output_partial;  // where it is written meanwhile
+  // The received file ended whole and waits under its temporary name for
+  // the end of the session: a device that goes on with another file, or
+  // fails before its 'B', has it discarded, not put in place.
+  bool output_whole = false;
   bool input_failed = false;
 };
 
@@ -73,6 +77,10 @@ int closefile(KermitState* k, int disposition, int mode);
 
 // True when the device's name can be used as a plain name in the working folder.
 bool safe_received_name(const char* name);
+
+// Puts a received file that ended whole in place under its name (the end
+// of the session, 'B'). 0 done or nothing waiting, -1 when it could not be.
+int put_received_in_place(KermitState* k);
 
 // Whether a stream of k's files is open (for the link's checks and the tests).
 bool input_file_open(const KermitState* k);

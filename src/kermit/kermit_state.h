@@ -15,8 +15,8 @@
 //   kermit_packet.cpp  verify_packet: LEN, block check, data field terminated
 //   kermit_engine.cpp  receive_packet: 'D' in R_DATA -> decode, acknowledge
 //   kermit_encode.cpp  decode_data: prefixes undone into out_buf
-//   kermit_files.cpp   writefile when out_buf is full; closefile at 'Z' puts
-//                      the file in place
+//   kermit_files.cpp   writefile when out_buf is full; closefile at 'Z' marks
+//                      the file whole; put_received_in_place at 'B' renames it
 // and the way out: kermit_engine (send_packet) -> sdata -> getpkt (encode)
 // -> spkt (packet) -> tx_data (line).
 //
@@ -85,7 +85,7 @@ constexpr int16_t KO_SIZE_REFUSED = 8;  // the attributes announced a size other
                                         // than an earlier attribute packet): refused before writing
 constexpr int16_t KO_OVERRUN = 9;       // more bytes came than the announced or expected size allows
 constexpr int16_t KO_EXTRA_FILE = 10;   // a further file header: a transfer takes one file. A file
-                                        // before it that ended whole stays in place under file_name
+                                        // before it is discarded; file_name keeps its name
 // Sending.
 constexpr int16_t KO_CHANGED = 11;  // the bytes read were not the size our attributes announced (the file
                                     // changed since it was chosen): ended with a discard ('Z' with 'D')

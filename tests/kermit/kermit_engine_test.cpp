@@ -48,6 +48,7 @@ class KermitEngineTest : public ::testing::Test {
       EXPECT_EQ(deliver(e, build_packet(type, seq++, field, chk)), KR_OK) << type;
       EXPECT_EQ(last(2, chk).type, 'Y') << type;
     }
+    EXPECT_EQ(deliver(e, build_packet('B', seq, "", chk)), KR_DONE);
     return TempFolder::read("R.TXT");
   }
   std::vector<char> types(int port) {
@@ -105,10 +106,11 @@ TEST_F(KermitEngineTest, ReceivesAWholeFile) {
   ASSERT_EQ(deliver(*e, build_packet('D', 4, "</a>")), KR_OK);
   ASSERT_EQ(deliver(*e, build_packet('Z', 5, "")), KR_OK);
   EXPECT_EQ(e->r.file_outcome, KO_COMPLETE);
+  EXPECT_EQ(e->r.bytes_done, 14);
+  EXPECT_FALSE(platform::file_size("CAL.XML") >= 0);  // nor before the session's end
+  ASSERT_EQ(deliver(*e, build_packet('B', 6, "")), KR_DONE);
   EXPECT_EQ(TempFolder::read("CAL.XML"), "<a>\r\nxxxxx</a>");
   EXPECT_EQ(platform::file_size("CAL.XML.part"), -1);
-  EXPECT_EQ(e->r.bytes_done, 14);
-  ASSERT_EQ(deliver(*e, build_packet('B', 6, "")), KR_DONE);
   EXPECT_EQ(e->k.state, R_FILE);
   EXPECT_STREQ(e->r.file_name, "CAL.XML");
   EXPECT_EQ(e->r.filesize, 14);
@@ -182,6 +184,7 @@ TEST_F(KermitEngineTest, EmptyFileReceived) {
   ASSERT_EQ(deliver(*e, build_packet('Z', 2, "")), KR_OK);
   EXPECT_EQ(last(2).type, 'Y');
   EXPECT_EQ(e->k.state, R_FILE);
+  ASSERT_EQ(deliver(*e, build_packet('B', 3, "")), KR_DONE);
   EXPECT_EQ(platform::file_size("EMPTY.BIN"), 0);
   EXPECT_EQ(e->r.file_outcome, KO_COMPLETE);
 }
@@ -246,6 +249,8 @@ TEST_F(KermitEngineTest, FailedOrDiscardedReceiveKeepsTheGoodFile) {
     deliver(*e, build_packet('F', 1, "GOOD.BIN"));
     deliver(*e, build_packet('D', 2, "new"));
     ASSERT_EQ(deliver(*e, build_packet('Z', 3, "")), KR_OK);
+    EXPECT_EQ(TempFolder::read("GOOD.BIN"), "the good one");  // not before the session ends
+    ASSERT_EQ(deliver(*e, build_packet('B', 4, "")), KR_DONE);
     EXPECT_EQ(TempFolder::read("GOOD.BIN"), "new");  // a complete file takes its place
   }
   // A byte lost on the line that the block check missed: the file is not the

@@ -93,6 +93,7 @@ TEST_F(KermitFiles, OpenfileClosesAStreamLeftOpenByAFailedTransfer) {
   EXPECT_EQ(platform::file_size("FIRST.BIN"), -1);
   ASSERT_EQ(writefile(k(), "de", 2), 0);
   ASSERT_EQ(closefile(k(), 'Z', 2), 0);
+  ASSERT_EQ(put_received_in_place(k()), 0);
   EXPECT_EQ(TempFolder::read("SECOND.BIN"), "de");
 }
 

@@ -52,7 +52,7 @@ const Refusal refusals[] = {
     {"a longer name", -1, {{'F', long_name}}, 'F', KO_NAME_REFUSED, nullptr},
     {"a shorter name", -1, {{'F', "CAL.XM"}}, 'F', KO_NAME_REFUSED, nullptr},
     {"the name and a zero byte", -1, {{'F', "CAL.XML#@"}}, 'F', KO_NONE, nullptr},
-    {"a second file", -1, {{'F', "CAL.XML"}, {'D', "abc"}, {'Z', ""}, {'F', "OTHER.XML"}}, 'F', KO_EXTRA_FILE, "abc"},
+    {"a second file", -1, {{'F', "CAL.XML"}, {'D', "abc"}, {'Z', ""}, {'F', "OTHER.XML"}}, 'F', KO_EXTRA_FILE, nullptr},
     {"a size other than announced", 5, {{'F', "CAL.XML"}, {'A', "\"\"B81!7"}}, 'A', KO_SIZE_REFUSED, nullptr},
     {"the size past 32 bits", 100, {{'F', "CAL.XML"}, {'A', "1*4294967396"}}, 'A', KO_SIZE_REFUSED, nullptr},
     {"a size in K other than announced", 5000, {{'F', "CAL.XML"}, {'A', "!!9"}}, 'A', KO_SIZE_REFUSED, nullptr},
@@ -145,6 +145,7 @@ TEST_F(KermitReceiveGuard, WithoutAttributesTheExpectedSizeDecides) {
     deliver(*e, build_packet('F', 1, "CAL.XML"));
     deliver(*e, build_packet('D', 2, "abc"));
     ASSERT_EQ(deliver(*e, build_packet('Z', 3, "")), KR_OK) << expected;
+    EXPECT_EQ(deliver(*e, build_packet('B', 4, "")), KR_DONE) << expected;
     EXPECT_EQ(e->r.file_outcome, outcome) << expected;
     EXPECT_EQ(e->k.announced_size, -1);
     EXPECT_EQ(TempFolder::read("CAL.XML"), outcome == KO_COMPLETE ? "abc" : "the good one") << expected;
@@ -181,6 +182,7 @@ TEST_F(KermitReceiveGuard, PartialFileIsCreatedNewNeverThroughALink) {
     deliver(*e, build_packet('F', 1, "CAL.XML"));
     int result = deliver(*e, build_packet('D', 2, "new"));
     if (result == KR_OK) result = deliver(*e, build_packet('Z', 3, ""));
+    if (result == KR_OK && deliver(*e, build_packet('B', 4, "")) != KR_DONE) result = KR_FAIL;
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(TempFolder::read(target), "precious");
     EXPECT_EQ(TempFolder::read("CAL.XML"), c.link ? "" : "new");
