@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "link/frame_codec.h"
+#include "platform/files.h"
 #include "support/child_process.h"
 #include "support/frames.h"
 
@@ -196,6 +197,17 @@ std::string hex(const Bytes& bytes) {
   }
   if (!text.empty()) text.pop_back();
   return text;
+}
+
+DeviceBench::DeviceBench() : device(e2e.folder().file("device")) { platform::make_folders(device + "/"); }
+
+bool DeviceBench::start(const std::string& scenario, std::vector<std::string> args) {
+  args.insert(args.end(), {"--folder", device});
+  return e2e.start_device(scenario, args);
+}
+
+bool DeviceBench::exists_on_host(const std::string& name) const {
+  return platform::file_size(e2e.folder().file(name)) >= 0;
 }
 
 }  // namespace tessaril::test

@@ -81,6 +81,18 @@ class E2eBench {
   bool qt_ = false;
 };
 
+// A bench whose device keeps its files in a folder of its own ("device/").
+struct DeviceBench {
+  E2eBench e2e;
+  std::string device;
+
+  DeviceBench();
+  bool start(const std::string& scenario, std::vector<std::string> args = {});
+  std::string on_host(const std::string& name) const { return TempFolder::read(e2e.folder().file(name)); }
+  std::string on_device(const std::string& name) const { return TempFolder::read(device + "/" + name); }
+  bool exists_on_host(const std::string& name) const;
+};
+
 // True when the program offers --fast-timeouts (short port read time-outs
 // for tests); checked once through its --help.
 bool program_has_fast_timeouts();

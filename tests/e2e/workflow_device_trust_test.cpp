@@ -35,20 +35,7 @@ std::string binary_content(size_t size, unsigned seed) {
 
 std::string digest(const std::string& bytes);
 
-struct Bench {
-  E2eBench e2e;
-  std::string device;  // the device's folder
-
-  Bench() {
-    device = e2e.folder().file("device");
-    platform::make_folders(device + "/");
-  }
-  bool start(const std::string& scenario, std::vector<std::string> args = {}) {
-    args.insert(args.end(), {"--folder", device});
-    return e2e.start_device(scenario, args);
-  }
-  std::string on_host(const std::string& name) const { return TempFolder::read(e2e.folder().file(name)); }
-  std::string on_device(const std::string& name) const { return TempFolder::read(device + "/" + name); }
+struct Bench : DeviceBench {
   // The simulator's line for its last transfer ("kermit send ...").
   std::string device_report() {
     e2e.stop_device();

@@ -29,22 +29,7 @@ std::string test_content(size_t size, unsigned seed) {
   return s;
 }
 
-struct Bench {
-  E2eBench e2e;
-  std::string device;  // the device's folder
-
-  Bench() {
-    device = e2e.folder().file("device");
-    platform::make_folders(device + "/");
-  }
-  bool start(const std::string& scenario, std::vector<std::string> args = {}) {
-    args.insert(args.end(), {"--folder", device});
-    return e2e.start_device(scenario, args);
-  }
-  std::string on_device(const std::string& name) const { return TempFolder::read(device + "/" + name); }
-  std::string on_host(const std::string& name) const { return TempFolder::read(e2e.folder().file(name)); }
-  bool exists_on_host(const std::string& name) const { return platform::file_size(e2e.folder().file(name)) >= 0; }
-};
+using Bench = DeviceBench;
 
 std::string results_script() { return "get 2401\nget 2501\nget 2601\nget 2701\n"; }
 std::vector<std::string> results(const ProgramRun& run) {
