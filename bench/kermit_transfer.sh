@@ -164,7 +164,8 @@ for baud in $bauds; do
       rm -f "$work"/device/* "$work"/*.XML
       [ "$way" = receive ] && cp "$work/$kind.xml" "$work/device/$(echo "$kind" | tr a-z A-Z).XML"
       start_device --baud "$baud"
-      transfer_script "$way" 1 "$work/$kind.xml" >"$work/script.txt"
+      # No step wait: the caption is put back once the whole size has shown.
+      transfer_script "$way" 1 "$work/$kind.xml" $'set wait_kermit 0\n' >"$work/script.txt"
       seconds=$(cd "$work" && "$program" --headless --trace --script "$work/script.txt" | tee "$work/program.out" | transfer_seconds) || true
       if ! grep -q "1 passed, 0 failed" "$work/program.out"; then
         echo "$baud $kind $way: the transfer failed:"
