@@ -4,8 +4,9 @@
 # 0xFF, sent to the device and fetched back, at 115200 and at 921600 baud.
 #   bench/kermit_transfer.sh [BUILD_DIR] [--bauds "115200 921600"]
 # The device plays as a BUC does: its 'S' right behind its answer to 0x0C, in
-# the same write, and a retry timer of 2 s. A transfer's time runs from the
-# answer that opens it (0x8A or 0x8C) to the caption put back at its end.
+# the same write, and a retry timer of 2 s. A transfer is timed from the
+# moment the host has checked the answer that opens it (0x8A or 0x8C) to the
+# caption put back at its end.
 # For each transfer: the payload rate, the line bytes per payload byte (both
 # directions), and the ratio of the line's own time for those bytes to the
 # time the transfer took. The protocol moves one packet per acknowledgement
@@ -48,14 +49,19 @@ work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/device"
 
-# Seconds between the answer that opens the transfer (traced as it arrives)
-# and the caption put back after the progress captions.
+# Seconds between the answer that opens the transfer and the caption put
+# back after the progress captions. The clock starts when the host has
+# checked that answer (its result field is traced then): the 100 ms the
+# command sequence waits after Frame 2's answer before checking it is the
+# sequence's, not the transfer's. The device's first packet, sent with the
+# answer, waits in the port meanwhile.
 transfer_seconds() {
-  local start="" progress="" t
+  local answer="" start="" progress="" t
   while IFS= read -r line; do
     t=$EPOCHREALTIME
     case "$line" in
-      225:*" Rcv: 8A "* | 225:*" Rcv: 8C "*) [ -z "$start" ] && start=$t ;;
+      225:*" Rcv: 8A "* | 225:*" Rcv: 8C "*) answer=yes ;;
+      2501=RSP=*) [ -n "$answer" ] && [ -z "$start" ] && start=$t ;;
       caption=*" bytes ("*) progress=yes ;;
       caption=*) [ -n "$start" ] && [ -n "$progress" ] && { awk -v a="$start" -v b="$t" 'BEGIN { printf "%.3f", b - a }'; cat >/dev/null; return; } ;;
     esac
