@@ -213,6 +213,22 @@ void apply(const char* words, KermitSettings& settings) {
   for (std::string word; in >> word;) ASSERT_TRUE(parse_kermit_setting(word, settings, error)) << error;
 }
 
+// The file D.BIN of folder `from` sent by one peer to another that keeps
+// what it receives in `to`, each with its scenario words, to the end.
+void send_d_bin(const std::string& from, const std::string& to, const char* sender, const char* receiver, Peer& a,
+                Peer& b) {
+  PeerSetup send, receive;
+  send.role = Role::Send;
+  send.folder = from;
+  send.file = "D.BIN";
+  receive.folder = to;
+  apply(sender, send.settings);
+  apply(receiver, receive.settings);
+  peer_start(a, send, 0);
+  peer_start(b, receive, 0);
+  converse(a, b);
+}
+
 // Two peers against each other on a virtual clock, through faults on both
 // sides: many laps of the sequence numbers, recovery by NAK and by time-out.
 TEST(SimKermitPeer, TwoPeersMoveAFileWholeThroughLineFaults) {
@@ -227,17 +243,8 @@ TEST(SimKermitPeer, TwoPeersMoveAFileWholeThroughLineFaults) {
   for (const auto& r : rows) {
     test::TempFolder from, to;
     from.write("d.bin", data);  // a name that fits the smallest packets
-    PeerSetup send, receive;
-    send.role = Role::Send;
-    send.folder = from.path();
-    send.file = "D.BIN";
-    receive.folder = to.path();
-    apply(r.sender, send.settings);
-    apply(r.receiver, receive.settings);
     Peer a, b;
-    peer_start(a, send, 0);
-    peer_start(b, receive, 0);
-    converse(a, b);
+    send_d_bin(from.path(), to.path(), r.sender, r.receiver, a, b);
     EXPECT_EQ(a.outcome, Outcome::Complete) << r.sender << ": " << peer_report(a);
     EXPECT_EQ(b.outcome, Outcome::Complete) << r.receiver << ": " << peer_report(b);
     EXPECT_TRUE(test::TempFolder::read(to.file("D.BIN")) == data) << r.sender;
@@ -263,16 +270,8 @@ TEST(SimKermitPeer, ExtraFilesAndAnEndlessFileReachTheReceiver) {
     test::TempFolder from, to;
     from.write("d.bin", std::string(100, 'd'));
     from.write("y.bin", "why");
-    PeerSetup send, receive;
-    send.role = Role::Send;
-    send.folder = from.path();
-    send.file = "D.BIN";
-    receive.folder = to.path();
-    apply(r.sender, send.settings);
     Peer a, b;
-    peer_start(a, send, 0);
-    peer_start(b, receive, 0);
-    converse(a, b);
+    send_d_bin(from.path(), to.path(), r.sender, "", a, b);
     EXPECT_EQ(a.outcome, r.sent) << r.sender << ": " << peer_report(a);
     EXPECT_EQ(b.outcome, r.received) << r.sender << ": " << peer_report(b);
     std::vector<std::string> stored = platform::find_files(to.path(), "*");
